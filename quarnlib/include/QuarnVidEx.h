@@ -1,0 +1,131 @@
+/*
+ * QuarnVidEx.h - the capture library's extension: live video over a host window, continuous
+ * snap into a ring of static-memory slots with a per-frame callback, display read-back and
+ * frame conversion; and the host-window contract through which the library draws and reads.
+ *
+ * The library never includes a GUI toolkit. The program describes each window and device
+ * context with a small struct of function pointers (below) and passes its address.
+ */
+#ifndef QUARN_VIDEX_H
+#define QUARN_VIDEX_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "QuarnVideo.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Host-window contract ---------------------------------------------------------------
+ *
+ * Pixels crossing the contract are 32-bit words 0x00RRGGBB (bytes B, G, R, 0 in memory), rows
+ * top first, `stride` bytes apart. Screen coordinates are the desktop's global coordinates, the
+ * same ones the output window is given in.
+ *
+ * A QuarnHostWindow describes the window that live video is drawn over. The library calls
+ * GetClientRect and DrawPixels from its own threads, so both must be safe to call from any
+ * thread and must never wait for the program's user-interface thread. The struct and its
+ * context must stay valid from QuarnCaptureEx(.., window, 1) until QuarnCaptureEx(.., 0) or
+ * EndQuarnCard of that card has returned; the library keeps no pointer to it after that.
+ */
+typedef struct QuarnRect {
+  int32_t x;
+  int32_t y;
+  int32_t width;
+  int32_t height;
+} QuarnRect;
+
+typedef struct QuarnHostWindow {
+  void* context;
+  /* The window's client area in screen coordinates; returns 0 on success, non-zero when the
+   * window cannot be drawn on any more. */
+  int (*GetClientRect)(void* context, QuarnRect* screenRect);
+  /* Draws `width` x `height` pixels with their top-left corner at screen point (screenX,
+   * screenY). The host clips to its client area; parts outside it are dropped. */
+  void (*DrawPixels)(void* context, int32_t screenX, int32_t screenY, int32_t width,
+                     int32_t height, const uint32_t* pixels, size_t stride);
+} QuarnHostWindow;
+
+/* A QuarnHostDC is a device context on a window's client area. It is only used during the
+ * call it is passed to. */
+typedef struct QuarnHostDC {
+  void* context;
+  /* The window the context draws on; null when it has none (a printer, a memory context). */
+  const QuarnHostWindow* window;
+  /* Bits per pixel of the display: 8, 15, 16, 24 or 32. */
+  int (*GetDepth)(void* context);
+  /* Copies `width` x `height` pixels shown at client point (x, y). Pixels outside the client
+   * area read as 0. Returns 0 on success. */
+  int (*ReadPixels)(void* context, int32_t x, int32_t y, int32_t width, int32_t height,
+                    uint32_t* pixels, size_t stride);
+} QuarnHostDC;
+
+/* ---- Snap callback ------------------------------------------------------------------------
+ *
+ * The record handed to the callback. Packed to 4 bytes so that the slot index is at byte
+ * offset 8 and the context pointer at byte offset 12 on every platform.
+ */
+#pragma pack(push, 4)
+typedef struct QuarnSnapInfo {
+  uint32_t cardNumber;  /* offset 0: number of the card (from 1) */
+  uint32_t frameNumber; /* offset 4: frames delivered since QuarnStartSnapEx, from 0 */
+  uint32_t slot;        /* offset 8: ring slot just filled, 0 .. slot count - 1 */
+  void* context;        /* offset 12: the context given to QuarnOpenSnapEx */
+} QuarnSnapInfo;
+#pragma pack(pop)
+
+#ifdef __cplusplus
+static_assert(offsetof(QuarnSnapInfo, slot) == 8, "slot index at byte offset 8");
+static_assert(offsetof(QuarnSnapInfo, context) == 12, "context pointer at byte offset 12");
+#else
+_Static_assert(offsetof(QuarnSnapInfo, slot) == 8, "slot index at byte offset 8");
+_Static_assert(offsetof(QuarnSnapInfo, context) == 12, "context pointer at byte offset 12");
+#endif
+
+/* Called once per stored frame, from the library's thread; returns 1. */
+typedef int (*QuarnSnapCallback)(QuarnSnapInfo* info);
+
+/* ---- Transform modes ----------------------------------------------------------------------
+ * The last argument of QuarnDataTransform. QUARN_TRANSFORM_STORED (1) reads the source as the
+ * card stored it: the format is the one recorded with the frame in static memory, or, for a
+ * source outside static memory, the format that the bit count names first (16: YUV422, 15:
+ * RGB555, 24: RGB888, 32: RGB8888, 8: all-range 8 bit). QUARN_TRANSFORM_FORMAT(f) names the
+ * source format f explicitly.
+ */
+#define QUARN_TRANSFORM_STORED 1
+#define QUARN_TRANSFORM_FORMAT(format) (0x100 | (format))
+
+/* ---- Operations -------------------------------------------------------------------------- */
+/* 1 starts live video drawn over `window` at the output window's screen rectangle, at the
+ * standard's frame rate, from the library's thread; 0 stops it and returns only when no draw
+ * of that card is running (`window` may then be null). */
+QUARN_API int QuarnCaptureEx(QUARN_HANDLE handle, const QuarnHostWindow* window, int on);
+QUARN_API int QuarnOpenSnapEx(QUARN_HANDLE handle, QuarnSnapCallback callback, void* context);
+/* Stops a running snap and closes it; returns only when no callback of that card runs, except
+ * when called from inside that card's callback. */
+QUARN_API int QuarnCloseSnapEx(QUARN_HANDLE handle);
+/* Fills a ring of `slots` frames from byte `offset` of static memory, one after another, and
+ * calls the callback once per frame. */
+QUARN_API int QuarnStartSnapEx(QUARN_HANDLE handle, uint64_t offset, int interline,
+                               uint16_t slots);
+/* Stops filling the ring; returns only when no callback of that card runs, except when called
+ * from inside that card's callback. */
+QUARN_API int QuarnStopSnapEx(QUARN_HANDLE handle);
+/* Copies the pixels shown at client point (x, y) of the device context into `pixels` as a
+ * bottom-up device-independent bitmap at the display's depth (rows padded to 4 bytes), and
+ * writes that depth into *bitCount. */
+QUARN_API int QuarnGetDisplayBits(const QuarnHostDC* dc, int x, int y, int width, int height,
+                                  uint16_t* bitCount, void* pixels);
+/* Converts one stored frame (width x height, packed rows, top row first) into a bottom-up
+ * device-independent bitmap with rows padded to 4 bytes: 24-bit B G R for the five formats
+ * that are not 8-bit, 8-bit for the two that are. */
+QUARN_API int QuarnDataTransform(void* destination, const void* source, int width, int height,
+                                 int bitsPerPixel, int mode);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* QUARN_VIDEX_H */
