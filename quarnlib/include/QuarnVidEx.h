@@ -115,7 +115,9 @@ QUARN_API int QuarnStartSnapEx(QUARN_HANDLE handle, uint64_t offset, int interli
 QUARN_API int QuarnStopSnapEx(QUARN_HANDLE handle);
 /* Copies the pixels shown at client point (x, y) of the device context into `pixels` as a
  * bottom-up device-independent bitmap at the display's depth (rows padded to 4 bytes), and
- * writes that depth into *bitCount. */
+ * writes that depth into *bitCount. Width 1..768 and height 1..576: the programs' display buffer
+ * holds 768 x 576 pixels of 4 bytes, which any depth fits. A frozen frame of QuarnCaptureShot is
+ * drawn through dc->window first. */
 QUARN_API int QuarnGetDisplayBits(const QuarnHostDC* dc, int x, int y, int width, int height,
                                   uint16_t* bitCount, void* pixels);
 /* Converts one stored frame (width x height, packed rows, top row first) into a bottom-up

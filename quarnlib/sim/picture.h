@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace quarnsim {
@@ -31,8 +32,13 @@ class PixelMask {
   // skipped while rendering).
   bool RowHasMasked(int y) const;
 
- private:
+  // Words of one mask row: bit (x % 64) of word (x / 64) is pixel x.
   static constexpr int kWordsPerRow = kMaxWidth / 64;
+  // The kWordsPerRow words of row y (0 <= y < kMaxHeight), for renderers that walk runs of
+  // masked pixels instead of asking pixel by pixel.
+  const uint64_t* RowBits(int y) const { return &bits_[static_cast<size_t>(y) * kWordsPerRow]; }
+
+ private:
   std::array<uint64_t, kWordsPerRow * kMaxHeight> bits_{};
   std::array<uint16_t, kMaxHeight> rowCounts_{};
 };
@@ -91,7 +97,7 @@ class PictureGenerator {
   struct Cache;
   PictureParams params_;
   std::vector<uint8_t> scratch_;
-  Cache* cache_;  // owned; see picture.cpp (kept opaque so the header stays small)
+  std::unique_ptr<Cache> cache_;  // see picture.cpp (kept opaque so the header stays small)
 };
 
 }  // namespace quarnsim

@@ -1,0 +1,433 @@
+// pixels.cpp - pixel conversions of the simulated card, on libyuv's converters: stored frames into
+// bottom-up device-independent bitmaps and into the host's 0x00RRGGBB words, and the host's words
+// into bitmaps at the display depth.
+//
+// YUV422 and the 16-bit RGB formats go into 24-bit B G R in one pass of our own (AVX2 when the
+// processor has it, with a scalar twin that gives the same bytes): libyuv only offers these
+// through 32-bit pixels, and that second pass made them cost over three times a memcpy.
+#include "pixels.h"
+
+#include <QuarnVideo.h>
+#include <libyuv/convert_argb.h>
+#include <libyuv/convert_from_argb.h>
+#include <libyuv/planar_functions.h>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define QUARN_HAVE_AVX2_ROWS 1
+#endif
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstring>
+
+namespace quarnsim {
+
+size_t DibStride(int width, int bitsPerPixel) {
+  if (width <= 0 || bitsPerPixel <= 0) return 0;
+  return (static_cast<size_t>(width) * static_cast<size_t>(bitsPerPixel) + 31) / 32 * 4;
+}
+
+namespace {
+
+// Largest width or height converted; beyond it strides would leave libyuv's int range.
+constexpr int kMaxSide = 1 << 16;
+bool SizeOk(int width, int height) {
+  return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide;
+}
+
+// Converts `rows` YUV422 rows (Y0 U Y1 V per pixel pair, `srcStride` bytes apart) into 32-bit
+// rows. libyuv converts whole pairs; the lone last pixel of an odd width is stored as Y U, so it
+// borrows V from the pair before it (neutral chroma for a one-pixel-wide frame).
+void Yuv422ToArgb(const uint8_t* src, int srcStride, int width, int rows, uint8_t* argb,
+                  int argbStride) {
+  const int even = width & ~1;
+  if (even > 0) libyuv::YUY2ToARGB(src, srcStride, argb, argbStride, even, rows);
+  if ((width & 1) == 0) return;
+  constexpr int kBatch = 32;
+  uint8_t groups[kBatch * 4];
+  uint8_t pixels[kBatch * 8];
+  for (int r0 = 0; r0 < rows; r0 += kBatch) {
+    const int n = std::min(kBatch, rows - r0);
+    for (int i = 0; i < n; ++i) {
+      const uint8_t* lone = src + static_cast<ptrdiff_t>(r0 + i) * srcStride + (width - 1) * 2;
+      uint8_t* g = groups + i * 4;
+      g[0] = lone[0];
+      g[1] = lone[1];
+      g[2] = lone[0];
+      g[3] = width >= 3 ? lone[-1] : 128;
+    }
+    libyuv::YUY2ToARGB(groups, 4, pixels, 8, 2, n);
+    for (int i = 0; i < n; ++i) {
+      std::memcpy(argb + static_cast<ptrdiff_t>(r0 + i) * argbStride + (width - 1) * 4,
+                  pixels + i * 8, 4);
+    }
+  }
+}
+
+// Converts `rows` stored rows of `format` (YUV422, RGB565 or RGB555) into 32-bit rows B G R A.
+void StoredToArgb(int format, const uint8_t* src, int srcStride, int width, int rows, uint8_t* argb,
+                  int argbStride) {
+  switch (format) {
+    case QUARN_FORMAT_YUV422:
+      Yuv422ToArgb(src, srcStride, width, rows, argb, argbStride);
+      break;
+    case QUARN_FORMAT_RGB565:
+      libyuv::RGB565ToARGB(src, srcStride, argb, argbStride, width, rows);
+      break;
+    case QUARN_FORMAT_RGB555:
+      libyuv::ARGB1555ToARGB(src, srcStride, argb, argbStride, width, rows);
+      break;
+    default:
+      break;
+  }
+}
+
+// ---- One-pass rows into 24-bit B G R ------------------------------------------------------
+//
+// YUV422 is BT.601 studio range (Y 16..235, U and V 16..240). Fixed point with 6 fraction bits:
+// luma term = ((Y * 256) * kYScale >> 16) - kYOffset (this keeps white at exactly 255), chroma
+// terms in whole 64ths. The vector code and the scalar code compute the same bytes.
+constexpr int kYScale = 19077;  // 1.164384 * 64 * 256
+constexpr int kYOffset = 1160;  // 16 * 1.164384 * 64, less 32 for rounding
+constexpr int kVToR = 102;      // 1.596027 * 64
+constexpr int kUToG = 25;       // 0.391762 * 64
+constexpr int kVToG = 52;       // 0.812968 * 64
+constexpr int kUToB = 129;      // 2.017232 * 64
+
+inline uint8_t Clamp6(int value) {
+  return static_cast<uint8_t>(std::clamp(value >> 6, 0, 255));
+}
+
+inline void YuvToBgr(int y, int u, int v, uint8_t* out) {
+  const int luma = ((y << 8) * kYScale >> 16) - kYOffset;
+  const int du = u - 128, dv = v - 128;
+  out[0] = Clamp6(luma + kUToB * du);
+  out[1] = Clamp6(luma - kUToG * du - kVToG * dv);
+  out[2] = Clamp6(luma + kVToR * dv);
+}
+
+// Pixels [x, width) of a YUV422 row. The lone last pixel of an odd width is stored as Y U and
+// borrows V from the pair before it (neutral chroma when there is none).
+void Yuv422RowScalar(const uint8_t* src, uint8_t* dst, int x, int width) {
+  for (; x + 1 < width; x += 2) {
+    const uint8_t* p = src + static_cast<size_t>(x) * 2;
+    YuvToBgr(p[0], p[1], p[3], dst + static_cast<size_t>(x) * 3);
+    YuvToBgr(p[2], p[1], p[3], dst + static_cast<size_t>(x) * 3 + 3);
+  }
+  if (x < width) {
+    const uint8_t* p = src + static_cast<size_t>(x) * 2;
+    YuvToBgr(p[0], p[1], width >= 3 ? p[-1] : 128, dst + static_cast<size_t>(x) * 3);
+  }
+}
+
+// Pixels [x, width) of a little-endian 16-bit row; the 5- and 6-bit fields are widened by
+// repeating their top bits (31 -> 255, 63 -> 255).
+void Rgb16RowScalar(const uint8_t* src, uint8_t* dst, int x, int width, bool is565) {
+  for (; x < width; ++x) {
+    const unsigned w = src[x * 2] | (static_cast<unsigned>(src[x * 2 + 1]) << 8);
+    const unsigned b = w & 0x1F;
+    const unsigned g = is565 ? (w >> 5) & 0x3F : (w >> 5) & 0x1F;
+    const unsigned r = is565 ? w >> 11 : (w >> 10) & 0x1F;
+    uint8_t* out = dst + static_cast<size_t>(x) * 3;
+    out[0] = static_cast<uint8_t>((b << 3) | (b >> 2));
+    out[1] = static_cast<uint8_t>(is565 ? (g << 2) | (g >> 4) : (g << 3) | (g >> 2));
+    out[2] = static_cast<uint8_t>((r << 3) | (r >> 2));
+  }
+}
+
+#ifdef QUARN_HAVE_AVX2_ROWS
+// pshufb masks that interleave 16 B, 16 G and 16 R bytes of one 128-bit lane into the 48 bytes
+// B G R B G R ...: mask [part][channel] selects that channel's bytes of output bytes
+// 16 * part .. 16 * part + 15 (0x80 = leave zero). Both lanes use the same pattern.
+constexpr std::array<std::array<std::array<int8_t, 32>, 3>, 3> MakeInterleaveMasks() {
+  std::array<std::array<std::array<int8_t, 32>, 3>, 3> masks{};
+  for (int part = 0; part < 3; ++part) {
+    for (int channel = 0; channel < 3; ++channel) {
+      for (int i = 0; i < 32; ++i) {
+        const int j = part * 16 + i % 16;
+        masks[static_cast<size_t>(part)][static_cast<size_t>(channel)][static_cast<size_t>(i)] =
+            static_cast<int8_t>(j % 3 == channel ? j / 3 : -128);
+      }
+    }
+  }
+  return masks;
+}
+alignas(32) constexpr auto kInterleave = MakeInterleaveMasks();
+
+__attribute__((target("avx2"))) inline __m256i LoadMask(int part, int channel) {
+  return _mm256_load_si256(reinterpret_cast<const __m256i*>(
+      kInterleave[static_cast<size_t>(part)][static_cast<size_t>(channel)].data()));
+}
+
+// Bytes 16 * kPart .. 16 * kPart + 15 of each lane's 48 interleaved bytes.
+template <int kPart>
+__attribute__((target("avx2"))) inline __m256i Interleave(__m256i b, __m256i g, __m256i r) {
+  return _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(b, LoadMask(kPart, 0)),
+                                         _mm256_shuffle_epi8(g, LoadMask(kPart, 1))),
+                         _mm256_shuffle_epi8(r, LoadMask(kPart, 2)));
+}
+
+// Stores 32 pixels given as 16-bit B, G, R values 0..255: (b0, g0, r0) pixels 0..15 and
+// (b1, g1, r1) pixels 16..31, as 96 bytes B G R.
+__attribute__((target("avx2"))) inline void StoreBgr32(uint8_t* dst, __m256i b0, __m256i g0,
+                                                       __m256i r0, __m256i b1, __m256i g1,
+                                                       __m256i r1) {
+  // Packing interleaves the lanes of its two sources; the permute puts pixels 0..15 in the low
+  // lane and 16..31 in the high lane.
+  const __m256i b = _mm256_permute4x64_epi64(_mm256_packus_epi16(b0, b1), 0xD8);
+  const __m256i g = _mm256_permute4x64_epi64(_mm256_packus_epi16(g0, g1), 0xD8);
+  const __m256i r = _mm256_permute4x64_epi64(_mm256_packus_epi16(r0, r1), 0xD8);
+  const __m256i part0 = Interleave<0>(b, g, r);
+  const __m256i part1 = Interleave<1>(b, g, r);
+  const __m256i part2 = Interleave<2>(b, g, r);
+  // Low lane: bytes 0..47 of the output, high lane: bytes 48..95.
+  auto* out = reinterpret_cast<__m256i*>(dst);
+  _mm256_storeu_si256(out, _mm256_permute2x128_si256(part0, part1, 0x20));
+  _mm256_storeu_si256(out + 1, _mm256_permute2x128_si256(part2, part0, 0x30));
+  _mm256_storeu_si256(out + 2, _mm256_permute2x128_si256(part1, part2, 0x31));
+}
+
+// 16 YUV422 pixels (32 bytes) into 16-bit B, G, R.
+__attribute__((target("avx2"))) inline void Yuv16(__m256i s, __m256i* b, __m256i* g, __m256i* r) {
+  const __m256i luma =
+      _mm256_sub_epi16(_mm256_mulhi_epu16(_mm256_slli_epi16(s, 8), _mm256_set1_epi16(kYScale)),
+                       _mm256_set1_epi16(kYOffset));
+  // Each pixel gets its pair's U, V as signed bytes (value - 128).
+  const __m256i pairChroma = _mm256_setr_epi8(1, 3, 1, 3, 5, 7, 5, 7, 9, 11, 9, 11, 13, 15, 13, 15,
+                                              1, 3, 1, 3, 5, 7, 5, 7, 9, 11, 9, 11, 13, 15, 13, 15);
+  const __m256i uv = _mm256_xor_si256(_mm256_shuffle_epi8(s, pairChroma), _mm256_set1_epi8(-128));
+  // maddubs: unsigned coefficient bytes (for U, for V) times the signed U, V bytes, summed.
+  const __m256i toR = _mm256_maddubs_epi16(_mm256_set1_epi16(kVToR << 8), uv);
+  const __m256i toG = _mm256_maddubs_epi16(_mm256_set1_epi16((kVToG << 8) | kUToG), uv);
+  const __m256i toB = _mm256_maddubs_epi16(_mm256_set1_epi16(kUToB), uv);
+  *b = _mm256_srai_epi16(_mm256_adds_epi16(luma, toB), 6);
+  *g = _mm256_srai_epi16(_mm256_subs_epi16(luma, toG), 6);
+  *r = _mm256_srai_epi16(_mm256_adds_epi16(luma, toR), 6);
+}
+
+__attribute__((target("avx2"))) void Yuv422RowAvx2(const uint8_t* src, uint8_t* dst, int width) {
+  int x = 0;
+  for (; x + 32 <= width; x += 32) {
+    const uint8_t* p = src + static_cast<size_t>(x) * 2;
+    __m256i b0, g0, r0, b1, g1, r1;
+    Yuv16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), &b0, &g0, &r0);
+    Yuv16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), &b1, &g1, &r1);
+    StoreBgr32(dst + static_cast<size_t>(x) * 3, b0, g0, r0, b1, g1, r1);
+  }
+  Yuv422RowScalar(src, dst, x, width);
+}
+
+// 16 pixels of 16-bit RGB into 16-bit B, G, R. A field masked in place (bits at the top for B
+// after the shift) times a constant, high half kept, is the field with its top bits repeated.
+template <bool kIs565>
+__attribute__((target("avx2"))) inline void Rgb16(__m256i w, __m256i* b, __m256i* g, __m256i* r) {
+  const __m256i fiveBits = _mm256_set1_epi16(264);  // x * 8.25 for a 5-bit field at the top
+  *b = _mm256_mulhi_epu16(_mm256_slli_epi16(w, 11), fiveBits);
+  if constexpr (kIs565) {
+    *g = _mm256_mulhi_epu16(_mm256_and_si256(w, _mm256_set1_epi16(0x07E0)),
+                            _mm256_set1_epi16(8320));  // (g << 5) * 8320 >> 16 = g * 4.0625
+    *r = _mm256_mulhi_epu16(_mm256_and_si256(w, _mm256_set1_epi16(static_cast<short>(0xF800))),
+                            fiveBits);
+  } else {
+    *g = _mm256_mulhi_epu16(_mm256_and_si256(w, _mm256_set1_epi16(0x03E0)),
+                            _mm256_set1_epi16(16896));  // (g << 5) * 16896 >> 16 = g * 8.25
+    *r = _mm256_mulhi_epu16(_mm256_and_si256(w, _mm256_set1_epi16(0x7C00)),
+                            _mm256_set1_epi16(528));  // (r << 10) * 528 >> 16 = r * 8.25
+  }
+}
+
+template <bool kIs565>
+__attribute__((target("avx2"))) void Rgb16RowAvx2(const uint8_t* src, uint8_t* dst, int width) {
+  int x = 0;
+  for (; x + 32 <= width; x += 32) {
+    const uint8_t* p = src + static_cast<size_t>(x) * 2;
+    __m256i b0, g0, r0, b1, g1, r1;
+    Rgb16<kIs565>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), &b0, &g0, &r0);
+    Rgb16<kIs565>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), &b1, &g1, &r1);
+    StoreBgr32(dst + static_cast<size_t>(x) * 3, b0, g0, r0, b1, g1, r1);
+  }
+  Rgb16RowScalar(src, dst, x, width, kIs565);
+}
+
+#endif  // QUARN_HAVE_AVX2_ROWS
+
+void Yuv422RowPlain(const uint8_t* src, uint8_t* dst, int width) {
+  Yuv422RowScalar(src, dst, 0, width);
+}
+void Rgb565RowPlain(const uint8_t* src, uint8_t* dst, int width) {
+  Rgb16RowScalar(src, dst, 0, width, true);
+}
+void Rgb555RowPlain(const uint8_t* src, uint8_t* dst, int width) {
+  Rgb16RowScalar(src, dst, 0, width, false);
+}
+
+using RowToBgr = void (*)(const uint8_t* src, uint8_t* dst, int width);
+
+// The row converter of a 16-bit format for this processor.
+RowToBgr RowConverter(int format) {
+#ifdef QUARN_HAVE_AVX2_ROWS
+  static const bool avx2 = [] {
+    __builtin_cpu_init();  // needed when the first conversion runs before main()
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  if (avx2) {
+    switch (format) {
+      case QUARN_FORMAT_YUV422:
+        return Yuv422RowAvx2;
+      case QUARN_FORMAT_RGB565:
+        return Rgb16RowAvx2<true>;
+      default:
+        return Rgb16RowAvx2<false>;
+    }
+  }
+#endif
+  switch (format) {
+    case QUARN_FORMAT_YUV422:
+      return Yuv422RowPlain;
+    case QUARN_FORMAT_RGB565:
+      return Rgb565RowPlain;
+    default:
+      return Rgb555RowPlain;
+  }
+}
+
+void ZeroPadding(uint8_t* bottomRow, ptrdiff_t stride, int height, size_t used, size_t padded) {
+  if (used == padded) return;
+  for (int y = 0; y < height; ++y) {
+    std::memset(bottomRow + y * stride + static_cast<ptrdiff_t>(used), 0, padded - used);
+  }
+}
+
+}  // namespace
+
+bool TransformFrame(uint8_t* dst, const uint8_t* src, int width, int height, int format) {
+  if (dst == nullptr || src == nullptr || !SizeOk(width, height)) return false;
+  const auto w = static_cast<size_t>(width);
+  switch (format) {
+    case QUARN_FORMAT_RGB888:
+    case QUARN_FORMAT_ALL8:
+    case QUARN_FORMAT_LIMITED8: {
+      // Same pixel layout: the rows only change order and gain padding.
+      const size_t rowBytes = w * (format == QUARN_FORMAT_RGB888 ? 3 : 1);
+      const size_t stride = DibStride(width, format == QUARN_FORMAT_RGB888 ? 24 : 8);
+      for (int y = 0; y < height; ++y) {
+        uint8_t* out = dst + static_cast<size_t>(height - 1 - y) * stride;
+        std::memcpy(out, src + static_cast<size_t>(y) * rowBytes, rowBytes);
+        if (stride != rowBytes) std::memset(out + rowBytes, 0, stride - rowBytes);
+      }
+      return true;
+    }
+    case QUARN_FORMAT_RGB8888: {
+      const auto stride = static_cast<ptrdiff_t>(DibStride(width, 24));
+      uint8_t* top = dst + (height - 1) * stride;
+      libyuv::ARGBToRGB24(src, width * 4, top, static_cast<int>(-stride), width, height);
+      ZeroPadding(dst, stride, height, w * 3, static_cast<size_t>(stride));
+      return true;
+    }
+    case QUARN_FORMAT_YUV422:
+    case QUARN_FORMAT_RGB565:
+    case QUARN_FORMAT_RGB555: {
+      const size_t stride = DibStride(width, 24);
+      const RowToBgr convert = RowConverter(format);
+      for (int y = 0; y < height; ++y) {
+        uint8_t* out = dst + static_cast<size_t>(height - 1 - y) * stride;
+        convert(src + static_cast<size_t>(y) * w * 2, out, width);
+        if (stride != w * 3) std::memset(out + w * 3, 0, stride - w * 3);
+      }
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+bool FrameToXrgb(const uint8_t* src, int format, int width, int height, uint32_t* dst,
+                 size_t dstStride) {
+  if (src == nullptr || dst == nullptr || !SizeOk(width, height)) return false;
+  if (dstStride < static_cast<size_t>(width) * 4 || dstStride > INT_MAX || dstStride % 4 != 0) {
+    return false;
+  }
+  auto* out = reinterpret_cast<uint8_t*>(dst);
+  const int stride = static_cast<int>(dstStride);
+  switch (format) {
+    case QUARN_FORMAT_YUV422:
+    case QUARN_FORMAT_RGB565:
+    case QUARN_FORMAT_RGB555:
+      StoredToArgb(format, src, width * 2, width, height, out, stride);
+      break;
+    case QUARN_FORMAT_RGB888:
+      libyuv::RGB24ToARGB(src, width * 3, out, stride, width, height);
+      break;
+    case QUARN_FORMAT_RGB8888:
+      libyuv::ARGBCopy(src, width * 4, out, stride, width, height);
+      break;
+    case QUARN_FORMAT_ALL8:
+      libyuv::J400ToARGB(src, width, out, stride, width, height);
+      break;
+    case QUARN_FORMAT_LIMITED8:
+      // Studio-range luma 16..235 is shown stretched to black .. white.
+      libyuv::I400ToARGB(src, width, out, stride, width, height);
+      break;
+    default:
+      return false;
+  }
+  // The host contract wants the top byte 0 (libyuv writes opaque alpha; the 32-bit stored
+  // format's X byte may hold anything).
+  for (int y = 0; y < height; ++y) {
+    uint32_t* row = dst + static_cast<size_t>(y) * (dstStride / 4);
+    for (int x = 0; x < width; ++x) row[x] &= 0x00FFFFFFu;
+  }
+  return true;
+}
+
+bool XrgbToDib(const uint32_t* src, size_t srcStride, int width, int height, int depth,
+               uint8_t* dst) {
+  if (src == nullptr || dst == nullptr || !SizeOk(width, height)) return false;
+  if (srcStride < static_cast<size_t>(width) * 4 || srcStride > INT_MAX) return false;
+  if (depth != 8 && depth != 15 && depth != 16 && depth != 24 && depth != 32) return false;
+  const auto* in = reinterpret_cast<const uint8_t*>(src);
+  const int inStride = static_cast<int>(srcStride);
+  const auto stride = static_cast<ptrdiff_t>(DibStride(width, depth));
+  uint8_t* top = dst + (height - 1) * stride;
+  const int down = static_cast<int>(-stride);
+  const auto w = static_cast<size_t>(width);
+  switch (depth) {
+    case 32:
+      for (int y = 0; y < height; ++y) {
+        const uint8_t* row = in + static_cast<ptrdiff_t>(y) * inStride;
+        uint8_t* o = top - y * stride;
+        for (size_t x = 0; x < w; ++x) {
+          o[x * 4 + 0] = row[x * 4 + 0];
+          o[x * 4 + 1] = row[x * 4 + 1];
+          o[x * 4 + 2] = row[x * 4 + 2];
+          o[x * 4 + 3] = 0;
+        }
+      }
+      return true;
+    case 24:
+      libyuv::ARGBToRGB24(in, inStride, top, down, width, height);
+      ZeroPadding(dst, stride, height, w * 3, static_cast<size_t>(stride));
+      return true;
+    case 16:
+      libyuv::ARGBToRGB565(in, inStride, top, down, width, height);
+      ZeroPadding(dst, stride, height, w * 2, static_cast<size_t>(stride));
+      return true;
+    case 15:
+      libyuv::ARGBToARGB1555(in, inStride, top, down, width, height);
+      // The top bit is unused at 15 bits, whatever the host left in its top byte.
+      for (int y = 0; y < height; ++y) {
+        uint8_t* o = dst + y * stride;
+        for (size_t x = 0; x < w; ++x) o[x * 2 + 1] &= 0x7F;
+      }
+      ZeroPadding(dst, stride, height, w * 2, static_cast<size_t>(stride));
+      return true;
+    default:  // 8: full-range grey luma
+      libyuv::ARGBToJ400(in, inStride, top, down, width, height);
+      ZeroPadding(dst, stride, height, w, static_cast<size_t>(stride));
+      return true;
+  }
+}
+
+}  // namespace quarnsim

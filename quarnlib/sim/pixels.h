@@ -14,6 +14,8 @@ size_t DibStride(int width, int bitsPerPixel);
 // Converts one packed stored frame (top row first) in `format` into a bottom-up bitmap with rows
 // padded to 4 bytes: 24-bit B G R for the formats that are not 8-bit, 8-bit for the two that are.
 // Returns false for an unknown format or a size that is not positive. Padding bytes are zero.
+// Also false (nothing written) for null pointers or a side above 65536. A YUV422 row of odd
+// width ends in a lone pixel stored as Y U; it takes V from the pair before it.
 bool TransformFrame(uint8_t* dst, const uint8_t* src, int width, int height, int format);
 
 // Converts one packed stored frame (top row first) in `format` into 0x00RRGGBB words, top row
