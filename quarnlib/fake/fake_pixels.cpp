@@ -73,12 +73,9 @@ void ConvertRow(uint8_t* dst, const uint8_t* src, int width, int format) {
       }
       break;
     case QUARN_FORMAT_ALL8:
-      std::memcpy(dst, src, static_cast<size_t>(width));
-      break;
     case QUARN_FORMAT_LIMITED8:
-      for (int x = 0; x < width; ++x) {
-        dst[x] = Clamp255(((src[x] - 16) * 255 + 109) / 219);
-      }
+      // Both 8-bit formats keep the stored luma, as the simulated cards do.
+      std::memcpy(dst, src, static_cast<size_t>(width));
       break;
     default:
       break;

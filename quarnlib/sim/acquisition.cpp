@@ -285,7 +285,11 @@ int OpenSnap(Card& card, QuarnSnapCallback callback, void* context) {
   return QUARN_OK;
 }
 
-int StopSnap(Card& card) {
+namespace {
+
+// Stops a running snap (and with `close` also closes it); waits for the worker unless called from
+// inside one of the card's callbacks.
+int EndSnap(Card& card, bool close) {
   Acquisition& acquisition = card.acquisition;
   const bool inside = CalledFromDelivery(card);
   std::unique_lock lock(acquisition.mutex);
@@ -294,31 +298,24 @@ int StopSnap(Card& card) {
   if (acquisition.mode == Mode::kSnap) {
     workers = StopLocked(acquisition, inside);
   } else if (!inside) {
+    // Already stopped; a worker stopped from inside may still be finishing: wait for it too.
     workers = std::exchange(acquisition.retired, {});
+  }
+  if (close) {
+    acquisition.snapOpen = false;
+    acquisition.callback = nullptr;
+    acquisition.context = nullptr;
   }
   lock.unlock();
   JoinWorkers(workers);
   return QUARN_OK;
 }
 
-int CloseSnap(Card& card) {
-  Acquisition& acquisition = card.acquisition;
-  const bool inside = CalledFromDelivery(card);
-  std::unique_lock lock(acquisition.mutex);
-  if (!acquisition.snapOpen) return QUARN_ERR_SNAP_STATE;
-  std::vector<Worker> workers;
-  if (acquisition.mode == Mode::kSnap) {
-    workers = StopLocked(acquisition, inside);
-  } else if (!inside) {
-    workers = std::exchange(acquisition.retired, {});
-  }
-  acquisition.snapOpen = false;
-  acquisition.callback = nullptr;
-  acquisition.context = nullptr;
-  lock.unlock();
-  JoinWorkers(workers);
-  return QUARN_OK;
-}
+}  // namespace
+
+int StopSnap(Card& card) { return EndSnap(card, /*close=*/false); }
+
+int CloseSnap(Card& card) { return EndSnap(card, /*close=*/true); }
 
 int StartSnap(const std::shared_ptr<Card>& card, uint64_t offset, int interline, uint16_t slots) {
   Acquisition& acquisition = card->acquisition;
