@@ -7,6 +7,8 @@ PACKAGES=(
   cmake ninja-build g++
   libgtest-dev libgmock-dev libbenchmark-dev
   libyuv-dev
+  qt6-base-dev libgl-dev
+  xvfb xauth xdotool x11-utils
 )
 
 missing=()
