@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QRect>
 
+class QWidget;
+
 #include <functional>
 #include <mutex>
 
@@ -27,6 +29,10 @@ class CBackingStore {
   // Called after a draw (on the drawing thread) with the client rectangle that changed; the view
   // sets it to post a queued update. Never blocks and never calls into the UI thread directly.
   void SetChangedHandler(std::function<void(const QRect&)> handler);
+  // A changed handler that repaints `widget` from its own thread: the changes gathered until
+  // the repaint runs are posted as one queued update, so a slow UI thread never piles up
+  // events. The widget must outlive every draw (see CHostWindow for live video).
+  static std::function<void(const QRect&)> PostUpdateTo(QWidget* widget);
 
   // Runs `draw` with the image locked, then reports `changed` (client coordinates) to the
   // changed handler. Usable from any thread.

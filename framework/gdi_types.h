@@ -13,6 +13,8 @@ using DWORD = uint32_t;
 using LONG = int32_t;
 using UINT = unsigned int;
 using BOOL = int;
+inline constexpr BOOL FALSE = 0;
+inline constexpr BOOL TRUE = 1;
 using COLORREF = uint32_t;  // 0x00BBGGRR
 
 inline constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
@@ -73,7 +75,11 @@ struct PALETTEENTRY {
 };
 
 // Stretch modes, raster operations, colour usage and device capabilities used by the programs.
+inline constexpr int BLACKONWHITE = 1;  // a new context's stretch mode
+inline constexpr int WHITEONBLACK = 2;
 inline constexpr int COLORONCOLOR = 3;
+inline constexpr int HALFTONE = 4;
+inline constexpr DWORD BI_RGB = 0;  // uncompressed bitmap rows
 inline constexpr DWORD SRCCOPY = 0x00CC0020;
 inline constexpr UINT DIB_RGB_COLORS = 0;
 inline constexpr int HORZRES = 8;

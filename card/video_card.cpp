@@ -1,0 +1,294 @@
+// video_card.cpp - CVideoCard and Solvane's opening and closing steps (see video_card.h).
+#include "video_card.h"
+
+#include "QuarnVidEx.h"
+
+namespace {
+
+// Solvane keeps a parameter when the card took it, or accepted it to apply later.
+bool Accepted(int status) {
+  return status == QUARN_OK || status == QUARN_ERR_NOT_APPLIED;
+}
+
+uint8_t LowByte(int value) {
+  return static_cast<uint8_t>(value & 0xFF);
+}
+
+}  // namespace
+
+CVideoCard::CVideoCard(int cardNumber) : cardNumber_(cardNumber) {}
+
+CVideoCard::~CVideoCard() {
+  // Qualified calls: a derived object is already gone here, so only these bodies may run.
+  CVideoCard::StopAcquisition();
+  CVideoCard::Release();
+}
+
+int CVideoCard::Open() {
+  if (handle_ != 0) return QUARN_OK;
+  // Through a local so a failing library cannot leave a stray handle behind.
+  QUARN_HANDLE handle = 0;
+  const int status = BeginQuarnCard(cardNumber_, &handle);
+  if (status != QUARN_OK) return status;
+  handle_ = handle;
+  DetectSource();
+  ApplyParameters();
+  SetupDisplay();
+  return QUARN_OK;
+}
+
+int CVideoCard::Close() {
+  StopAcquisition();
+  const int status = EndQuarnCard(handle_);
+  if (status == QUARN_OK) handle_ = 0;
+  return status;
+}
+
+void CVideoCard::DetectSource() {
+  if (handle_ == 0) return;
+  DetectSignalSource(handle_, params_.sourceType, params_.sourceNumber);
+}
+
+void CVideoCard::ApplyParameters() {
+  if (handle_ == 0) return;
+  const VideoParameterSet& p = params_;
+  QuarnSetVideoStandard(handle_, p.standard);
+  QuarnSetVideoSource(handle_, p.sourceType, p.sourceNumber);
+  QuarnSetVideoFormat(handle_, p.format);
+  QuarnSetScanMode(handle_, p.scanMode);
+  QuarnSelectCryOSC(handle_, p.crystal);
+  QuarnAdjustVideo(handle_, kAdjustBrightness, p.brightness);
+  QuarnAdjustVideo(handle_, kAdjustContrast, p.contrast);
+  QuarnAdjustVideo(handle_, kAdjustHue, p.hue);
+  QuarnAdjustVideo(handle_, kAdjustSaturation, p.saturation);
+  QuarnSetPLLFrequency(handle_, p.pll);
+  QuarnSetInputWindow(handle_, p.inputWindow.x, p.inputWindow.y, p.inputWindow.width,
+                      p.inputWindow.height);
+  QuarnSetOutputWindow(handle_, p.outputWindow.x, p.outputWindow.y, p.outputWindow.width,
+                       p.outputWindow.height);
+  QuarnEnableMask(handle_, p.maskEnabled);
+  QuarnSetDelay(handle_, p.xDelay, p.yDelay);
+  QuarnEnableVideoMirror(handle_, kMirrorHorizontal, p.mirrorHorizontal);
+  QuarnEnableVideoMirror(handle_, kMirrorVertical, p.mirrorVertical);
+  QuarnLumaControl(handle_, kLumaChromaTrap, LowByte(p.chromaTrap));
+}
+
+void CVideoCard::SetupDisplay() {
+  palette_ = CreateGreyPalette();
+  displayHeader_ = FillDisplayHeader(headerStorage_);
+  // A failed allocation leaves the buffer empty (size 0); painting then has nothing to show.
+  displayBuffer_.Allocate(0xFF);
+}
+
+void CVideoCard::Release() {
+  if (handle_ != 0) EndQuarnCard(handle_);
+  displayBuffer_.Free();
+  palette_.reset();
+}
+
+void CVideoCard::StopAcquisition() {
+  if (state_ == kStateLive) {
+    QuarnCaptureEx(handle_, nullptr, 0);
+  } else if (state_ == kStateSnap) {
+    QuarnCloseSnapEx(handle_);
+  }
+  state_ = kStateIdle;
+}
+
+// ---- Parameter setters ----
+
+int CVideoCard::SetScanMode(int scanMode) {
+  const int status = QuarnSetScanMode(handle_, scanMode);
+  if (Accepted(status)) params_.scanMode = scanMode;
+  return status;
+}
+
+int CVideoCard::SetVideoFormat(int format) {
+  const int status = QuarnSetVideoFormat(handle_, format);
+  if (Accepted(status)) params_.format = format;
+  return status;
+}
+
+int CVideoCard::SetVideoStandard(int standard) {
+  const int status = QuarnSetVideoStandard(handle_, standard);
+  if (Accepted(status)) params_.standard = standard;
+  return status;
+}
+
+int CVideoCard::SetVideoSource(int type, int number) {
+  const int status = QuarnSetVideoSource(handle_, type, number);
+  if (Accepted(status)) {
+    params_.sourceType = type;
+    params_.sourceNumber = number;
+  }
+  return status;
+}
+
+int CVideoCard::SetCrystal(int crystal) {
+  const int status = QuarnSelectCryOSC(handle_, crystal);
+  if (Accepted(status)) params_.crystal = crystal;
+  return status;
+}
+
+int CVideoCard::SetDelay(int xDelay, int yDelay) {
+  const int status = QuarnSetDelay(handle_, xDelay, yDelay);
+  if (Accepted(status)) {
+    params_.xDelay = xDelay;
+    params_.yDelay = yDelay;
+  }
+  return status;
+}
+
+int CVideoCard::SetBrightness(int value) {
+  const int status = QuarnAdjustVideo(handle_, kAdjustBrightness, LowByte(value));
+  if (Accepted(status)) params_.brightness = LowByte(value);
+  return status;
+}
+
+int CVideoCard::SetContrast(int value) {
+  const int status = QuarnAdjustVideo(handle_, kAdjustContrast, LowByte(value));
+  if (Accepted(status)) params_.contrast = LowByte(value);
+  return status;
+}
+
+int CVideoCard::SetHue(int value) {
+  const int status = QuarnAdjustVideo(handle_, kAdjustHue, LowByte(value));
+  if (Accepted(status)) params_.hue = LowByte(value);
+  return status;
+}
+
+int CVideoCard::SetSaturation(int value) {
+  const int status = QuarnAdjustVideo(handle_, kAdjustSaturation, LowByte(value));
+  if (Accepted(status)) params_.saturation = LowByte(value);
+  return status;
+}
+
+int CVideoCard::SetPllFrequency(int value) {
+  const int status = QuarnSetPLLFrequency(handle_, LowByte(value));
+  if (Accepted(status)) params_.pll = LowByte(value);
+  return status;
+}
+
+int CVideoCard::SetMirror(int direction, int enable) {
+  const int status = QuarnEnableVideoMirror(handle_, direction, enable);
+  if (Accepted(status)) {
+    if (direction == kMirrorHorizontal) {
+      params_.mirrorHorizontal = enable;
+    } else if (direction == kMirrorVertical) {
+      params_.mirrorVertical = enable;
+    }
+  }
+  return status;
+}
+
+int CVideoCard::SetChromaTrap(int item, int value) {
+  const int status = QuarnLumaControl(handle_, item, LowByte(value));
+  if (Accepted(status)) params_.chromaTrap = LowByte(value);
+  return status;
+}
+
+int CVideoCard::EnableMask(int enable) {
+  const int status = QuarnEnableMask(handle_, enable);
+  if (Accepted(status)) params_.maskEnabled = enable;
+  return status;
+}
+
+int CVideoCard::SetFormatFromDepth(int depth) {
+  return SetVideoFormat(FormatForDepth(depth));
+}
+
+int CVideoCard::SetSourceFromIndex(int index) {
+  int32_t type = params_.sourceType;
+  int32_t number = params_.sourceNumber;
+  IndexToSource(index, type, number);  // an invalid index keeps the current pair
+  return SetVideoSource(type, number);
+}
+
+// ---- Windows ----
+
+int CVideoCard::SetInputWindow(int x, int y, int width, int height) {
+  const int status = QuarnSetInputWindow(handle_, x, y, width, height);
+  if (status == QUARN_OK) params_.inputWindow = VideoWindow{x, y, width, height};
+  return status;
+}
+
+int CVideoCard::SetOutputWindow(int x, int y, int width, int height) {
+  const int status = QuarnSetOutputWindow(handle_, x, y, width, height);
+  if (status == QUARN_OK) params_.outputWindow = VideoWindow{x, y, width, height};
+  return status;
+}
+
+int CVideoCard::SetInputRect(const RECT& rect) {
+  return SetInputWindow(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+}
+
+int CVideoCard::SetOutputRect(const RECT& rect) {
+  return SetOutputWindow(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+}
+
+RECT CVideoCard::GetInputRect() const {
+  const VideoWindow& w = params_.inputWindow;
+  return RECT{w.x, w.y, w.x + w.width, w.y + w.height};
+}
+
+RECT CVideoCard::GetOutputRect() const {
+  const VideoWindow& w = params_.outputWindow;
+  return RECT{w.x, w.y, w.x + w.width, w.y + w.height};
+}
+
+// ---- Frames and display ----
+
+int64_t CVideoCard::FrameBytes() const {
+  const int64_t bytesPerPixel = (BitsForFormat(params_.format) + 7) / 8;
+  int64_t lines = params_.outputWindow.height;
+  if (params_.scanMode == kScanField || params_.scanMode == kScanField1) lines /= 2;
+  return bytesPerPixel * params_.outputWindow.width * lines;
+}
+
+void CVideoCard::SetFrameHeader(int interline) {
+  // Works on the storage itself, so it is valid before the display has been set up too.
+  BITMAPINFOHEADER& header = headerStorage_.info.bmiHeader;
+  header.biBitCount = BitsForFormat(params_.format) == 8 ? 8 : 24;
+  header.biWidth = params_.outputWindow.width;
+  header.biHeight = params_.outputWindow.height;
+  if (params_.scanMode != kScanFrame || interline == 0) header.biHeight /= 2;
+}
+
+void CVideoCard::ClearDisplayBuffer() {
+  displayBuffer_.Fill(0xFF);
+}
+
+// ---- Queries ----
+
+int CVideoCard::GetCardType(int& type) const {
+  return QuarnGetCardType(handle_, &type);
+}
+
+int CVideoCard::GetStaticMem(int& pages) {
+  return QuarnGetStaticMem(&pages);
+}
+
+int CVideoCard::SetStaticMem(int pages) {
+  return QuarnSetStaticMem(pages);
+}
+
+int CVideoCard::GetSourceIndex() const {
+  return SourceToIndex(params_.sourceType, params_.sourceNumber);
+}
+
+// ---- Solvane's opening and closing ----
+
+int OpenSolvaneCard(CVideoCard& card, int displayDepth,
+                    const std::function<void(CVideoCard&)>& loadParameters) {
+  card.SetFormatFromDepth(displayDepth);
+  if (loadParameters) loadParameters(card);
+  const int status = card.Open();
+  if (status != QUARN_OK) ShowStatusBox(status);
+  return status;
+}
+
+void CloseSolvaneCard(CVideoCard& card,
+                      const std::function<void(const CVideoCard&)>& saveParameters) {
+  card.Close();
+  if (saveParameters) saveParameters(card);
+}

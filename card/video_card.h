@@ -1,0 +1,166 @@
+// video_card.h - CVideoCard, Solvane's one opened card: its library handle, every parameter the
+// card last accepted, the input and output windows, the display buffer with its header and
+// palette, and the acquisition state; plus Solvane's opening and closing steps around it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "QuarnVideo.h"
+#include "card_helpers.h"
+#include "display.h"
+#include "gdi_types.h"
+#include "video_parameter_set.h"
+
+class CVideoCard {
+ public:
+  // Acquisition states.
+  static constexpr int kStateIdle = 0;
+  static constexpr int kStateLive = 2;
+  static constexpr int kStateSnap = 4;
+
+  explicit CVideoCard(int cardNumber = 1);
+  // Stops acquisition and releases the card (EndQuarnCard only while the handle is still set).
+  virtual ~CVideoCard();
+  CVideoCard(const CVideoCard&) = delete;
+  CVideoCard& operator=(const CVideoCard&) = delete;
+
+  // ---- Lifecycle (virtual, in this order) ----
+  // Nothing (0) when already open. Else BeginQuarnCard; a failure is returned unchanged and the
+  // handle stays 0. On success detects the source, applies the parameters, sets up the display.
+  virtual int Open();
+  // Stops acquisition, then EndQuarnCard; the handle is cleared only when that returns 0.
+  virtual int Close();
+  // Selects the first input with a signal (else "Video 1"); nothing while the handle is 0.
+  virtual void DetectSource();
+  // Sends every kept parameter to the card, statuses ignored; nothing while the handle is 0.
+  virtual void ApplyParameters();
+  // Creates the grey palette, fills the display header and allocates the display buffer
+  // (filled with 0xFF); a failed allocation leaves the buffer empty and its size 0.
+  virtual void SetupDisplay();
+  // EndQuarnCard when the handle is set (status ignored, handle kept), frees the display buffer
+  // and deletes the palette.
+  virtual void Release();
+  // Stops live video (state 2) or closes the snap (state 4); the state becomes idle.
+  virtual void StopAcquisition();
+
+  // ---- Parameter setters: call the library with the handle (0 included), remember the value
+  // when it answers 0 or QUARN_ERR_NOT_APPLIED, return the status. Byte values are passed and
+  // kept as their low 8 bits. ----
+  int SetScanMode(int scanMode);
+  int SetVideoFormat(int format);
+  int SetVideoStandard(int standard);
+  int SetVideoSource(int type, int number);
+  int SetCrystal(int crystal);
+  int SetDelay(int xDelay, int yDelay);
+  int SetBrightness(int value);
+  int SetContrast(int value);
+  int SetHue(int value);
+  int SetSaturation(int value);
+  int SetPllFrequency(int value);
+  // Kept in the flag of that direction (0 horizontal, 1 vertical).
+  int SetMirror(int direction, int enable);
+  // QuarnLumaControl(item, value); the value's low 8 bits are kept as the chroma trap.
+  int SetChromaTrap(int item, int value);
+  int EnableMask(int enable);
+  // The format for a display depth (FormatForDepth), through SetVideoFormat.
+  int SetFormatFromDepth(int depth);
+  // A flat source index through SetVideoSource. An index outside 0..10 names no source: the
+  // current source is sent again, so the library sees a valid pair and nothing changes.
+  int SetSourceFromIndex(int index);
+
+  // ---- Windows: remembered only when the library answers 0 (QUARN_ERR_NOT_APPLIED leaves them).
+  int SetInputWindow(int x, int y, int width, int height);
+  int SetOutputWindow(int x, int y, int width, int height);
+  // Rectangle forms: (left, top, right - left, bottom - top) in, (x, y, x + w, y + h) out.
+  int SetInputRect(const RECT& rect);
+  int SetOutputRect(const RECT& rect);
+  RECT GetInputRect() const;
+  RECT GetOutputRect() const;
+
+  // ---- Frames and display ----
+  // Bytes of one stored frame: bytes per pixel x output width x output height, the height
+  // halved in the field scan modes (1 and 2).
+  int64_t FrameBytes() const;
+  // Sets the display header up for stored frames: 8 bits for the 8-bit formats, else 24; the
+  // output width; the output height, halved unless the scan mode is 0 and interline is on.
+  void SetFrameHeader(int interline);
+  // Fills the display buffer with 0xFF (white); nothing when there is none.
+  void ClearDisplayBuffer();
+
+  // ---- Queries and pass-throughs ----
+  // QuarnGetCardType(handle, &type); returns its status.
+  int GetCardType(int& type) const;
+  // Static memory reservation in pages (QuarnGetStaticMem / QuarnSetStaticMem); needs no card.
+  static int GetStaticMem(int& pages);
+  static int SetStaticMem(int pages);
+
+  // ---- Read access ----
+  QUARN_HANDLE GetHandle() const { return handle_; }
+  int GetCardNumber() const { return cardNumber_; }
+  int GetState() const { return state_; }
+  const VideoParameterSet& Params() const { return params_; }
+  int GetScanMode() const { return params_.scanMode; }
+  int GetVideoFormat() const { return params_.format; }
+  int GetVideoStandard() const { return params_.standard; }
+  int GetSourceType() const { return params_.sourceType; }
+  int GetSourceNumber() const { return params_.sourceNumber; }
+  // SourceToIndex of the kept source.
+  int GetSourceIndex() const;
+  int GetCrystal() const { return params_.crystal; }
+  uint8_t GetHue() const { return params_.hue; }
+  uint8_t GetBrightness() const { return params_.brightness; }
+  uint8_t GetContrast() const { return params_.contrast; }
+  uint8_t GetSaturation() const { return params_.saturation; }
+  uint8_t GetPllFrequency() const { return params_.pll; }
+  const VideoWindow& GetInputWindow() const { return params_.inputWindow; }
+  const VideoWindow& GetOutputWindow() const { return params_.outputWindow; }
+  int GetXDelay() const { return params_.xDelay; }
+  int GetYDelay() const { return params_.yDelay; }
+  int GetMirrorHorizontal() const { return params_.mirrorHorizontal; }
+  int GetMirrorVertical() const { return params_.mirrorVertical; }
+  int GetChromaTrap() const { return params_.chromaTrap; }
+  int IsMaskEnabled() const { return params_.maskEnabled; }
+  // Image size of the kept standard.
+  ImageSize GetImageSize() const { return ImageSizeOf(params_.standard); }
+
+  // Display pieces: header (null until set up), buffer (empty until allocated), palettes.
+  BITMAPINFO* GetDisplayHeader() { return displayHeader_; }
+  const BITMAPINFO* GetDisplayHeader() const { return displayHeader_; }
+  uint8_t* GetDisplayBuffer() { return displayBuffer_.data(); }
+  const uint8_t* GetDisplayBuffer() const { return displayBuffer_.data(); }
+  size_t GetDisplayBufferSize() const { return displayBuffer_.size(); }
+  CPalette* GetPalette() const { return palette_.get(); }
+  // The palette that selecting ours displaced (borrowed, not owned); set by the painting code.
+  CPalette* GetDisplacedPalette() const { return displacedPalette_; }
+  void SetDisplacedPalette(CPalette* palette) { displacedPalette_ = palette; }
+
+ protected:
+  // For the acquisition operations (live video, snap) that move the state.
+  void SetState(int state) { state_ = state; }
+
+ private:
+  QUARN_HANDLE handle_ = 0;              // 0 while not open
+  int cardNumber_;                       // passed to BeginQuarnCard
+  int state_ = kStateIdle;               // 0 idle, 2 live video, 4 snap open
+  BITMAPINFO* displayHeader_ = nullptr;  // into headerStorage_ once set up
+  DisplayBuffer displayBuffer_;          // with its recorded size
+  VideoParameterSet params_;             // scan mode .. mask enabled
+  std::unique_ptr<CPalette> palette_;
+  CPalette* displacedPalette_ = nullptr;
+  DisplayHeaderStorage headerStorage_;
+};
+
+// ---- Solvane's opening and closing, for its video window ----
+
+// Window creation after the framework's own: the format from the display depth through the
+// setter (the card is not open yet, so it is kept only if the library answers 0 or -7), then
+// `loadParameters` (the ini reader; may be empty), then Open. A failed Open shows one warning box
+// with that status's text. Returns Open's status; creation succeeds either way.
+int OpenSolvaneCard(CVideoCard& card, int displayDepth,
+                    const std::function<void(CVideoCard&)>& loadParameters);
+
+// Window destruction: Close, then `saveParameters` (the ini writer; may be empty).
+void CloseSolvaneCard(CVideoCard& card,
+                      const std::function<void(const CVideoCard&)>& saveParameters);

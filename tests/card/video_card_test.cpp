@@ -1,0 +1,595 @@
+// video_card_test.cpp - CVideoCard against the recording capture library: opening, the order of
+// everything sent, the setters' remember rules, source detection, windows, frame sizes, display
+// set-up, stopping and releasing, and Solvane's opening and closing steps.
+#include "video_card.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "card_test_support.h"
+
+namespace {
+
+using quarnfake::ErrorText;
+using quarnfake::HandleOf;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+
+// Exposes the state setter that the acquisition operations use.
+class StateCard : public CVideoCard {
+ public:
+  using CVideoCard::CVideoCard;
+  using CVideoCard::SetState;
+};
+
+class VideoCardTest : public cardtest::CardTest {
+ protected:
+  // Opens card 1 and empties the log.
+  void OpenCard() {
+    ASSERT_EQ(card_.Open(), QUARN_OK);
+    ASSERT_EQ(card_.GetHandle(), HandleOf(1));
+    quarnfake::ClearCalls();
+  }
+  StateCard card_{1};
+};
+
+// ---- Initial values ----
+
+TEST_F(VideoCardTest, StartsClosedIdleWithInitialParameters) {
+  EXPECT_EQ(card_.GetHandle(), 0u);
+  EXPECT_EQ(card_.GetCardNumber(), 1);
+  EXPECT_EQ(card_.GetState(), CVideoCard::kStateIdle);
+  EXPECT_EQ(card_.Params(), VideoParameterSet{});
+  EXPECT_EQ(card_.GetDisplayHeader(), nullptr);
+  EXPECT_EQ(card_.GetDisplayBuffer(), nullptr);
+  EXPECT_EQ(card_.GetDisplayBufferSize(), 0u);
+  EXPECT_EQ(card_.GetPalette(), nullptr);
+  EXPECT_EQ(card_.GetDisplacedPalette(), nullptr);
+  EXPECT_TRUE(Texts().empty()) << "constructing must not touch the card";
+}
+
+// ---- Open ----
+
+TEST_F(VideoCardTest, OpenDetectsAppliesAndSetsUpDisplayInOrder) {
+  ASSERT_EQ(card_.Open(), QUARN_OK);
+  EXPECT_THAT(Texts(),
+              ElementsAre("BeginQuarnCard(1, ptr)",
+                          // default world: signal on "Video 1"
+                          "QuarnSetVideoSource(h1, 0, 0)", "QuarnVideoPresent(h1, ptr)",
+                          "QuarnSetVideoStandard(h1, 0)", "QuarnSetVideoSource(h1, 0, 0)",
+                          "QuarnSetVideoFormat(h1, 1)", "QuarnSetScanMode(h1, 0)",
+                          "QuarnSelectCryOSC(h1, 0)", "QuarnAdjustVideo(h1, 1, 128)",
+                          "QuarnAdjustVideo(h1, 2, 128)", "QuarnAdjustVideo(h1, 3, 128)",
+                          "QuarnAdjustVideo(h1, 4, 128)", "QuarnSetPLLFrequency(h1, 245)",
+                          "QuarnSetInputWindow(h1, 0, 0, 768, 576)",
+                          "QuarnSetOutputWindow(h1, 0, 0, 768, 576)", "QuarnEnableMask(h1, 0)",
+                          "QuarnSetDelay(h1, 0, 0)", "QuarnEnableVideoMirror(h1, 0, 0)",
+                          "QuarnEnableVideoMirror(h1, 1, 0)", "QuarnLumaControl(h1, 0, 1)"));
+  EXPECT_NE(card_.GetPalette(), nullptr);
+  EXPECT_NE(card_.GetDisplayHeader(), nullptr);
+  EXPECT_EQ(card_.GetDisplayBufferSize(), 1769472u);
+}
+
+// A second Open must not reopen, re-detect or resend (it would reset a running card's source).
+TEST_F(VideoCardTest, OpenOnOpenCardSendsNothing) {
+  OpenCard();
+  EXPECT_EQ(card_.Open(), QUARN_OK);
+  EXPECT_TRUE(Texts().empty());
+  EXPECT_EQ(card_.GetHandle(), HandleOf(1));
+}
+
+TEST_F(VideoCardTest, FailedOpenReturnsStatusAndRunsNothingElse) {
+  quarnfake::Script("BeginQuarnCard").Returns(QUARN_ERR_BUSY);
+  EXPECT_EQ(card_.Open(), QUARN_ERR_BUSY);
+  EXPECT_EQ(card_.GetHandle(), 0u);
+  EXPECT_THAT(Texts(), ElementsAre("BeginQuarnCard(1, ptr)"));
+  EXPECT_EQ(card_.GetDisplayBuffer(), nullptr);
+  EXPECT_EQ(card_.GetPalette(), nullptr);
+  EXPECT_TRUE(Boxes().empty()) << "Open itself shows nothing; the window does";
+}
+
+// ---- ApplyParameters ----
+
+// Distinct values everywhere, so a swapped argument or a swapped pair of calls shows.
+TEST_F(VideoCardTest, ApplyParametersSendsEveryFieldInOrder) {
+  OpenCard();
+  ASSERT_EQ(card_.SetVideoStandard(1), 0);
+  ASSERT_EQ(card_.SetVideoSource(1, 2), 0);
+  ASSERT_EQ(card_.SetVideoFormat(5), 0);
+  ASSERT_EQ(card_.SetScanMode(2), 0);
+  ASSERT_EQ(card_.SetCrystal(1), 0);
+  ASSERT_EQ(card_.SetBrightness(11), 0);
+  ASSERT_EQ(card_.SetContrast(22), 0);
+  ASSERT_EQ(card_.SetHue(33), 0);
+  ASSERT_EQ(card_.SetSaturation(44), 0);
+  ASSERT_EQ(card_.SetPllFrequency(55), 0);
+  ASSERT_EQ(card_.SetInputWindow(8, 16, 320, 240), 0);
+  ASSERT_EQ(card_.SetOutputWindow(10, 20, 384, 288), 0);
+  ASSERT_EQ(card_.EnableMask(1), 0);
+  ASSERT_EQ(card_.SetDelay(-3, 4), 0);
+  ASSERT_EQ(card_.SetMirror(kMirrorHorizontal, 1), 0);
+  ASSERT_EQ(card_.SetChromaTrap(0, 0), 0);
+  quarnfake::ClearCalls();
+
+  card_.ApplyParameters();
+  EXPECT_THAT(Texts(),
+              ElementsAre("QuarnSetVideoStandard(h1, 1)", "QuarnSetVideoSource(h1, 1, 2)",
+                          "QuarnSetVideoFormat(h1, 5)", "QuarnSetScanMode(h1, 2)",
+                          "QuarnSelectCryOSC(h1, 1)", "QuarnAdjustVideo(h1, 1, 11)",
+                          "QuarnAdjustVideo(h1, 2, 22)", "QuarnAdjustVideo(h1, 3, 33)",
+                          "QuarnAdjustVideo(h1, 4, 44)", "QuarnSetPLLFrequency(h1, 55)",
+                          "QuarnSetInputWindow(h1, 8, 16, 320, 240)",
+                          "QuarnSetOutputWindow(h1, 10, 20, 384, 288)", "QuarnEnableMask(h1, 1)",
+                          "QuarnSetDelay(h1, -3, 4)", "QuarnEnableVideoMirror(h1, 0, 1)",
+                          "QuarnEnableVideoMirror(h1, 1, 0)", "QuarnLumaControl(h1, 0, 0)"));
+}
+
+// Every status is ignored: one failing call must not cut the rest short.
+TEST_F(VideoCardTest, ApplyParametersGoesOnPastFailures) {
+  OpenCard();
+  quarnfake::Script("QuarnSetVideoStandard").Returns(QUARN_ERR_GENERAL);
+  quarnfake::Script("QuarnAdjustVideo").Returns(QUARN_ERR_BUSY);
+  card_.ApplyParameters();
+  EXPECT_EQ(Texts().size(), 17u);
+  EXPECT_EQ(Texts().back(), "QuarnLumaControl(h1, 0, 1)");
+}
+
+TEST_F(VideoCardTest, DetectAndApplyDoNothingWhileClosed) {
+  card_.DetectSource();
+  card_.ApplyParameters();
+  EXPECT_TRUE(Texts().empty());
+  EXPECT_TRUE(Sleeps().empty());
+}
+
+// ---- Setters ----
+
+struct SetterCase {
+  const char* name;
+  const char* op;
+  std::function<int(CVideoCard&)> set;
+  // Whether the card now holds the value the setter was given (all differ from the initial ones).
+  std::function<bool(const CVideoCard&)> holdsNewValue;
+};
+
+std::vector<SetterCase> SetterCases() {
+  return {
+      {"scan mode", "QuarnSetScanMode", [](CVideoCard& c) { return c.SetScanMode(2); },
+       [](const CVideoCard& c) { return c.GetScanMode() == 2; }},
+      {"format", "QuarnSetVideoFormat", [](CVideoCard& c) { return c.SetVideoFormat(4); },
+       [](const CVideoCard& c) { return c.GetVideoFormat() == 4; }},
+      {"standard", "QuarnSetVideoStandard", [](CVideoCard& c) { return c.SetVideoStandard(1); },
+       [](const CVideoCard& c) { return c.GetVideoStandard() == 1; }},
+      {"source", "QuarnSetVideoSource", [](CVideoCard& c) { return c.SetVideoSource(1, 2); },
+       [](const CVideoCard& c) { return c.GetSourceType() == 1 && c.GetSourceNumber() == 2; }},
+      {"crystal", "QuarnSelectCryOSC", [](CVideoCard& c) { return c.SetCrystal(1); },
+       [](const CVideoCard& c) { return c.GetCrystal() == 1; }},
+      {"delay", "QuarnSetDelay", [](CVideoCard& c) { return c.SetDelay(-5, 7); },
+       [](const CVideoCard& c) { return c.GetXDelay() == -5 && c.GetYDelay() == 7; }},
+      {"brightness", "QuarnAdjustVideo", [](CVideoCard& c) { return c.SetBrightness(10); },
+       [](const CVideoCard& c) { return c.GetBrightness() == 10; }},
+      {"contrast", "QuarnAdjustVideo", [](CVideoCard& c) { return c.SetContrast(20); },
+       [](const CVideoCard& c) { return c.GetContrast() == 20; }},
+      {"hue", "QuarnAdjustVideo", [](CVideoCard& c) { return c.SetHue(30); },
+       [](const CVideoCard& c) { return c.GetHue() == 30; }},
+      {"saturation", "QuarnAdjustVideo", [](CVideoCard& c) { return c.SetSaturation(40); },
+       [](const CVideoCard& c) { return c.GetSaturation() == 40; }},
+      {"pll", "QuarnSetPLLFrequency", [](CVideoCard& c) { return c.SetPllFrequency(50); },
+       [](const CVideoCard& c) { return c.GetPllFrequency() == 50; }},
+      {"mirror h", "QuarnEnableVideoMirror", [](CVideoCard& c) { return c.SetMirror(0, 1); },
+       [](const CVideoCard& c) { return c.GetMirrorHorizontal() == 1; }},
+      {"mirror v", "QuarnEnableVideoMirror", [](CVideoCard& c) { return c.SetMirror(1, 1); },
+       [](const CVideoCard& c) { return c.GetMirrorVertical() == 1; }},
+      {"chroma trap", "QuarnLumaControl", [](CVideoCard& c) { return c.SetChromaTrap(0, 0); },
+       [](const CVideoCard& c) { return c.GetChromaTrap() == 0; }},
+      {"mask", "QuarnEnableMask", [](CVideoCard& c) { return c.EnableMask(1); },
+       [](const CVideoCard& c) { return c.IsMaskEnabled() == 1; }},
+      {"format from depth", "QuarnSetVideoFormat",
+       [](CVideoCard& c) { return c.SetFormatFromDepth(16); },
+       [](const CVideoCard& c) { return c.GetVideoFormat() == kFormatRgb565; }},
+      {"source from index", "QuarnSetVideoSource",
+       [](CVideoCard& c) { return c.SetSourceFromIndex(9); },
+       [](const CVideoCard& c) { return c.GetSourceIndex() == 9; }},
+  };
+}
+
+// Faults caught: keeping a value the card refused, or dropping one it accepted for later (-7).
+TEST_F(VideoCardTest, SettersRememberOnZeroAndNotAppliedOnly) {
+  for (const SetterCase& setter : SetterCases()) {
+    for (int status : {QUARN_OK, QUARN_ERR_NOT_APPLIED, QUARN_ERR_GENERAL, QUARN_ERR_BAD_PARAMETER,
+                       QUARN_ERR_BUSY}) {
+      SCOPED_TRACE(std::string(setter.name) + " status " + std::to_string(status));
+      quarnfake::Reset();
+      StateCard card(1);
+      ASSERT_EQ(card.Open(), QUARN_OK);
+      quarnfake::ClearCalls();
+      quarnfake::Script(setter.op).Returns(status);
+
+      EXPECT_EQ(setter.set(card), status);
+      const quarnfake::CallList calls = quarnfake::Calls();
+      ASSERT_EQ(calls.size(), 1u);
+      EXPECT_EQ(calls[0].op, setter.op);
+      EXPECT_EQ(calls[0].handle, HandleOf(1));
+      const bool remembered = status == QUARN_OK || status == QUARN_ERR_NOT_APPLIED;
+      EXPECT_EQ(setter.holdsNewValue(card), remembered);
+    }
+  }
+}
+
+TEST_F(VideoCardTest, SettersSendTheirArguments) {
+  OpenCard();
+  card_.SetBrightness(1);
+  card_.SetContrast(2);
+  card_.SetHue(3);
+  card_.SetSaturation(4);
+  card_.SetMirror(1, 1);
+  card_.SetSourceFromIndex(7);
+  card_.SetFormatFromDepth(8);
+  EXPECT_THAT(Texts(), ElementsAre("QuarnAdjustVideo(h1, 1, 1)", "QuarnAdjustVideo(h1, 2, 2)",
+                                   "QuarnAdjustVideo(h1, 3, 3)", "QuarnAdjustVideo(h1, 4, 4)",
+                                   "QuarnEnableVideoMirror(h1, 1, 1)",
+                                   "QuarnSetVideoSource(h1, 1, 1)", "QuarnSetVideoFormat(h1, 6)"));
+}
+
+// Byte values: the library gets the low 8 bits and the card keeps the same, as an ini value of
+// 300 would give.
+TEST_F(VideoCardTest, ByteSettersKeepLowEightBits) {
+  OpenCard();
+  EXPECT_EQ(card_.SetBrightness(300), 0);
+  EXPECT_EQ(card_.SetPllFrequency(256 + 7), 0);
+  EXPECT_EQ(card_.SetChromaTrap(0, 0x101), 0);
+  EXPECT_EQ(card_.GetBrightness(), 44);
+  EXPECT_EQ(card_.GetPllFrequency(), 7);
+  EXPECT_EQ(card_.GetChromaTrap(), 1);
+  EXPECT_THAT(Texts(), ElementsAre("QuarnAdjustVideo(h1, 1, 44)", "QuarnSetPLLFrequency(h1, 7)",
+                                   "QuarnLumaControl(h1, 0, 1)"));
+}
+
+// An index that names no source must not make up a pair; the card keeps (and resends) its own.
+TEST_F(VideoCardTest, SourceFromBadIndexKeepsTheSource) {
+  OpenCard();
+  ASSERT_EQ(card_.SetVideoSource(1, 1), 0);
+  quarnfake::ClearCalls();
+  card_.SetSourceFromIndex(12);
+  EXPECT_THAT(Texts(), ElementsAre("QuarnSetVideoSource(h1, 1, 1)"));
+  EXPECT_EQ(card_.GetSourceIndex(), 7);
+}
+
+// ---- Windows ----
+
+TEST_F(VideoCardTest, WindowsRememberOnZeroOnly) {
+  OpenCard();
+  for (int status : {QUARN_ERR_NOT_APPLIED, QUARN_ERR_GENERAL}) {
+    SCOPED_TRACE(status);
+    quarnfake::Script("QuarnSetInputWindow").Returns(status);
+    quarnfake::Script("QuarnSetOutputWindow").Returns(status);
+    EXPECT_EQ(card_.SetInputWindow(1, 2, 300, 200), status);
+    EXPECT_EQ(card_.SetOutputWindow(5, 6, 320, 240), status);
+    EXPECT_EQ(card_.GetInputWindow(), (VideoWindow{0, 0, 768, 576}));
+    EXPECT_EQ(card_.GetOutputWindow(), (VideoWindow{0, 0, 768, 576}));
+  }
+  quarnfake::Script("QuarnSetInputWindow").Clear();
+  quarnfake::Script("QuarnSetOutputWindow").Clear();
+  EXPECT_EQ(card_.SetInputWindow(1, 2, 300, 200), 0);
+  EXPECT_EQ(card_.SetOutputWindow(5, 6, 320, 240), 0);
+  EXPECT_EQ(card_.GetInputWindow(), (VideoWindow{1, 2, 300, 200}));
+  EXPECT_EQ(card_.GetOutputWindow(), (VideoWindow{5, 6, 320, 240}));
+}
+
+TEST_F(VideoCardTest, RectFormsConvertToAndFromSize) {
+  OpenCard();
+  EXPECT_EQ(card_.SetInputRect(RECT{10, 20, 330, 260}), 0);
+  EXPECT_EQ(card_.SetOutputRect(RECT{100, 50, 484, 338}), 0);
+  EXPECT_THAT(Texts(), ElementsAre("QuarnSetInputWindow(h1, 10, 20, 320, 240)",
+                                   "QuarnSetOutputWindow(h1, 100, 50, 384, 288)"));
+  const RECT in = card_.GetInputRect();
+  EXPECT_EQ(std::vector<LONG>({in.left, in.top, in.right, in.bottom}),
+            std::vector<LONG>({10, 20, 330, 260}));
+  const RECT out = card_.GetOutputRect();
+  EXPECT_EQ(std::vector<LONG>({out.left, out.top, out.right, out.bottom}),
+            std::vector<LONG>({100, 50, 484, 338}));
+}
+
+// ---- Source detection ----
+
+TEST_F(VideoCardTest, DetectionStopsAtFirstSignalWithSleepBetween) {
+  quarnfake::SetSignals(1, {2, 5});
+  OpenCard();
+  const auto clock = MarkSleeps();
+  card_.DetectSource();
+  EXPECT_THAT(Texts(), ElementsAre("QuarnSetVideoSource(h1, 0, 0)", "QuarnVideoPresent(h1, ptr)",
+                                   "QuarnSetVideoSource(h1, 0, 1)", "QuarnVideoPresent(h1, ptr)",
+                                   "QuarnSetVideoSource(h1, 0, 2)", "QuarnVideoPresent(h1, ptr)"));
+  EXPECT_EQ(card_.GetSourceIndex(), 2);
+  // One 1 ms wait after each selection, before the signal is asked for.
+  EXPECT_THAT(clock->sleeps(), ElementsAre(1u, 1u, 1u));
+  EXPECT_THAT(clock->afterCalls(),
+              ElementsAre("QuarnSetVideoSource(h1, 0, 0)", "QuarnSetVideoSource(h1, 0, 1)",
+                          "QuarnSetVideoSource(h1, 0, 2)"));
+}
+
+TEST_F(VideoCardTest, DetectionReachesYCbCrInputs) {
+  quarnfake::SetSignals(1, {10});
+  OpenCard();
+  card_.DetectSource();
+  EXPECT_EQ(quarnfake::CallCount("QuarnVideoPresent"), 11u);
+  EXPECT_EQ(Texts().back(), "QuarnVideoPresent(h1, ptr)");
+  EXPECT_EQ(card_.GetSourceType(), kSourceYCbCr);
+  EXPECT_EQ(card_.GetSourceNumber(), 1);
+}
+
+// -5 ends probing; with no signal seen the card still ends on "Video 1", sent again.
+TEST_F(VideoCardTest, DetectionStopsAtStopProbing) {
+  quarnfake::SetSignals(1, {4});
+  OpenCard();
+  quarnfake::Script("QuarnVideoPresent").ReturnsNext(QUARN_OK).ReturnsNext(QUARN_ERR_STOP_PROBING);
+  card_.DetectSource();
+  EXPECT_THAT(Texts(), ElementsAre("QuarnSetVideoSource(h1, 0, 0)", "QuarnVideoPresent(h1, ptr)",
+                                   "QuarnSetVideoSource(h1, 0, 1)", "QuarnVideoPresent(h1, ptr)",
+                                   "QuarnSetVideoSource(h1, 0, 0)"));
+  EXPECT_EQ(card_.GetSourceIndex(), 0);
+}
+
+// Other failures are not the end of probing: the next input is tried. Inputs 0 and 1 carry a
+// signal but their queries fail, input 2 has none, input 3 is taken.
+TEST_F(VideoCardTest, DetectionSkipsOtherErrors) {
+  quarnfake::SetSignals(1, {0, 1, 3});
+  OpenCard();
+  quarnfake::Script("QuarnVideoPresent").ReturnsNext(QUARN_ERR_GENERAL, 2);
+  card_.DetectSource();
+  EXPECT_EQ(quarnfake::CallCount("QuarnVideoPresent"), 4u);
+  EXPECT_EQ(Texts().back(), "QuarnVideoPresent(h1, ptr)");
+  EXPECT_EQ(card_.GetSourceIndex(), 3);
+}
+
+TEST_F(VideoCardTest, NoSignalAnywhereFallsBackToVideo1) {
+  quarnfake::SetSignals(1, {});
+  OpenCard();
+  const auto clock = MarkSleeps();
+  card_.DetectSource();
+  std::vector<std::string> expected;
+  for (int index = 0; index < 11; ++index) {
+    int32_t type = 0;
+    int32_t number = 0;
+    IndexToSource(index, type, number);
+    expected.push_back("QuarnSetVideoSource(h1, " + std::to_string(type) + ", " +
+                       std::to_string(number) + ")");
+    expected.push_back("QuarnVideoPresent(h1, ptr)");
+  }
+  expected.push_back("QuarnSetVideoSource(h1, 0, 0)");
+  EXPECT_THAT(Texts(), ElementsAreArray(expected));
+  EXPECT_EQ(card_.GetSourceIndex(), 0);
+  EXPECT_EQ(clock->sleeps().size(), 11u);
+  EXPECT_EQ(quarnfake::Card(1).sourceType, 0);
+  EXPECT_EQ(quarnfake::Card(1).sourceNumber, 0);
+}
+
+// ---- Frames ----
+
+TEST_F(VideoCardTest, FrameBytesHalvesInFieldModes) {
+  OpenCard();
+  ASSERT_EQ(card_.SetOutputWindow(0, 0, 384, 287), 0);
+  struct Row {
+    int format;
+    int scan;
+    int64_t bytes;
+  };
+  const std::vector<Row> table = {
+      {kFormatRgb888, kScanFrame, 3 * 384 * 287},  {kFormatRgb888, kScanField, 3 * 384 * 143},
+      {kFormatRgb888, kScanField1, 3 * 384 * 143}, {kFormatRgb555, kScanFrame, 2 * 384 * 287},
+      {kFormatRgb8888, kScanFrame, 4 * 384 * 287}, {kFormatAll8, kScanField, 1 * 384 * 143},
+  };
+  for (const Row& row : table) {
+    ASSERT_EQ(card_.SetVideoFormat(row.format), 0);
+    ASSERT_EQ(card_.SetScanMode(row.scan), 0);
+    EXPECT_EQ(card_.FrameBytes(), row.bytes) << row.format << "/" << row.scan;
+  }
+}
+
+TEST_F(VideoCardTest, FrameHeaderFollowsFormatScanAndInterline) {
+  OpenCard();
+  ASSERT_EQ(card_.SetOutputWindow(0, 0, 384, 287), 0);
+  struct Row {
+    int format;
+    int scan;
+    int interline;
+    int bits;
+    int height;
+  };
+  const std::vector<Row> table = {
+      {kFormatAll8, kScanFrame, 1, 8, 287},     {kFormatLimited8, kScanFrame, 1, 8, 287},
+      {kFormatRgb565, kScanFrame, 1, 24, 287},  {kFormatRgb8888, kScanFrame, 1, 24, 287},
+      {kFormatRgb888, kScanFrame, 0, 24, 143},  {kFormatRgb888, kScanField, 1, 24, 143},
+      {kFormatRgb888, kScanField1, 1, 24, 143},
+  };
+  for (const Row& row : table) {
+    ASSERT_EQ(card_.SetVideoFormat(row.format), 0);
+    ASSERT_EQ(card_.SetScanMode(row.scan), 0);
+    card_.SetFrameHeader(row.interline);
+    const BITMAPINFOHEADER& h = card_.GetDisplayHeader()->bmiHeader;
+    EXPECT_EQ(h.biBitCount, row.bits) << row.format;
+    EXPECT_EQ(h.biWidth, 384);
+    EXPECT_EQ(h.biHeight, row.height) << row.format << "/" << row.scan << "/" << row.interline;
+    EXPECT_EQ(h.biSize, 40u);
+  }
+}
+
+// ---- Display ----
+
+TEST_F(VideoCardTest, SetupDisplayMakesPaletteHeaderAndWhiteBuffer) {
+  card_.SetupDisplay();
+  ASSERT_NE(card_.GetPalette(), nullptr);
+  EXPECT_EQ(card_.GetPalette()->entries()[0].peRed, 10);
+  ASSERT_NE(card_.GetDisplayHeader(), nullptr);
+  EXPECT_EQ(card_.GetDisplayHeader()->bmiHeader.biSize, 40u);
+  EXPECT_EQ(card_.GetDisplayHeader()->bmiColors[200].rgbGreen, 200);
+  ASSERT_EQ(card_.GetDisplayBufferSize(), 1769472u);
+  const uint8_t* buffer = card_.GetDisplayBuffer();
+  EXPECT_TRUE(std::all_of(buffer, buffer + 1769472, [](uint8_t b) { return b == 0xFF; }));
+}
+
+std::unique_ptr<uint8_t[]> NoMemory(size_t) {
+  return nullptr;
+}
+
+TEST_F(VideoCardTest, SetupDisplayWithoutMemoryLeavesBufferEmpty) {
+  const DisplayBufferAllocator previous = SetDisplayBufferAllocator(&NoMemory);
+  card_.SetupDisplay();
+  SetDisplayBufferAllocator(previous);
+  EXPECT_EQ(card_.GetDisplayBuffer(), nullptr);
+  EXPECT_EQ(card_.GetDisplayBufferSize(), 0u);
+  EXPECT_NE(card_.GetPalette(), nullptr);
+  card_.ClearDisplayBuffer();  // nothing to clear: must not write anywhere
+}
+
+TEST_F(VideoCardTest, ClearDisplayBufferWhitensIt) {
+  card_.SetupDisplay();
+  std::fill_n(card_.GetDisplayBuffer(), 1000, uint8_t{0});
+  card_.GetDisplayBuffer()[1769471] = 0;
+  card_.ClearDisplayBuffer();
+  const uint8_t* buffer = card_.GetDisplayBuffer();
+  EXPECT_TRUE(std::all_of(buffer, buffer + 1769472, [](uint8_t b) { return b == 0xFF; }));
+}
+
+// ---- Stop, close, release, destruction ----
+
+TEST_F(VideoCardTest, StopAcquisitionPerState) {
+  OpenCard();
+  card_.SetState(CVideoCard::kStateLive);
+  card_.StopAcquisition();
+  EXPECT_EQ(card_.GetState(), CVideoCard::kStateIdle);
+  card_.SetState(CVideoCard::kStateSnap);
+  card_.StopAcquisition();
+  EXPECT_EQ(card_.GetState(), CVideoCard::kStateIdle);
+  card_.StopAcquisition();  // idle: nothing to stop
+  EXPECT_THAT(Texts(), ElementsAre("QuarnCaptureEx(h1, null, 0)", "QuarnCloseSnapEx(h1)"));
+}
+
+TEST_F(VideoCardTest, CloseStopsThenEndsAndClearsHandle) {
+  OpenCard();
+  card_.SetState(CVideoCard::kStateLive);
+  EXPECT_EQ(card_.Close(), QUARN_OK);
+  EXPECT_EQ(card_.GetHandle(), 0u);
+  EXPECT_EQ(card_.GetState(), CVideoCard::kStateIdle);
+  EXPECT_THAT(Texts(), ElementsAre("QuarnCaptureEx(h1, null, 0)", "EndQuarnCard(h1)"));
+}
+
+// A failed end keeps the handle, so the destructor tries once more.
+TEST_F(VideoCardTest, FailedCloseKeepsHandleForRelease) {
+  {
+    StateCard card(1);
+    ASSERT_EQ(card.Open(), QUARN_OK);
+    quarnfake::ClearCalls();
+    quarnfake::Script("EndQuarnCard").ReturnsNext(QUARN_ERR_GENERAL);
+    EXPECT_EQ(card.Close(), QUARN_ERR_GENERAL);
+    EXPECT_EQ(card.GetHandle(), HandleOf(1));
+  }
+  EXPECT_THAT(Texts(), ElementsAre("EndQuarnCard(h1)", "EndQuarnCard(h1)"));
+}
+
+TEST_F(VideoCardTest, DestructorStopsThenReleases) {
+  {
+    StateCard card(1);
+    ASSERT_EQ(card.Open(), QUARN_OK);
+    card.SetState(CVideoCard::kStateSnap);
+    quarnfake::ClearCalls();
+  }
+  EXPECT_THAT(Texts(), ElementsAre("QuarnCloseSnapEx(h1)", "EndQuarnCard(h1)"));
+}
+
+// After a successful Close the destructor must not end the card a second time.
+TEST_F(VideoCardTest, DestructorAfterCloseSendsNothing) {
+  {
+    StateCard card(1);
+    ASSERT_EQ(card.Open(), QUARN_OK);
+    ASSERT_EQ(card.Close(), QUARN_OK);
+    quarnfake::ClearCalls();
+  }
+  EXPECT_TRUE(Texts().empty());
+}
+
+TEST_F(VideoCardTest, ReleaseEndsKeepsHandleAndFreesDisplay) {
+  OpenCard();
+  card_.Release();
+  EXPECT_THAT(Texts(), ElementsAre("EndQuarnCard(h1)"));
+  EXPECT_EQ(card_.GetHandle(), HandleOf(1));
+  EXPECT_EQ(card_.GetDisplayBuffer(), nullptr);
+  EXPECT_EQ(card_.GetDisplayBufferSize(), 0u);
+  EXPECT_EQ(card_.GetPalette(), nullptr);
+}
+
+// ---- Queries ----
+
+TEST_F(VideoCardTest, CardTypeAndStaticMemPassThrough) {
+  quarnfake::SetCardType(1, 2);
+  OpenCard();
+  int type = -1;
+  EXPECT_EQ(card_.GetCardType(type), QUARN_OK);
+  EXPECT_EQ(type, 2);
+  int pages = 0;
+  EXPECT_EQ(CVideoCard::GetStaticMem(pages), QUARN_OK);
+  EXPECT_EQ(pages, quarnfake::kDefaultStaticMemPages);
+  EXPECT_EQ(CVideoCard::SetStaticMem(2048), QUARN_OK);
+  EXPECT_EQ(quarnfake::PendingStaticMemPages(), 2048);
+  quarnfake::Script("QuarnGetCardType").Returns(QUARN_ERR_BUSY);
+  EXPECT_EQ(card_.GetCardType(type), QUARN_ERR_BUSY);
+}
+
+// ---- Solvane's opening and closing ----
+
+TEST_F(VideoCardTest, SolvaneOpenSetsFormatLoadsThenOpens) {
+  std::vector<std::string> order;
+  // The card is not open yet, so the library refuses the format unless it answers -7.
+  quarnfake::Script("QuarnSetVideoFormat").ReturnsNext(QUARN_ERR_NOT_APPLIED);
+  const int status = OpenSolvaneCard(card_, 16, [&](CVideoCard& card) {
+    order.push_back("load after " + Texts().back());
+    card.SetHue(99);  // refused with handle 0: must not be kept
+  });
+  EXPECT_EQ(status, QUARN_OK);
+  EXPECT_THAT(order, ElementsAre("load after QuarnSetVideoFormat(0, 2)"));
+  EXPECT_EQ(card_.GetVideoFormat(), kFormatRgb565);
+  EXPECT_EQ(card_.GetHue(), 128);
+  EXPECT_TRUE(Boxes().empty());
+  const std::vector<std::string> texts = Texts();
+  EXPECT_EQ(texts[2], "BeginQuarnCard(1, ptr)");
+  EXPECT_NE(std::find(texts.begin(), texts.end(), "QuarnSetVideoFormat(h1, 2)"), texts.end());
+}
+
+TEST_F(VideoCardTest, SolvaneFailedOpenShowsOneBoxAndSettersStillCall) {
+  quarnfake::Script("BeginQuarnCard").Returns(QUARN_ERR_CARD_NUMBER);
+  EXPECT_EQ(OpenSolvaneCard(card_, 32, {}), QUARN_ERR_CARD_NUMBER);
+  EXPECT_THAT(Texts(), ElementsAre("QuarnSetVideoFormat(0, 4)", "BeginQuarnCard(1, ptr)",
+                                   "QuarnGetErrorString(-4)"));
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_EQ(Boxes()[0].text, ErrorText(QUARN_ERR_CARD_NUMBER));
+  EXPECT_EQ(Boxes()[0].caption, "Error message");
+  EXPECT_EQ(Boxes()[0].style, MB_OK | MB_ICONWARNING);
+  EXPECT_EQ(Boxes()[0].owner, nullptr);
+  EXPECT_EQ(card_.GetHandle(), 0u);
+  EXPECT_EQ(card_.GetDisplayBuffer(), nullptr);
+
+  // With no card open the setters still go to the library, and keep values on 0 or -7.
+  quarnfake::ClearCalls();
+  quarnfake::Script("QuarnSetScanMode").Returns(QUARN_ERR_NOT_APPLIED);
+  EXPECT_EQ(card_.SetScanMode(2), QUARN_ERR_NOT_APPLIED);
+  EXPECT_NE(card_.SetContrast(7), QUARN_OK);
+  EXPECT_THAT(Texts(), ElementsAre("QuarnSetScanMode(0, 2)", "QuarnAdjustVideo(0, 2, 7)"));
+  EXPECT_EQ(card_.GetScanMode(), 2);
+  EXPECT_EQ(card_.GetContrast(), 128);
+}
+
+TEST_F(VideoCardTest, SolvaneCloseEndsThenSaves) {
+  OpenCard();
+  std::vector<std::string> order;
+  CloseSolvaneCard(card_, [&](const CVideoCard& card) {
+    order.push_back("save after " + Texts().back() +
+                    (card.GetHandle() == 0 ? " (closed)" : " (open)"));
+  });
+  EXPECT_THAT(order, ElementsAre("save after EndQuarnCard(h1) (closed)"));
+}
+
+}  // namespace
