@@ -145,6 +145,9 @@ template <class Base>
 bool BridgedWidget<Base>::event(QEvent* e) {
   CWnd* target = owner;
   if (target != nullptr && target->BeforeQtEvent(e)) return true;
+  // The deferred delete that DestroyWindow posts ends inside Base::event: nothing of this
+  // widget may be touched afterwards.
+  if (e->type() == QEvent::DeferredDelete) return Base::event(e);
   const bool handled = Base::event(e);
   if (owner != nullptr) owner->AfterQtEvent(e);
   return handled;

@@ -1,0 +1,103 @@
+// resources.cpp - Solvane's resource tables as data.
+#include "resources.h"
+
+#include "command_ids.h"
+#include "resource_ids.h"
+#include "shell_resources.h"
+
+using namespace solvane;
+
+std::shared_ptr<const ResourceSet> SolvaneResources() {
+  auto res = std::make_shared<ResourceSet>();
+  res->strings[AFX_IDS_APP_TITLE] = "Solvane";
+  res->strings[IDR_MAINFRAME] = "Solvane\n\nSolvane\n\n\nSolvane.Document\nSolvane Document";
+  res->icons[IDR_MAINFRAME] = "";  // the stock application icon
+
+  res->menus[IDR_MAINFRAME] = {
+      MenuPopup("&File", {
+          MenuCommand("&Open...\tCtrl+O", ID_FILE_OPEN_BMP),
+          MenuCommand("&Save As ...\tCtrl+S", ID_FILE_SAVE_BMP),
+          MenuSeparator(),
+          MenuCommand("&Print...\tCtrl+P", ID_FILE_PRINT),
+          MenuCommand("Print Pre&view", ID_FILE_PRINT_PREVIEW),
+          MenuCommand("P&rint Setup...", ID_FILE_PRINT_SETUP),
+          MenuSeparator(),
+          MenuCommand("E&xit", ID_APP_EXIT),
+      }),
+      MenuPopup("&View", {
+          MenuCommand("Capture\tCtrl+1", ID_VIEW_CAPTURE),
+          MenuCommand("Capture Shot\tCtrl+2", ID_VIEW_CAPTURE_SHOT),
+          MenuCommand("Snap\tCtrl+3", ID_VIEW_SNAP),
+          MenuCommand("Snap Shot\tCtrl+4", ID_VIEW_SNAP_SHOT),
+          MenuPopup("Playback", {
+              MenuCommand("Step", ID_PLAYBACK_STEP),
+              MenuCommand("Circle", ID_PLAYBACK_CIRCLE),
+              MenuCommand("Stop", ID_PLAYBACK_STOP),
+          }),
+          MenuPopup("Display", {
+              MenuCommand("Clip", ID_DISPLAY_CLIP),
+              MenuCommand("Scale", ID_DISPLAY_SCALE),
+          }),
+          MenuCommand("Mask", ID_VIEW_MASK),
+          MenuCommand("Save Serials...", ID_VIEW_SAVE_SERIALS),
+          MenuCommand("Open Serials...", ID_VIEW_OPEN_SERIALS),
+      }),
+      MenuPopup("&Paramter", {
+          MenuPopup("Video Format", {
+              MenuCommand("YUV422", ID_FORMAT_YUV422),
+              MenuCommand("RGB555", ID_FORMAT_RGB555),
+              MenuCommand("RGB565", ID_FORMAT_RGB565),
+              MenuCommand("RGB888", ID_FORMAT_RGB888),
+              MenuCommand("RGB8888", ID_FORMAT_RGB8888),
+              MenuSeparator(),
+              MenuCommand("All 8 bit", ID_FORMAT_ALL8),
+              MenuCommand("Limmited 8 bit", ID_FORMAT_LIMITED8),
+          }),
+          MenuPopup("Video Standard", {
+              MenuCommand("PAL", ID_STANDARD_PAL),
+              MenuCommand("NTSC", ID_STANDARD_NTSC),
+          }),
+          MenuPopup("Scan Mode", {
+              MenuCommand("Frame", ID_SCAN_FRAME),
+              MenuCommand("Field", ID_SCAN_FIELD),
+              MenuCommand("Field1", ID_SCAN_FIELD1),
+          }),
+          MenuCommand("Video Source...", ID_PARAM_VIDEO_SOURCE),
+          MenuCommand("Adjust...", ID_PARAM_ADJUST),
+          MenuCommand("Delay...", ID_PARAM_DELAY),
+          MenuCommand("Allocate Memory...", ID_PARAM_ALLOCATE_MEMORY),
+          MenuSeparator(),
+          MenuCommand("Interline", ID_PARAM_INTERLINE),
+          MenuSeparator(),
+          MenuPopup("CryOSC Type", {
+              MenuCommand("35M", ID_CRYSTAL_35M),
+              MenuCommand("28M", ID_CRYSTAL_28M),
+          }),
+          MenuPopup("Mirror Direction", {
+              MenuCommand("Horizon", ID_MIRROR_HORIZONTAL),
+              MenuCommand("vertical", ID_MIRROR_VERTICAL),
+          }),
+          MenuCommand("Chroma Trap in the Luma", ID_CHROMA_TRAP),
+      }),
+      MenuPopup("&Help", {
+          MenuCommand("Go to Update Website...", ID_HELP_UPDATE_WEBSITE),
+          MenuCommand("Contact Norvel Tarpis...", ID_HELP_CONTACT),
+          MenuSeparator(),
+          MenuCommand("&About Solvane...", ID_APP_ABOUT),
+      }),
+  };
+
+  res->accelerators[IDR_MAINFRAME] = ShellAccelerators();
+
+  res->dialogs[IDD_ABOUTBOX] = DialogTemplate{
+      "About Solvane", "MS Sans Serif", 8, 213, 75,
+      {
+          {IDC_STATIC, ControlClass::GroupBox, "", 10, 5, 194, 43, 0},
+          {IDC_STATIC, ControlClass::Icon, "128", 14, 16, 20, 20, 0},
+          {IDC_STATIC, ControlClass::Static, "Solvane Version 1.1.6.0", 46, 17, 119, 8,
+           SS_NOPREFIX},
+          {IDC_STATIC, ControlClass::Static, "Capture card workbench", 46, 32, 152, 8, 0},
+          {IDOK, ControlClass::Button, "OK", 82, 54, 50, 14, BS_DEFPUSHBUTTON},
+      }};
+  return res;
+}

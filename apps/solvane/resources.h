@@ -1,0 +1,8 @@
+// resources.h - Solvane's resource tables: strings, the menu bar, accelerators, the About box.
+#pragma once
+
+#include <memory>
+
+#include "afx.h"
+
+std::shared_ptr<const ResourceSet> SolvaneResources();

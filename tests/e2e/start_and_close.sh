@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Both programs on the simulated cards, as a person uses them: each starts and shows its window;
+# a second hexmont shows "The program is running!" and ends while solvane starts beside the first;
+# File > Exit closes each with exit status 0.
+set -euo pipefail
+hexmont=$1
+solvane=$2
+source "$(dirname "$0")/lib.sh"
+e2e_start
+
+e2e_launch first "$hexmont"
+first_window=$(e2e_window "$first" Hexmont)
+
+e2e_launch second "$hexmont"
+refusal=$(e2e_window "$second" Hexmont) || e2e_fail "the second hexmont showed no refusal box"
+e2e_screenshot refusal
+e2e_keys "$refusal" Return
+e2e_exit_status "$second" >/dev/null || e2e_fail "the second hexmont did not end after its refusal"
+kill -0 "$first" 2>/dev/null || e2e_fail "the first hexmont ended with the second"
+
+e2e_launch beside "$solvane"
+solvane_window=$(e2e_window "$beside" Solvane) || e2e_fail "solvane did not start beside hexmont"
+e2e_screenshot both
+
+e2e_keys "$solvane_window" alt+f x
+status=$(e2e_exit_status "$beside") || e2e_fail "solvane did not close through File > Exit"
+[[ $status == 0 ]] || e2e_fail "solvane ended with status $status"
+
+e2e_keys "$first_window" alt+f x
+status=$(e2e_exit_status "$first") || e2e_fail "hexmont did not close through File > Exit"
+[[ $status == 0 ]] || e2e_fail "hexmont ended with status $status"
+echo "1 passed, 0 failed"
