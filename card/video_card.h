@@ -11,7 +11,10 @@
 #include "card_helpers.h"
 #include "display.h"
 #include "gdi_types.h"
+#include "host_window.h"
 #include "video_parameter_set.h"
+
+class CDC;
 
 class CVideoCard {
  public:
@@ -88,6 +91,29 @@ class CVideoCard {
   void SetFrameHeader(int interline);
   // Fills the display buffer with 0xFF (white); nothing when there is none.
   void ClearDisplayBuffer();
+
+  // ---- Live video, frozen frames and painting (video_card_acquire.cpp) ----
+  // Palette step, then QuarnCaptureEx(handle, window, on); on 0 the state becomes 2 (on) or 0.
+  // Palette step: with a palette and an 8-bit format (5 or 6), state 0 selects the card's palette
+  // into a context of `window` (keeping the displaced one) and realizes it; state 2 selects the
+  // kept one back and realizes it.
+  int Capture(CHostWindow& window, int on);
+  // The same palette step, then QuarnCaptureShot; returns its status.
+  int CaptureShot(CHostWindow& window);
+  // Reads the picture shown at (0, 0) of `dc` into the display buffer: output width x output
+  // height (halved when the scan mode is not 0). On 0 the header's width and height become that
+  // size (the library writes the bit count). Returns the library status; QUARN_ERR_BAD_PARAMETER
+  // without a display buffer or context.
+  int GetDisplayBits(CDC* dc);
+  // Paints the display buffer 1:1 at the context's origin (palette rule around it); 0 without a
+  // buffer, else StretchDIBits' result.
+  int Draw(CDC* dc);
+  // Like Draw with the given rectangles, after setting the stretch mode to COLORONCOLOR.
+  int DrawStretched(CDC* dc, int x, int y, int width, int height, int sourceX, int sourceY,
+                    int sourceWidth, int sourceHeight);
+  // Sets `size` bytes of static memory from `offset` to `value` (QuarnStaticMemLock, fill,
+  // unlock); needs no card. Returns the lock's status.
+  static int FillStaticMem(uint64_t offset, uint64_t size, uint8_t value);
 
   // ---- Queries and pass-throughs ----
   // QuarnGetCardType(handle, &type); returns its status.

@@ -13,7 +13,25 @@
 #include <utility>
 #include <vector>
 
+#include <emmintrin.h>
+
 namespace {
+
+// Copies `count` contract pixels into the image, making each opaque (the image's format wants a
+// top byte of 0xFF; the contract's top byte carries nothing): one pass, four pixels at a time.
+void CopyOpaque(uint32_t* out, const uint8_t* in, size_t count) {
+  const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  size_t x = 0;
+  for (; x + 4 <= count; x += 4) {
+    const __m128i value = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x * 4));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_or_si128(value, opaque));
+  }
+  for (; x < count; ++x) {
+    uint32_t value;
+    std::memcpy(&value, in + x * 4, sizeof value);
+    out[x] = value | 0xFF000000u;
+  }
+}
 
 // The default palette: the twenty colours a display always has.
 const std::vector<PALETTEENTRY>& DefaultEntries() {
@@ -167,15 +185,13 @@ void CHostWindow::DrawPixels(int32_t screenX, int32_t screenY, int32_t width, in
       [&](QImage& image) {
         // The image may still have the previous size while the UI thread catches up.
         const QRect area = target.intersected(image.rect());
+        if (area.isEmpty()) return;
+        const auto count = static_cast<size_t>(area.width());
         for (int y = area.top(); y <= area.bottom(); ++y) {
           const uint8_t* in = source + static_cast<size_t>(y - blockY) * stride +
                               static_cast<size_t>(area.left() - blockX) * sizeof(uint32_t);
           auto* out = reinterpret_cast<uint32_t*>(image.scanLine(y)) + area.left();
-          for (int x = 0; x < area.width(); ++x) {
-            uint32_t value;
-            std::memcpy(&value, in + static_cast<size_t>(x) * sizeof(uint32_t), sizeof value);
-            out[x] = value | 0xFF000000u;  // the image's pixels are opaque
-          }
+          CopyOpaque(out, in, count);
         }
       },
       target);

@@ -14,6 +14,7 @@ for preset in default asan tsan; do
   echo "=== ${preset} tests ==="
   # halt_on_error keeps a sanitizer report from scrolling past as a mere warning.
   ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 \
+  LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp" \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     ctest --preset "$preset" -j "$jobs" --timeout 300

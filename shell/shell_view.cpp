@@ -1,7 +1,18 @@
 // shell_view.cpp - the plain view.
 #include "shell_view.h"
 
-void CShellView::OnDraw(CDC*) {}
+#include "view_painter.h"
+
+void CShellView::OnDraw(CDC* dc) {
+  if (auto* painter = dynamic_cast<CViewPainter*>(MainFrame())) painter->PaintView(dc);
+}
+
+BOOL CShellView::OnEraseBkgnd(CDC* dc) {
+  if (auto* painter = dynamic_cast<CViewPainter*>(MainFrame())) {
+    if (painter->EraseView(dc)) return TRUE;
+  }
+  return CView::OnEraseBkgnd(dc);
+}
 
 CWnd* CShellView::MainFrame() const {
   if (CWnd* main = AfxGetMainWnd()) return main;

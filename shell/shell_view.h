@@ -10,8 +10,9 @@ class CShellView : public CView {
   // `style`: 0, or WS_HSCROLL | WS_VSCROLL for a view with scroll bars.
   explicit CShellView(DWORD style = 0) : CView(style) {}
 
-  // The display buffers are painted by the frames; the view itself draws nothing.
+  // The display buffers are painted by the main frame (CViewPainter); the view holds no state.
   void OnDraw(CDC* dc) override;
+  BOOL OnEraseBkgnd(CDC* dc) override;
   // Every click reaches the main frame as WM_LBUTTONDOWN with both parameters 0 (it advances
   // step playback), then the default handling runs.
   void OnLButtonDown(UINT flags, CPoint point) override;

@@ -1,13 +1,29 @@
-// main_frm.cpp - Hexmont's main frame: opening, setting up and closing its cards.
+// main_frm.cpp - Hexmont's main frame: its cards, live video in a grid over the view, the window
+// placement rules, the view painting of the display buffers and closing.
 #include "main_frm.h"
 
+#include <QEvent>
+
+#include "QuarnVidEx.h"
 #include "command_ids.h"
 #include "help_links.h"
+#include "hexmont_layout.h"
 #include "resource_ids.h"
+#include "services.h"
 #include "shell_resources.h"
+
+namespace {
+
+bool IsFieldScan(int scanMode) { return scanMode == kScanField || scanMode == kScanField1; }
+
+}  // namespace
 
 CMainFrame::CMainFrame() {
   RegisterHelpLinks(*this, hexmont::ID_HELP_UPDATE_WEBSITE, hexmont::ID_HELP_CONTACT);
+  On(ID_VIEW_CAPTURE, [this] { OnCapture(); }).Rule(ID_VIEW_CAPTURE, [this](CCmdUI& ui) {
+    ui.Enable(cards_.mode == CCardSet::kModeIdle || cards_.mode == CCardSet::kModeLive);
+    ui.SetCheck(cards_.mode == CCardSet::kModeLive ? 1 : 0);
+  });
   cards_.OpenCards();
 }
 
@@ -44,4 +60,178 @@ void CMainFrame::OnClose() {
   CFrameWnd::OnClose();
 }
 
-void CMainFrame::OnUpdateFrameTitle() { SetWindowText(ProgramTitle()); }
+void CMainFrame::OnUpdateFrameTitle() {
+  // The framework's title update (a new or opened document) must not undo the paint's title.
+  SetWindowText(titlePainted_ ? kPaintTitle : ProgramTitle());
+}
+
+void CMainFrame::AfterQtEvent(QEvent* event) {
+  if (event->type() == QEvent::Paint) OnPaint();
+  CFrameWnd::AfterQtEvent(event);
+}
+
+void CMainFrame::OnPaint() {
+  titlePainted_ = true;
+  SetWindowText(kPaintTitle);
+}
+
+void CMainFrame::Invalidate(BOOL erase) {
+  CFrameWnd::Invalidate(erase);
+  if (CView* view = GetActiveView()) view->Invalidate(erase);
+}
+
+// ---- Live video ---------------------------------------------------------------------------------
+
+void CMainFrame::OnCapture() {
+  CView* view = GetActiveView();
+  if (view == nullptr) return;
+  CHostWindow& window = view->HostWindow();
+  {
+    CClientDC dc(window);
+    const bool start = cards_.mode == CCardSet::kModeIdle;
+    if (start) {
+      if (cards_.palette) {
+        cards_.displacedPalette = dc.SelectPalette(cards_.palette.get(), FALSE);
+        dc.RealizePalette();
+      }
+      cards_.mode = CCardSet::kModeLive;
+    } else {
+      if (cards_.displacedPalette != nullptr) {
+        dc.SelectPalette(cards_.displacedPalette, FALSE);
+        dc.RealizePalette();
+      }
+      cards_.mode = CCardSet::kModeIdle;
+    }
+
+    int failures = 0;
+    for (CardRecord& record : cards_.Records()) {
+      const int status = QuarnCaptureEx(record.handle, window.Contract(), start ? 1 : 0);
+      if (status != QUARN_OK) {
+        // Owned by the frame; the other cards still start or stop.
+        Services().messageBox->Show(this, QuarnGetErrorString(status), "Error message",
+                                    MB_OK | MB_ICONWARNING);
+        ++failures;
+        continue;
+      }
+      if (start) continue;
+      // Stopped: freeze the last picture and read it back from the card's cell into the display
+      // buffer, so the view keeps showing it.
+      POINT origin{record.cellRect.left, record.cellRect.top};
+      view->ScreenToClient(&origin);
+      QuarnCaptureShot(record.handle);  // a failed freeze reads back whatever is shown
+      const int width = record.outputRect.right - record.outputRect.left;
+      int height = record.outputRect.bottom - record.outputRect.top;
+      if (IsFieldScan(record.scanMode)) height /= 2;
+      BITMAPINFO* header = record.displayHeader;
+      if (header == nullptr || record.displayBuffer.empty()) continue;
+      if (QuarnGetDisplayBits(dc.GetSafeHdc(), origin.x, origin.y, width, height,
+                              &header->bmiHeader.biBitCount,
+                              record.displayBuffer.data()) == QUARN_OK) {
+        header->bmiHeader.biWidth = width;
+        header->bmiHeader.biHeight = height;
+      }
+    }
+    // No card, or none that started: live video is not running.
+    if (failures >= cards_.CardCount()) cards_.mode = CCardSet::kModeIdle;
+  }  // the context is released here
+  Invalidate(TRUE);
+}
+
+bool CMainFrame::ViewScreenRect(RECT* rect) const {
+  CView* view = GetActiveView();
+  if (view == nullptr || rect == nullptr) return false;
+  view->GetClientRect(rect);
+  view->ClientToScreen(rect);
+  return true;
+}
+
+void CMainFrame::PlaceVideo(const RECT& viewRect) {
+  CView* view = GetActiveView();
+  if (view == nullptr) return;
+  const int count = cards_.CardCount();
+  const bool snapping = cards_.mode == CCardSet::kModeSnap;
+  uint64_t snapOffset = 0;
+  for (int i = 0; i < count; ++i) {
+    CardRecord& record = cards_.Record(i);
+    record.cellRect = hexmont::GridCell(viewRect, i, count, record.cellRect);
+    record.outputRect =
+        hexmont::FitOutputRect(record.cellRect, 0, 0, cards_.screenWidth, cards_.screenHeight,
+                               record.imageWidth, record.imageHeight, 4, 2);
+    const RECT& out = record.outputRect;
+    // The snap must not run while its windows change.
+    if (snapping) QuarnStopSnapEx(record.handle);
+    record.inputRect =
+        hexmont::InputWindowFor(cards_.clip != 0, out, record.imageWidth, record.imageHeight);
+    QuarnSetInputWindow(record.handle, record.inputRect.left, record.inputRect.top,
+                        record.inputRect.right - record.inputRect.left,
+                        record.inputRect.bottom - record.inputRect.top);
+    QuarnSetOutputWindow(record.handle, out.left, out.top, out.right - out.left,
+                         out.bottom - out.top);
+    if (snapping) {
+      // Each card's ring follows the previous one in static memory.
+      record.snapOffset = snapOffset;
+      QuarnStartSnapEx(record.handle, snapOffset, record.interline, 2);
+      snapOffset += hexmont::SnapRingBytes(record.format, out.right - out.left,
+                                           out.bottom - out.top);
+    }
+    view->Invalidate(TRUE);
+  }
+}
+
+void CMainFrame::OnMove(int x, int y) {
+  CFrameWnd::OnMove(x, y);
+  RECT view;
+  if (ViewScreenRect(&view)) PlaceVideo(view);
+}
+
+void CMainFrame::OnSize(UINT type, int cx, int cy) {
+  CFrameWnd::OnSize(type, cx, cy);
+  RECT view;
+  if (ViewScreenRect(&view)) PlaceVideo(view);
+}
+
+void CMainFrame::OnWindowPosChanging(WINDOWPOS* pos) {
+  CFrameWnd::OnWindowPosChanging(pos);
+  if (pos == nullptr) return;
+  hexmont::ConstrainFramePosition(*pos, IsZoomed() != 0, cards_.screenWidth, cards_.screenHeight);
+}
+
+// ---- Painting -----------------------------------------------------------------------------------
+
+void CMainFrame::PaintView(CDC* dc) {
+  // During live video and snap the cards and the snap callback own the picture.
+  if (cards_.mode != CCardSet::kModeIdle && cards_.mode != CCardSet::kModePlayback) return;
+  CView* view = GetActiveView();
+  if (dc == nullptr || view == nullptr) return;
+  dc->SetStretchBltMode(COLORONCOLOR);
+  const bool printing = dc->IsPrinting();
+  const int logX = printing ? dc->GetDeviceCaps(LOGPIXELSX) : 0;
+  const int logY = printing ? dc->GetDeviceCaps(LOGPIXELSY) : 0;
+  for (CardRecord& record : cards_.Records()) {
+    const BITMAPINFO* header = record.displayHeader;
+    if (header == nullptr) continue;
+    const BITMAPINFOHEADER& info = header->bmiHeader;
+    POINT origin{record.cellRect.left, record.cellRect.top};
+    view->ScreenToClient(&origin);
+    RECT dest = hexmont::PaintDestination(origin, info.biWidth, info.biHeight, record.outputRect);
+    if (printing) {
+      dest.left = hexmont::ScaleForPrinter(dest.left, logX);
+      dest.right = hexmont::ScaleForPrinter(dest.right, logX);
+      dest.top = hexmont::ScaleForPrinter(dest.top, logY);
+      dest.bottom = hexmont::ScaleForPrinter(dest.bottom, logY);
+    }
+    // An 8-bit picture is drawn through the frame's palette.
+    const bool eightBit = info.biBitCount == 8;
+    if (eightBit && cards_.palette) {
+      cards_.displacedPalette = dc->SelectPalette(cards_.palette.get(), FALSE);
+      dc->RealizePalette();
+    }
+    dc->StretchDIBits(dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, 0, 0,
+                      info.biWidth, info.biHeight, record.displayBuffer.data(), header,
+                      DIB_RGB_COLORS, SRCCOPY);
+    if (eightBit && cards_.displacedPalette != nullptr) {
+      dc->SelectPalette(cards_.displacedPalette, FALSE);
+      dc->RealizePalette();
+    }
+  }
+}

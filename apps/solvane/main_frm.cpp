@@ -1,13 +1,104 @@
 // main_frm.cpp - Solvane's main frame.
 #include "main_frm.h"
 
+#include <cstdio>
+
+#include "card_helpers.h"
 #include "command_ids.h"
+#include "dc.h"
 #include "help_links.h"
 #include "resource_ids.h"
 #include "shell_resources.h"
 
+void FillMaskRectangles(CDC& dc) {
+  dc.FillSolidRect(50, 50, 50, 50, dc.GetBkColor());
+  dc.FillSolidRect(100, 150, 100, 1, dc.GetBkColor());
+}
+
 CMainFrame::CMainFrame() {
   RegisterHelpLinks(*this, solvane::ID_HELP_UPDATE_WEBSITE, solvane::ID_HELP_CONTACT);
+  On(ID_VIEW_CAPTURE, [this] { OnCapture(); })
+      .Rule(ID_VIEW_CAPTURE, [this](CCmdUI& ui) { OnUpdateCapture(ui); });
+  OnMessage(WM_PAINT, [this](WPARAM, LPARAM) -> LRESULT {
+    OnPaint();
+    return 0;
+  });
+}
+
+void CMainFrame::OnCapture() {
+  CView* view = GetActiveView();
+  if (view == nullptr) return;
+  CVideoCard& card = Card();
+  CClientDC dc(view);
+  const bool start = card.GetState() == CVideoCard::kStateIdle;
+  if (start) {
+    card.ClearDisplayBuffer();
+    Invalidate(1);
+  }
+  const int status = card.Capture(view->HostWindow(), start ? 1 : 0);
+  if (status != QUARN_OK) {
+    ShowStatusBox(status);
+    return;
+  }
+  if (!start) {
+    // Freeze the last picture and read it back, so the view keeps showing it when idle.
+    card.CaptureShot(view->HostWindow());
+    if (card.IsMaskEnabled() != 0) FillMaskRectangles(dc);
+    card.GetDisplayBits(&dc);
+  }
+}
+
+void CMainFrame::OnUpdateCapture(CCmdUI& ui) {
+  const int state = Card().GetState();
+  ui.Enable((state == CVideoCard::kStateIdle || state == CVideoCard::kStateLive) && playing == 0);
+  ui.SetCheck(state == CVideoCard::kStateLive ? 1 : 0);
+}
+
+std::string CMainFrame::PerformanceTitle() const {
+  const VideoWindow& output = Card().GetOutputWindow();
+  char text[64];
+  std::snprintf(text, sizeof text, "Quarn Performance [%d x %d]", output.width, output.height);
+  return text;
+}
+
+void CMainFrame::OnPaint() {
+  // Only the title changes; a title that is already right is left alone (setting it again would
+  // only make the window manager redraw the caption).
+  const std::string title = PerformanceTitle();
+  if (GetWindowText() != title) SetWindowText(title);
+}
+
+void CMainFrame::AfterQtEvent(QEvent* event) {
+  CVideoWnd::AfterQtEvent(event);
+  if (event->type() == QEvent::Paint && GetWidget() != nullptr) SendMessage(WM_PAINT);
+}
+
+void CMainFrame::PaintView(CDC* dc) {
+  if (dc == nullptr) return;
+  CVideoCard& card = Card();
+  if (card.GetState() != CVideoCard::kStateIdle && playing == 0) return;
+  if (!dc->IsPrinting()) {
+    card.Draw(dc);
+    return;
+  }
+  // The picture keeps its size on paper: screen pixels are 1/96 inch.
+  constexpr float kPerScreenPixel = 0.010416667f;
+  const BITMAPINFO* header = card.GetDisplayHeader();
+  const int width = header != nullptr ? header->bmiHeader.biWidth : 0;
+  const int height = header != nullptr ? header->bmiHeader.biHeight : 0;
+  const int printWidth =
+      static_cast<int>(static_cast<float>(width) * static_cast<float>(dc->GetDeviceCaps(LOGPIXELSX)) *
+                       kPerScreenPixel);
+  const int printHeight =
+      static_cast<int>(static_cast<float>(height) * static_cast<float>(dc->GetDeviceCaps(LOGPIXELSY)) *
+                       kPerScreenPixel);
+  card.DrawStretched(dc, 0, 0, printWidth, printHeight, 0, 0, width, height);
+}
+
+BOOL CMainFrame::EraseView(CDC* dc) {
+  if (Card().GetState() != CVideoCard::kStateLive) return 0;
+  if (dc != nullptr && Card().IsMaskEnabled() != 0) FillMaskRectangles(*dc);
+  return 1;
 }
 
 void CMainFrame::OnClose() {

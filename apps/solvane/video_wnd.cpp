@@ -1,5 +1,21 @@
-// video_wnd.cpp - Solvane's frame base: the card's opening and closing, borders and relayout.
+// video_wnd.cpp - Solvane's frame base: the card's opening and closing, borders, relayout,
+// scroll bars, video placement and the position rules.
 #include "video_wnd.h"
+
+#include "QuarnVidEx.h"
+#include "solvane_layout.h"
+
+namespace {
+
+// The view's client area in screen coordinates.
+CRect ViewScreenRect(CView& view) {
+  CRect client;
+  view.GetClientRect(&client);
+  view.ClientToScreen(&client);
+  return client;
+}
+
+}  // namespace
 
 CVideoWnd::CVideoWnd() : card_(std::make_unique<CVideoCard>(1)) {}
 
@@ -28,9 +44,7 @@ void CVideoWnd::OnDestroy() {
 void CVideoWnd::ComputeBorders() {
   CView* view = GetActiveView();
   if (view == nullptr) return;
-  CRect client;
-  view->GetClientRect(&client);
-  view->ClientToScreen(&client);
+  const CRect client = ViewScreenRect(*view);
   CRect window;
   GetWindowRect(&window);
   borderLeft = client.left - window.left;
@@ -45,10 +59,89 @@ void CVideoWnd::Relayout() {
   MoveWindow(&window, 1);
   CView* view = GetActiveView();
   if (view == nullptr) return;
-  CRect client;
-  view->GetClientRect(&client);
-  view->ClientToScreen(&client);
-  PlaceVideoForView(client);
+  const CRect client = ViewScreenRect(*view);
+  UpdateScrollBars(view, client);
+  PlaceVideo(client);
 }
 
-void CVideoWnd::PlaceVideoForView(const RECT&) {}
+void CVideoWnd::UpdateScrollBars(CView* view, const RECT& viewScreenRect) {
+  if (view == nullptr) return;
+  if (clip == 0) {
+    view->ShowScrollBar(SB_BOTH, 0);
+    return;
+  }
+  const solvane::ScrollSettings settings = solvane::ClipScrollSettings(
+      card_->GetImageSize(), viewScreenRect.right - viewScreenRect.left,
+      viewScreenRect.bottom - viewScreenRect.top, card_->GetScanMode());
+  const auto apply = [view](int bar, const solvane::ScrollSetting& setting) {
+    if (setting.enabled()) {
+      view->EnableScrollBar(bar, ESB_ENABLE_BOTH);
+      SCROLLINFO info;
+      info.fMask = SIF_RANGE | SIF_PAGE;
+      info.nMin = 0;
+      info.nMax = setting.max;
+      info.nPage = setting.page;
+      view->SetScrollInfo(bar, &info, 1);
+    } else {
+      view->EnableScrollBar(bar, ESB_DISABLE_BOTH);
+    }
+  };
+  apply(SB_HORZ, settings.horizontal);
+  apply(SB_VERT, settings.vertical);
+}
+
+void CVideoWnd::PlaceVideo(const RECT& viewScreenRect) {
+  CVideoCard& card = *card_;
+  const bool snapping = card.GetState() == CVideoCard::kStateSnap;
+  if (snapping) QuarnStopSnapEx(card.GetHandle());
+  const solvane::VideoRects rects = solvane::PlaceRects(viewScreenRect, clip, card.GetScanMode(),
+                                                        card.GetImageSize());
+  card.SetInputRect(rects.input);
+  card.SetOutputRect(rects.output);
+  if (snapping) {
+    // The ring is refilled white, so slots not yet written by the new size show nothing stale.
+    const int64_t bytes = card.FrameBytes() * ringCount;
+    CVideoCard::FillStaticMem(snapStartOffset, static_cast<uint64_t>(bytes), 0xFF);
+    QuarnStartSnapEx(card.GetHandle(), snapStartOffset, interline, ringCount);
+  }
+}
+
+void CVideoWnd::SetClipMode(int on) {
+  CView* view = GetActiveView();
+  if (view == nullptr) return;
+  clip = on;
+  view->ShowScrollBar(SB_BOTH, on != 0 ? 1 : 0);
+  ComputeBorders();
+  Relayout();
+}
+
+void CVideoWnd::OnSize(UINT type, int cx, int cy) {
+  CFrameWnd::OnSize(type, cx, cy);
+  CView* view = GetActiveView();
+  if (view == nullptr) return;
+  const CRect client = ViewScreenRect(*view);
+  UpdateScrollBars(view, client);
+  PlaceVideo(client);
+  frameCounter = 0;
+  startTick = Services().clock->GetTickCount();
+}
+
+void CVideoWnd::OnMove(int x, int y) {
+  CFrameWnd::OnMove(x, y);
+  CView* view = GetActiveView();
+  if (view == nullptr) return;
+  PlaceVideo(ViewScreenRect(*view));
+}
+
+void CVideoWnd::OnWindowPosChanging(WINDOWPOS* pos) {
+  CFrameWnd::OnWindowPosChanging(pos);
+  if (pos == nullptr) return;
+  solvane::PositionContext context;
+  context.minimized = IsIconic() != 0;
+  context.maximized = IsZoomed() != 0;
+  context.borders = solvane::Borders{borderLeft, borderTop, borderRight, borderBottom};
+  context.screenWidth = screenWidth;
+  context.screenHeight = screenHeight;
+  context.maxClient = solvane::MaxClientSize(card_->GetVideoStandard(), card_->GetScanMode());
+  solvane::ConstrainFramePosition(*pos, context, restorePending);
+}

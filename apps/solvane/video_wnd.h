@@ -1,8 +1,10 @@
 // video_wnd.h - CVideoWnd, Solvane's frame base: it owns the one card object (card 1), opens the
 // card when its window is created and closes it when the window is destroyed, and lays the
-// frame out around the view (borders, relayout).
+// frame out around the view: borders, relayout, scroll bars, the card's input and output windows
+// on every move and size, and the limits on the frame's position and size.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "afx.h"
@@ -28,9 +30,27 @@ class CVideoWnd : public CFrameWnd {
   // The offsets between the frame's outer rectangle and the view's client area (screen pixels);
   // nothing without an active view.
   virtual void ComputeBorders();
-  // Moves the frame to its own rectangle (so the position rules apply to it), then places the
-  // video for the view's client rectangle.
+  // Moves the frame to its own rectangle with repaint (so the position rules apply to it), then,
+  // with an active view, sets the scroll bars and places the video for the view's client
+  // rectangle in screen coordinates.
   virtual void Relayout();
+  // Clip mode: the scroll ranges of the view (image size minus view size; page 4 across, 2 down;
+  // a bar whose maximum is not above 0 gets its arrows disabled). Scale mode: both bars hidden.
+  void UpdateScrollBars(CView* view, const RECT& viewScreenRect);
+  // Sends the card its input and output windows for the view rectangle (screen coordinates); a
+  // running snap is stopped around the change and restarted on a ring filled with 0xFF.
+  void PlaceVideo(const RECT& viewScreenRect);
+  // Clip (1) or scale (0): stores the flag, shows or hides the view's scroll bars, then
+  // ComputeBorders and Relayout. Nothing without an active view.
+  void SetClipMode(int on);
+
+  // Size: scroll bars and placement for the new view rectangle, and the frame-rate count starts
+  // again. Move: placement (live video follows the window).
+  void OnSize(UINT type, int cx, int cy) override;
+  void OnMove(int x, int y) override;
+  // Keeps the view's client area on the screen, aligned (x on 4, y on 2, width a multiple of 4,
+  // even height) and never larger than the picture; see ConstrainFramePosition.
+  void OnWindowPosChanging(WINDOWPOS* pos) override;
 
   // Screen size in pixels, taken when the window is created.
   int screenWidth = 0;
@@ -40,14 +60,22 @@ class CVideoWnd : public CFrameWnd {
   int borderTop = 0;
   int borderRight = 0;
   int borderBottom = 0;
+  // Clip (1): the card crops the picture 1:1 and the view scrolls over it; scale (0).
+  int clip = 1;
+  // Set while minimised: the first position change after the restore is left alone.
+  int restorePending = 0;
   // Playback: on or off, and Step (1) or Circle (0).
   int playing = 0;
   int stepFlag = 1;
+  // Snap ring: static-memory start offset, interline flag and slot count.
+  uint64_t snapStartOffset = 0;
+  int interline = 1;
+  uint16_t ringCount = 2;
+  // Frame-rate display: frames counted since startTick (milliseconds since system start).
+  int frameCounter = 0;
+  uint32_t startTick = 0;
 
  protected:
-  // Places the video output for the view's client rectangle in screen coordinates (scroll bars,
-  // input and output windows). Nothing is placed yet: live video brings the placement.
-  virtual void PlaceVideoForView(const RECT& viewScreenRect);
   // Reads the card's parameter set before it is opened; none is read yet (the card's initial
   // values stand).
   virtual void LoadParameters(CVideoCard&) {}

@@ -20,8 +20,9 @@ extern "C" {
 
 /* ---- Host-window contract ---------------------------------------------------------------
  *
- * Pixels crossing the contract are 32-bit words 0x00RRGGBB (bytes B, G, R, 0 in memory), rows
- * top first, `stride` bytes apart. Screen coordinates are the desktop's global coordinates, the
+ * Pixels crossing the contract are 32-bit words xxRRGGBB (bytes B, G, R, x in memory): the top
+ * byte carries nothing (either side may leave any value there; hosts treat every pixel as
+ * opaque). Rows top first, `stride` bytes apart. Screen coordinates are the desktop's global coordinates, the
  * same ones the output window is given in.
  *
  * A QuarnHostWindow describes the window that live video is drawn over. The library calls

@@ -3,6 +3,7 @@
 #include "acquisition.h"
 
 #include <chrono>
+#include <cstdio>
 #include <condition_variable>
 #include <stop_token>
 #include <utility>
@@ -48,6 +49,8 @@ class Pacer {
  public:
   explicit Pacer(bool enabled) : enabled_(enabled) {}
 
+  uint32_t late() const { return late_; }
+
   void Wait(const std::stop_token& stop, int standard) {
     if (!enabled_) return;
     using std::chrono::nanoseconds;
@@ -60,7 +63,10 @@ class Pacer {
     }
     next_ += period;
     // A host too slow for the frame rate drops frames instead of delivering a burst later.
-    if (next_ + period < now) next_ = now;
+    if (next_ + period < now) {
+      next_ = now;
+      ++late_;
+    }
     std::unique_lock lock(mutex_);
     cv_.wait_until(lock, stop, next_, [] { return false; });
   }
@@ -69,8 +75,32 @@ class Pacer {
   bool enabled_;
   bool started_ = false;
   std::chrono::steady_clock::time_point next_{};
+  uint32_t late_ = 0;  // frame periods given up because a frame came too late
   std::mutex mutex_;  // protects nothing: the condition variable's wait needs a lock
   std::condition_variable_any cv_;
+};
+
+// Reports a worker's delivered frame rate on stderr when QUARN_SIM_STATS=1 (diagnostics for
+// measuring many cards at once).
+class FrameStats {
+ public:
+  FrameStats(const Card& card, const char* what)
+      : card_(card), what_(what), start_(std::chrono::steady_clock::now()) {}
+  void Count() { ++frames_; }
+  void Report(uint32_t late) const {
+    if (!card_.settings().stats) return;
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    std::fprintf(stderr, "quarn-sim: card %d %s: %u frames in %.2f s, %.2f frames/s, %u late\n",
+                 card_.number(), what_, frames_, seconds, seconds > 0 ? frames_ / seconds : 0.0,
+                 late);
+  }
+
+ private:
+  const Card& card_;
+  const char* what_;
+  std::chrono::steady_clock::time_point start_;
+  uint32_t frames_ = 0;
 };
 
 // A lock on a range of static memory, released by the destructor.
@@ -138,6 +168,7 @@ void JoinRetired(std::unique_lock<std::mutex>& lock, Acquisition& acquisition) {
 
 void RunLive(Card& card, const std::stop_token& stop) {
   Pacer pacer(card.settings().pacing);
+  FrameStats stats(card, "live video");
   std::vector<uint8_t> frame;
   std::vector<uint32_t> pixels;
   while (!stop.stop_requested()) {
@@ -164,6 +195,7 @@ void RunLive(Card& card, const std::stop_token& stop) {
         if (window.GetClientRect(window.context, &client) == 0) {
           window.DrawPixels(window.context, geometry.screenX, geometry.screenY, geometry.width,
                             geometry.deliveredLines, pixels.data(), stride);
+          stats.Count();
         }
       }
     }
@@ -173,6 +205,7 @@ void RunLive(Card& card, const std::stop_token& stop) {
       std::this_thread::yield();
     }
   }
+  stats.Report(pacer.late());
 }
 
 struct SnapRun {
@@ -185,6 +218,7 @@ struct SnapRun {
 
 void RunSnap(Card& card, const std::stop_token& stop, const SnapRun& run) {
   Pacer pacer(card.settings().pacing);
+  FrameStats stats(card, "snap");
   const uint64_t frameBytes = run.geometry.frameBytes;
   uint32_t frameNumber = 0;
   while (!stop.stop_requested()) {
@@ -210,6 +244,7 @@ void RunSnap(Card& card, const std::stop_token& stop, const SnapRun& run) {
         info.context = run.context;
         run.callback(&info);
         ++frameNumber;
+        stats.Count();
       }
     }
     if (card.settings().pacing) {
@@ -218,6 +253,7 @@ void RunSnap(Card& card, const std::stop_token& stop, const SnapRun& run) {
       std::this_thread::yield();
     }
   }
+  stats.Report(pacer.late());
 }
 
 bool ValidDepth(int depth) {

@@ -1,5 +1,5 @@
 // pixels.cpp - pixel conversions of the simulated card, on libyuv's converters: stored frames into
-// bottom-up device-independent bitmaps and into the host's 0x00RRGGBB words, and the host's words
+// bottom-up device-independent bitmaps and into the host's xxRRGGBB words, and the host's words
 // into bitmaps at the display depth.
 //
 // YUV422 and the 16-bit RGB formats go into 24-bit B G R in one pass of our own (AVX2 when the
@@ -372,12 +372,6 @@ bool FrameToXrgb(const uint8_t* src, int format, int width, int height, uint32_t
       break;
     default:
       return false;
-  }
-  // The host contract wants the top byte 0 (libyuv writes opaque alpha; the 32-bit stored
-  // format's X byte may hold anything).
-  for (int y = 0; y < height; ++y) {
-    uint32_t* row = dst + static_cast<size_t>(y) * (dstStride / 4);
-    for (int x = 0; x < width; ++x) row[x] &= 0x00FFFFFFu;
   }
   return true;
 }

@@ -1,5 +1,5 @@
 // pixels.h - pixel conversions of the simulated card: stored frames into device-independent
-// bitmaps (QuarnDataTransform), stored frames into the host's 0x00RRGGBB pixels (live video), and
+// bitmaps (QuarnDataTransform), stored frames into the host's xxRRGGBB pixels (live video), and
 // the host's pixels into a bitmap at the display depth (QuarnGetDisplayBits).
 #pragma once
 
@@ -18,12 +18,13 @@ size_t DibStride(int width, int bitsPerPixel);
 // width ends in a lone pixel stored as Y U; it takes V from the pair before it.
 bool TransformFrame(uint8_t* dst, const uint8_t* src, int width, int height, int format);
 
-// Converts one packed stored frame (top row first) in `format` into 0x00RRGGBB words, top row
+// Converts one packed stored frame (top row first) in `format` into xxRRGGBB words (the top byte
+// undefined), top row
 // first, rows `dstStride` bytes apart. 8-bit formats give grey.
 bool FrameToXrgb(const uint8_t* src, int format, int width, int height, uint32_t* dst,
                  size_t dstStride);
 
-// Converts 0x00RRGGBB words (top row first) into a bottom-up bitmap at `depth` bits per pixel
+// Converts xxRRGGBB words (top row first, the top byte ignored) into a bottom-up bitmap at `depth` bits per pixel
 // (8: grey luma, 15: 0RRRRRGGGGGBBBBB, 16: RRRRRGGGGGGBBBBB, 24: B G R, 32: B G R 0), rows
 // padded to 4 bytes. Returns false for another depth.
 bool XrgbToDib(const uint32_t* src, size_t srcStride, int width, int height, int depth,

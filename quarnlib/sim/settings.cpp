@@ -206,6 +206,8 @@ Settings ReadSettings(std::string* lastWarnings) {
       ParseSettings(std::getenv("QUARN_SIM_CARDS"), std::getenv("QUARN_SIM_CARD_TYPES"),
                     std::getenv("QUARN_SIM_SIGNALS"), std::getenv("QUARN_SIM_PACING"),
                     std::getenv("QUARN_SIM_FAIL"), &warnings);
+  const char* stats = std::getenv("QUARN_SIM_STATS");
+  settings.stats = stats != nullptr && std::string_view(stats) == "1";
   std::string text;
   for (const auto& line : warnings) text += "quarn-sim: " + line + "\n";
   if (lastWarnings == nullptr || text != *lastWarnings) {

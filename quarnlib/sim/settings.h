@@ -31,6 +31,7 @@ struct Settings {
   std::vector<uint16_t> signalMasks{1};  // per card, bit i = input i has a signal; last repeats
   bool pacing = true;                    // false: acquisitions run as fast as possible
   std::vector<Fault> faults;
+  bool stats = false;  // QUARN_SIM_STATS=1: each worker reports its frame rate when it stops
 
   int CardType(int cardNumber) const;
   bool HasSignal(int cardNumber, int input) const;

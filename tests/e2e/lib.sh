@@ -11,15 +11,18 @@ e2e_start() {
   mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_STATE_HOME" "$QUARN_SIM_STATE_DIR"
   chmod 700 "$XDG_RUNTIME_DIR"
   unset QT_QPA_PLATFORM
-  local display
-  for display in $(seq 91 140); do
-    [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]] || break
-  done
-  Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$E2E_WORK/xvfb.log" 2>&1 &
+  # Xvfb picks a free display itself and writes its number to the file descriptor it is given,
+  # so parallel runs never share a display.
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$E2E_WORK/display" \
+    >"$E2E_WORK/xvfb.log" 2>&1 &
   E2E_XVFB=$!
-  export DISPLAY=":$display"
-  trap e2e_stop EXIT
   local i
+  for i in $(seq 100); do
+    [[ -s $E2E_WORK/display ]] && break
+    sleep 0.1
+  done
+  export DISPLAY=":$(tr -d '[:space:]' <"$E2E_WORK/display")"
+  trap e2e_stop EXIT
   for i in $(seq 100); do
     xdpyinfo >/dev/null 2>&1 && return 0
     sleep 0.1
@@ -45,11 +48,12 @@ e2e_launch() {
   printf -v "$var" '%s' "$!"
 }
 
-# e2e_window PID TITLE: prints the id of the visible window of PID titled TITLE, waiting up to 20 s.
+# e2e_window PID TITLE: prints the id of the visible window of PID whose whole title matches the
+# regular expression TITLE, waiting up to 20 s.
 e2e_window() {
   local pid=$1 title=$2 i id
   for i in $(seq 200); do
-    id=$(xdotool search --all --onlyvisible --pid "$pid" --name "^${title}\$" 2>/dev/null | head -n 1 || true)
+    id=$(xdotool search --all --onlyvisible --pid "$pid" --name "^(${title})\$" 2>/dev/null | head -n 1 || true)
     if [[ -n $id ]]; then
       echo "$id"
       return 0

@@ -1,0 +1,16 @@
+// view_painter.h - what a main frame implements to paint into its view: the views hold no state,
+// so the view's drawing and erasing are the frame's (the display buffers live in the frame's
+// card records or card object).
+#pragma once
+
+#include "afx.h"
+
+class CViewPainter {
+ public:
+  virtual ~CViewPainter() = default;
+  // Paints the view's picture (screen, printer or preview context).
+  virtual void PaintView(CDC* dc) = 0;
+  // Erases the view's background; returns FALSE to let the framework erase as usual, TRUE when
+  // the frame erased it (or reports it erased without drawing).
+  virtual BOOL EraseView(CDC* /*dc*/) { return FALSE; }
+};
