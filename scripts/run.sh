@@ -34,5 +34,5 @@ e2e_keys "$window" ctrl+1
 sleep 2
 mkdir -p build/screenshots
 xwd -root -silent >"$E2E_WORK/screen.xwd"
-python3 scripts/xwd.py png "$E2E_WORK/screen.xwd" "build/screenshots/$program.png"
+python3 tests/e2e/screen.py png "$E2E_WORK/screen.xwd" "build/screenshots/$program.png"
 echo "No display: $program ran on a virtual X server; screenshot: build/screenshots/$program.png"

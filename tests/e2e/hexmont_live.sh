@@ -15,61 +15,7 @@ e2e_fail() {
 }
 command -v xwd >/dev/null || e2e_fail "xwd (x11-apps) is needed"
 
-# Reads screen dumps (xwd -root -silent: 24-bit depth, 24 or 32 bits a pixel) and answers about
-# rectangles of them.
-#   differ A B X Y W H          pixels of the rectangle that differ between dumps A and B
-#   content A X Y W H           distinct colours and the fraction of white pixels of the rectangle
-#   same A B X Y W H DX DY      fraction of pixels of A's rectangle found in B moved by DX, DY
-cat >"$E2E_WORK/cells.py" <<'EOF'
-import struct
-import sys
-
-
-def load(path):
-    data = open(path, "rb").read()
-    header = struct.unpack(">25I", data[:100])
-    header_size, depth, width, height = header[0], header[3], header[4], header[5]
-    bits_per_pixel, bytes_per_line, ncolors = header[11], header[12], header[19]
-    if bits_per_pixel not in (24, 32) or depth not in (24, 32):
-        sys.exit(f"unsupported dump: depth {depth}, {bits_per_pixel} bits a pixel")
-    return data, header_size + ncolors * 12, bytes_per_line, width, height, bits_per_pixel // 8
-
-
-def region(dump, x, y, w, h):
-    """The rectangle's pixels as 24-bit values, row by row (only compared, never decoded)."""
-    data, offset, stride, width, height, size = dump
-    if x < 0 or y < 0 or x + w > width or y + h > height:
-        sys.exit(f"rectangle {x},{y} {w}x{h} is not on the {width}x{height} screen")
-    rows = []
-    for row in range(y, y + h):
-        start = offset + row * stride + x * size
-        line = data[start:start + w * size]
-        if size == 4:
-            rows.append([v & 0xFFFFFF for v in memoryview(line).cast("I")])
-        else:
-            rows.append([int.from_bytes(line[i:i + 3], "little") for i in range(0, len(line), 3)])
-    return rows
-
-
-command, args = sys.argv[1], sys.argv[2:]
-if command == "differ":
-    a, b = load(args[0]), load(args[1])
-    box = list(map(int, args[2:6]))
-    print(sum(pa != pb for ra, rb in zip(region(a, *box), region(b, *box))
-              for pa, pb in zip(ra, rb)))
-elif command == "content":
-    pixels = [p for row in region(load(args[0]), *map(int, args[1:5])) for p in row]
-    print(len(set(pixels)), f"{sum(p == 0xFFFFFF for p in pixels) / len(pixels):.3f}")
-elif command == "same":
-    a, b = load(args[0]), load(args[1])
-    x, y, w, h, dx, dy = map(int, args[2:8])
-    pairs = [(pa, pb) for ra, rb in zip(region(a, x, y, w, h), region(b, x + dx, y + dy, w, h))
-             for pa, pb in zip(ra, rb)]
-    print(f"{sum(pa == pb for pa, pb in pairs) / len(pairs):.3f}")
-else:
-    sys.exit(f"unknown command {command}")
-EOF
-cells() { python3 "$E2E_WORK/cells.py" "$@"; }
+cells() { python3 "$(dirname "$0")/screen.py" "$@"; }
 dump() { xwd -root -silent >"$E2E_WORK/$1.xwd"; }
 
 export QUARN_SIM_CARDS=4

@@ -9,46 +9,7 @@ source "$(dirname "$0")/lib.sh"
 e2e_start
 command -v xwd >/dev/null || e2e_fail "xwd (x11-apps) is needed"
 
-# Reads screen dumps (xwd -root -silent: depth 24, 24 or 32 bits a pixel) and answers about rectangles.
-#   content DUMP X Y W H     distinct colours and the fraction of white pixels
-#   differ A B X Y W H       pixels that differ between two dumps
-cat >"$E2E_WORK/dump.py" <<'PY'
-import struct
-import sys
-
-
-def region(path, x, y, w, h):
-    """The rectangle's pixels as 0xRRGGBB values, row by row."""
-    data = open(path, "rb").read()
-    header = struct.unpack(">25I", data[:100])
-    size, depth, width, height, order = header[0], header[3], header[4], header[5], header[7]
-    bits, stride, colours = header[11], header[12], header[19]
-    if bits not in (24, 32) or depth not in (24, 32):
-        sys.exit(f"unsupported dump: depth {depth}, {bits} bits a pixel")
-    if x < 0 or y < 0 or x + w > width or y + h > height:
-        sys.exit(f"rectangle {x},{y} {w}x{h} is not on the {width}x{height} screen")
-    step = bits // 8
-    endian = "little" if order == 0 else "big"
-    offset = size + colours * 12
-    pixels = []
-    for row in range(y, y + h):
-        line = data[offset + row * stride + x * step:][:w * step]
-        pixels += [int.from_bytes(line[i:i + step], endian) & 0xFFFFFF
-                   for i in range(0, len(line), step)]
-    return pixels
-
-
-command, args = sys.argv[1], sys.argv[2:]
-if command == "content":
-    pixels = region(args[0], *map(int, args[1:5]))
-    print(len(set(pixels)), f"{sum(p == 0xFFFFFF for p in pixels) / len(pixels):.3f}")
-elif command == "differ":
-    box = list(map(int, args[2:6]))
-    print(sum(a != b for a, b in zip(region(args[0], *box), region(args[1], *box))))
-else:
-    sys.exit(f"unknown command {command}")
-PY
-pixels() { python3 "$E2E_WORK/dump.py" "$@"; }
+pixels() { python3 "$(dirname "$0")/screen.py" "$@"; }
 dump() { xwd -root -silent >"$E2E_WORK/$1.xwd"; }
 
 # The window's outer rectangle: sets wx wy ww wh.

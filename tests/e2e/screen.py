@@ -1,0 +1,78 @@
+#!/usr/bin/env python3
+"""Reads screen dumps (xwd -root -silent: depth 24, 24 or 32 bits a pixel) and answers about
+rectangles of them, or saves them as PNG; no image library needed.
+
+  differ A B X Y W H          pixels of the rectangle that differ between dumps A and B
+  content A X Y W H           distinct colours and the fraction of white pixels of the rectangle
+  same A B X Y W H DX DY      fraction of A's rectangle found in B moved by DX, DY
+  png A OUT.png [X Y W H]     the dump (or a rectangle of it) as a PNG file
+"""
+import struct
+import sys
+import zlib
+
+
+def load(path):
+    data = open(path, "rb").read()
+    header = struct.unpack(">25I", data[:100])
+    header_size, depth, width, height = header[0], header[3], header[4], header[5]
+    byte_order, bits_per_pixel, bytes_per_line, ncolors = header[7], header[11], header[12], header[19]
+    if bits_per_pixel not in (24, 32) or depth not in (24, 32):
+        sys.exit(f"unsupported dump: depth {depth}, {bits_per_pixel} bits a pixel")
+    return (data, header_size + ncolors * 12, bytes_per_line, width, height, bits_per_pixel // 8,
+            "little" if byte_order == 0 else "big")
+
+
+def region(dump, x, y, w, h):
+    """The rectangle's pixels as 0xRRGGBB values, row by row."""
+    data, offset, stride, width, height, size, endian = dump
+    if x < 0 or y < 0 or x + w > width or y + h > height:
+        sys.exit(f"rectangle {x},{y} {w}x{h} is not on the {width}x{height} screen")
+    rows = []
+    for row in range(y, y + h):
+        start = offset + row * stride + x * size
+        line = data[start:start + w * size]
+        rows.append([int.from_bytes(line[i:i + size], endian) & 0xFFFFFF
+                     for i in range(0, len(line), size)])
+    return rows
+
+
+def write_png(rows, path):
+    def chunk(kind, body):
+        return (struct.pack(">I", len(body)) + kind + body +
+                struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
+
+    raw = b"".join(b"\x00" + b"".join(p.to_bytes(3, "big") for p in row) for row in rows)
+    header = struct.pack(">IIBBBBB", len(rows[0]), len(rows), 8, 2, 0, 0, 0)
+    with open(path, "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
+                  chunk(b"IDAT", zlib.compress(raw, 6)) + chunk(b"IEND", b""))
+
+
+def main(command, args):
+    if command == "differ":
+        a, b = load(args[0]), load(args[1])
+        box = list(map(int, args[2:6]))
+        print(sum(pa != pb for ra, rb in zip(region(a, *box), region(b, *box))
+                  for pa, pb in zip(ra, rb)))
+    elif command == "content":
+        pixels = [p for row in region(load(args[0]), *map(int, args[1:5])) for p in row]
+        print(len(set(pixels)), f"{sum(p == 0xFFFFFF for p in pixels) / len(pixels):.3f}")
+    elif command == "same":
+        a, b = load(args[0]), load(args[1])
+        x, y, w, h, dx, dy = map(int, args[2:8])
+        pairs = [(pa, pb) for ra, rb in zip(region(a, x, y, w, h), region(b, x + dx, y + dy, w, h))
+                 for pa, pb in zip(ra, rb)]
+        print(f"{sum(pa == pb for pa, pb in pairs) / len(pairs):.3f}")
+    elif command == "png":
+        dump = load(args[0])
+        box = list(map(int, args[2:6])) if len(args) >= 6 else [0, 0, dump[3], dump[4]]
+        write_png(region(dump, *box), args[1])
+    else:
+        sys.exit(__doc__)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 3:
+        sys.exit(__doc__)
+    main(sys.argv[1], sys.argv[2:])
