@@ -18,6 +18,14 @@ uint8_t LowByte(int value) {
 
 CVideoCard::CVideoCard(int cardNumber) : cardNumber_(cardNumber) {}
 
+bool CVideoCard::Keeps(int status) const {
+  return Accepted(status) || (presetting_ && handle_ == 0);
+}
+
+bool CVideoCard::KeepsWindow(int status) const {
+  return status == QUARN_OK || (presetting_ && handle_ == 0);
+}
+
 CVideoCard::~CVideoCard() {
   // Qualified calls: a derived object is already gone here, so only these bodies may run.
   CVideoCard::StopAcquisition();
@@ -99,25 +107,25 @@ void CVideoCard::StopAcquisition() {
 
 int CVideoCard::SetScanMode(int scanMode) {
   const int status = QuarnSetScanMode(handle_, scanMode);
-  if (Accepted(status)) params_.scanMode = scanMode;
+  if (Keeps(status)) params_.scanMode = scanMode;
   return status;
 }
 
 int CVideoCard::SetVideoFormat(int format) {
   const int status = QuarnSetVideoFormat(handle_, format);
-  if (Accepted(status)) params_.format = format;
+  if (Keeps(status)) params_.format = format;
   return status;
 }
 
 int CVideoCard::SetVideoStandard(int standard) {
   const int status = QuarnSetVideoStandard(handle_, standard);
-  if (Accepted(status)) params_.standard = standard;
+  if (Keeps(status)) params_.standard = standard;
   return status;
 }
 
 int CVideoCard::SetVideoSource(int type, int number) {
   const int status = QuarnSetVideoSource(handle_, type, number);
-  if (Accepted(status)) {
+  if (Keeps(status)) {
     params_.sourceType = type;
     params_.sourceNumber = number;
   }
@@ -126,13 +134,13 @@ int CVideoCard::SetVideoSource(int type, int number) {
 
 int CVideoCard::SetCrystal(int crystal) {
   const int status = QuarnSelectCryOSC(handle_, crystal);
-  if (Accepted(status)) params_.crystal = crystal;
+  if (Keeps(status)) params_.crystal = crystal;
   return status;
 }
 
 int CVideoCard::SetDelay(int xDelay, int yDelay) {
   const int status = QuarnSetDelay(handle_, xDelay, yDelay);
-  if (Accepted(status)) {
+  if (Keeps(status)) {
     params_.xDelay = xDelay;
     params_.yDelay = yDelay;
   }
@@ -141,37 +149,37 @@ int CVideoCard::SetDelay(int xDelay, int yDelay) {
 
 int CVideoCard::SetBrightness(int value) {
   const int status = QuarnAdjustVideo(handle_, kAdjustBrightness, LowByte(value));
-  if (Accepted(status)) params_.brightness = LowByte(value);
+  if (Keeps(status)) params_.brightness = LowByte(value);
   return status;
 }
 
 int CVideoCard::SetContrast(int value) {
   const int status = QuarnAdjustVideo(handle_, kAdjustContrast, LowByte(value));
-  if (Accepted(status)) params_.contrast = LowByte(value);
+  if (Keeps(status)) params_.contrast = LowByte(value);
   return status;
 }
 
 int CVideoCard::SetHue(int value) {
   const int status = QuarnAdjustVideo(handle_, kAdjustHue, LowByte(value));
-  if (Accepted(status)) params_.hue = LowByte(value);
+  if (Keeps(status)) params_.hue = LowByte(value);
   return status;
 }
 
 int CVideoCard::SetSaturation(int value) {
   const int status = QuarnAdjustVideo(handle_, kAdjustSaturation, LowByte(value));
-  if (Accepted(status)) params_.saturation = LowByte(value);
+  if (Keeps(status)) params_.saturation = LowByte(value);
   return status;
 }
 
 int CVideoCard::SetPllFrequency(int value) {
   const int status = QuarnSetPLLFrequency(handle_, LowByte(value));
-  if (Accepted(status)) params_.pll = LowByte(value);
+  if (Keeps(status)) params_.pll = LowByte(value);
   return status;
 }
 
 int CVideoCard::SetMirror(int direction, int enable) {
   const int status = QuarnEnableVideoMirror(handle_, direction, enable);
-  if (Accepted(status)) {
+  if (Keeps(status)) {
     if (direction == kMirrorHorizontal) {
       params_.mirrorHorizontal = enable;
     } else if (direction == kMirrorVertical) {
@@ -183,13 +191,13 @@ int CVideoCard::SetMirror(int direction, int enable) {
 
 int CVideoCard::SetChromaTrap(int item, int value) {
   const int status = QuarnLumaControl(handle_, item, LowByte(value));
-  if (Accepted(status)) params_.chromaTrap = LowByte(value);
+  if (Keeps(status)) params_.chromaTrap = LowByte(value);
   return status;
 }
 
 int CVideoCard::EnableMask(int enable) {
   const int status = QuarnEnableMask(handle_, enable);
-  if (Accepted(status)) params_.maskEnabled = enable;
+  if (Keeps(status)) params_.maskEnabled = enable;
   return status;
 }
 
@@ -208,13 +216,13 @@ int CVideoCard::SetSourceFromIndex(int index) {
 
 int CVideoCard::SetInputWindow(int x, int y, int width, int height) {
   const int status = QuarnSetInputWindow(handle_, x, y, width, height);
-  if (status == QUARN_OK) params_.inputWindow = VideoWindow{x, y, width, height};
+  if (KeepsWindow(status)) params_.inputWindow = VideoWindow{x, y, width, height};
   return status;
 }
 
 int CVideoCard::SetOutputWindow(int x, int y, int width, int height) {
   const int status = QuarnSetOutputWindow(handle_, x, y, width, height);
-  if (status == QUARN_OK) params_.outputWindow = VideoWindow{x, y, width, height};
+  if (KeepsWindow(status)) params_.outputWindow = VideoWindow{x, y, width, height};
   return status;
 }
 
@@ -280,8 +288,10 @@ int CVideoCard::GetSourceIndex() const {
 
 int OpenSolvaneCard(CVideoCard& card, int displayDepth,
                     const std::function<void(CVideoCard&)>& loadParameters) {
+  card.SetPresetting(true);
   card.SetFormatFromDepth(displayDepth);
   if (loadParameters) loadParameters(card);
+  card.SetPresetting(false);
   const int status = card.Open();
   if (status != QUARN_OK) ShowStatusBox(status);
   return status;

@@ -24,6 +24,12 @@ class CVideoCard {
   static constexpr int kStateSnap = 4;
 
   explicit CVideoCard(int cardNumber = 1);
+
+  // While presetting, a setter called before the card is open keeps its value whatever the
+  // library answers for the unopened card: the values given at start-up (format from the display
+  // depth, the saved parameter set) are then sent when the card opens (ApplyParameters). The
+  // library answers handle 0 with a plain error, so without this the saved set would be lost.
+  void SetPresetting(bool on) { presetting_ = on; }
   // Stops acquisition and releases the card (EndQuarnCard only while the handle is still set).
   virtual ~CVideoCard();
   CVideoCard(const CVideoCard&) = delete;
@@ -67,6 +73,9 @@ class CVideoCard {
   // QuarnLumaControl(item, value); the value's low 8 bits are kept as the chroma trap.
   int SetChromaTrap(int item, int value);
   int EnableMask(int enable);
+  // QuarnSetPixelMask for every pixel of the rectangle, column by column; the first non-zero
+  // status ends the loops and is returned, else 0 (pixel_mask.cpp).
+  int SetPixelMaskRect(int x, int y, int width, int height, int value);
   // The format for a display depth (FormatForDepth), through SetVideoFormat.
   int SetFormatFromDepth(int depth);
   // A flat source index through SetVideoSource. An index outside 0..10 names no source: the
@@ -167,7 +176,12 @@ class CVideoCard {
   void SetState(int state) { state_ = state; }
 
  private:
+  // Whether a setter keeps its value after the library answered `status`.
+  bool Keeps(int status) const;
+  bool KeepsWindow(int status) const;
+
   QUARN_HANDLE handle_ = 0;              // 0 while not open
+  bool presetting_ = false;              // see SetPresetting
   int cardNumber_;                       // passed to BeginQuarnCard
   int state_ = kStateIdle;               // 0 idle, 2 live video, 4 snap open
   BITMAPINFO* displayHeader_ = nullptr;  // into headerStorage_ once set up

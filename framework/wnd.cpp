@@ -356,7 +356,9 @@ void CScrollBar::Apply() {
   bar_->setSingleStep(1);
   bar_->setPageStep(page_ > 0 ? static_cast<int>(page_) : 10);
   pos_ = std::clamp(pos_, min_, top);
-  bar_->setValue(pos_);
+  // Like the platform, a thumb the user is dragging stays under the mouse when the program sets
+  // a position meanwhile; the release puts it where the program last put it.
+  if (!bar_->isSliderDown()) bar_->setValue(pos_);
   bar_->setEnabled(arrowsEnabled_);
 }
 

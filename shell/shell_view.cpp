@@ -24,6 +24,20 @@ void CShellView::OnLButtonDown(UINT flags, CPoint point) {
   CView::OnLButtonDown(flags, point);
 }
 
+void CShellView::OnHScroll(UINT code, UINT pos, CScrollBar* bar) {
+  if (auto* painter = dynamic_cast<CViewPainter*>(MainFrame())) {
+    painter->OnViewScroll(SB_HORZ, code, pos);
+  }
+  CView::OnHScroll(code, pos, bar);
+}
+
+void CShellView::OnVScroll(UINT code, UINT pos, CScrollBar* bar) {
+  if (auto* painter = dynamic_cast<CViewPainter*>(MainFrame())) {
+    painter->OnViewScroll(SB_VERT, code, pos);
+  }
+  CView::OnVScroll(code, pos, bar);
+}
+
 BOOL CShellView::OnPreparePrinting(CPrintInfo* info) { return DoPreparePrinting(info); }
 
 void CShellView::OnBeginPrinting(CDC*, CPrintInfo*) {}

@@ -16,6 +16,10 @@ class CShellView : public CView {
   // Every click reaches the main frame as WM_LBUTTONDOWN with both parameters 0 (it advances
   // step playback), then the default handling runs.
   void OnLButtonDown(UINT flags, CPoint point) override;
+  // The scroll bars' notifications go to the main frame (CViewPainter::OnViewScroll), then the
+  // default handling runs.
+  void OnHScroll(UINT code, UINT pos, CScrollBar* bar) override;
+  void OnVScroll(UINT code, UINT pos, CScrollBar* bar) override;
 
   BOOL OnPreparePrinting(CPrintInfo* info) override;
   void OnBeginPrinting(CDC* dc, CPrintInfo* info) override;

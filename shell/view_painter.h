@@ -13,4 +13,7 @@ class CViewPainter {
   // Erases the view's background; returns FALSE to let the framework erase as usual, TRUE when
   // the frame erased it (or reports it erased without drawing).
   virtual BOOL EraseView(CDC* /*dc*/) { return FALSE; }
+  // A notification of one of the view's scroll bars (SB_HORZ or SB_VERT, the SB_ code and the
+  // thumb position it carries); the view's default handling follows.
+  virtual void OnViewScroll(int /*bar*/, UINT /*code*/, UINT /*pos*/) {}
 };

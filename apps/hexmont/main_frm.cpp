@@ -12,18 +12,14 @@
 #include "services.h"
 #include "shell_resources.h"
 
-namespace {
-
-bool IsFieldScan(int scanMode) { return scanMode == kScanField || scanMode == kScanField1; }
-
-}  // namespace
-
 CMainFrame::CMainFrame() {
   RegisterHelpLinks(*this, hexmont::ID_HELP_UPDATE_WEBSITE, hexmont::ID_HELP_CONTACT);
   On(ID_VIEW_CAPTURE, [this] { OnCapture(); }).Rule(ID_VIEW_CAPTURE, [this](CCmdUI& ui) {
     ui.Enable(cards_.mode == CCardSet::kModeIdle || cards_.mode == CCardSet::kModeLive);
     ui.SetCheck(cards_.mode == CCardSet::kModeLive ? 1 : 0);
   });
+  RegisterDisplayCommands();
+  RegisterShotMaskCommands();
   cards_.OpenCards();
 }
 
@@ -42,8 +38,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCT create) {
     screenHeight = dc.GetDeviceCaps(VERTRES);
     depth = dc.GetDeviceCaps(PLANES) * dc.GetDeviceCaps(BITSPIXEL);
   }
-  // No parameter reader is given yet, so every card starts from the default parameter set.
-  cards_.SetUpCards(screenWidth, screenHeight, depth, {});
+  cards_.SetUpCards(screenWidth, screenHeight, depth, [this](CCardSet&) { LoadParameterSets(); });
   return 0;
 }
 
@@ -115,21 +110,8 @@ void CMainFrame::OnCapture() {
       }
       if (start) continue;
       // Stopped: freeze the last picture and read it back from the card's cell into the display
-      // buffer, so the view keeps showing it.
-      POINT origin{record.cellRect.left, record.cellRect.top};
-      view->ScreenToClient(&origin);
-      QuarnCaptureShot(record.handle);  // a failed freeze reads back whatever is shown
-      const int width = record.outputRect.right - record.outputRect.left;
-      int height = record.outputRect.bottom - record.outputRect.top;
-      if (IsFieldScan(record.scanMode)) height /= 2;
-      BITMAPINFO* header = record.displayHeader;
-      if (header == nullptr || record.displayBuffer.empty()) continue;
-      if (QuarnGetDisplayBits(dc.GetSafeHdc(), origin.x, origin.y, width, height,
-                              &header->bmiHeader.biBitCount,
-                              record.displayBuffer.data()) == QUARN_OK) {
-        header->bmiHeader.biWidth = width;
-        header->bmiHeader.biHeight = height;
-      }
+      // buffer, so the view keeps showing it. A failed freeze reads back whatever is shown.
+      FreezeAndReadBack(record, *view, dc, false);
     }
     // No card, or none that started: live video is not running.
     if (failures >= cards_.CardCount()) cards_.mode = CCardSet::kModeIdle;

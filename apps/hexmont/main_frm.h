@@ -38,6 +38,27 @@ class CMainFrame : public CFrameWnd, public CViewPainter {
   // The view's client rectangle in screen coordinates; false without an active view.
   bool ViewScreenRect(RECT* rect) const;
 
+  // Capture Shot (32786, main_frm_shot_mask.cpp), enabled when idle: with the frame's palette
+  // selected into the view, freezes and reads back every card (a failing freeze shows its own
+  // "Error message" box with no owner and the card is still read back); then the view repaints
+  // from the display buffers.
+  void OnCaptureShot();
+  // One card's freeze and read-back, shared by Capture Shot and the stop of live video:
+  // QuarnCaptureShot (its failure boxed only when `reportFreezeFailure`), then QuarnGetDisplayBits
+  // of the output size (half height in the field modes) from the cell's top-left corner in the
+  // view through `dc`; on success the header takes that size.
+  void FreezeAndReadBack(CardRecord& record, CView& view, CDC& dc, bool reportFreezeFailure);
+  // Mask (32795, main_frm_shot_mask.cpp), enabled when idle, checked while on: inverts the mask
+  // flag; switched on, loads the demonstration pattern into every card (half the picture height
+  // in the field modes); then QuarnEnableMask with the flag on every card. Statuses are ignored.
+  void OnMask();
+
+  // Clip (32798) and Scale (32799), main_frm_display.cpp: set the clip flag (1 crops each card's
+  // picture 1:1, 0 scales the whole picture into its output) and place the video again when it
+  // changes. Always enabled; the check mark is on the current mode.
+  void OnDisplayClip();
+  void OnDisplayScale();
+
   // Live video follows the window.
   void OnMove(int x, int y) override;
   void OnSize(UINT type, int cx, int cy) override;
@@ -52,12 +73,18 @@ class CMainFrame : public CFrameWnd, public CViewPainter {
   void AfterQtEvent(QEvent* event) override;
 
  protected:
-  // Writes every card's parameter set on close; nothing is written yet.
-  virtual void SaveParameterSets() {}
+  // Reads every card's section of QuarnCard.ini into its record (main_frm_params.cpp).
+  void LoadParameterSets();
+  // Writes every card's section of QuarnCard.ini, cards in index order (main_frm_params.cpp).
+  virtual void SaveParameterSets();
 
  private:
   // The frame's paint: nothing is drawn; the title becomes kPaintTitle.
   void OnPaint();
+  // Registers Clip and Scale with their rules (main_frm_display.cpp).
+  void RegisterDisplayCommands();
+  // Registers Capture Shot and Mask with their rules (main_frm_shot_mask.cpp).
+  void RegisterShotMaskCommands();
 
   CCardSet cards_;
   bool titlePainted_ = false;  // the frame's paint has set its title

@@ -19,6 +19,8 @@ CMainFrame::CMainFrame() {
   RegisterHelpLinks(*this, solvane::ID_HELP_UPDATE_WEBSITE, solvane::ID_HELP_CONTACT);
   On(ID_VIEW_CAPTURE, [this] { OnCapture(); })
       .Rule(ID_VIEW_CAPTURE, [this](CCmdUI& ui) { OnUpdateCapture(ui); });
+  RegisterDisplayCommands();
+  RegisterShotMaskCommands();
   OnMessage(WM_PAINT, [this](WPARAM, LPARAM) -> LRESULT {
     OnPaint();
     return 0;
@@ -42,9 +44,7 @@ void CMainFrame::OnCapture() {
   }
   if (!start) {
     // Freeze the last picture and read it back, so the view keeps showing it when idle.
-    card.CaptureShot(view->HostWindow());
-    if (card.IsMaskEnabled() != 0) FillMaskRectangles(dc);
-    card.GetDisplayBits(&dc);
+    FreezeAndReadBack(*view, dc, false);
   }
 }
 

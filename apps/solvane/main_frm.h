@@ -19,6 +19,22 @@ class CMainFrame : public CVideoWnd, public CViewPainter {
   // Enabled when the card is idle or live and playback is off; checked while live.
   void OnUpdateCapture(CCmdUI& ui);
 
+  // Capture Shot (32786, main_frm_shot_mask.cpp): clears the display buffer to white, invalidates
+  // the frame, then freezes and reads back the card's picture; a failing freeze shows its
+  // "Error message" box (no owner) and the picture is still read back.
+  void OnCaptureShot();
+  // Enabled when the card is idle and playback is off (the rule Snap Shot and Open Serials share).
+  void OnUpdateCaptureShot(CCmdUI& ui);
+  // The freeze and read-back shared by Capture Shot and the stop of live video: card CaptureShot
+  // (its failure boxed only when `reportFreezeFailure`), the mask's two rectangles filled with
+  // the background when the mask is on, then GetDisplayBits through `dc`. Returns the freeze's
+  // status.
+  int FreezeAndReadBack(CView& view, CDC& dc, bool reportFreezeFailure);
+  // Mask (32795, main_frm_shot_mask.cpp), enabled when the card is idle, checked while the card's
+  // mask flag is on: switched on, loads the demonstration pattern (half the picture height in the
+  // field modes); then EnableMask with the new flag. Failures are not reported.
+  void OnMask();
+
   // The frame's paint (WM_PAINT): nothing is drawn; the title shows the card's output size.
   void OnPaint();
   // "Quarn Performance [<output width> x <output height>]".
@@ -31,6 +47,17 @@ class CMainFrame : public CVideoWnd, public CViewPainter {
   // with the background colour when the mask is on) and reported erased; else the default.
   BOOL EraseView(CDC* dc) override;
 
+  // Clip (32798) and Scale (32799), main_frm_display.cpp: SetClipMode(1) or (0) every time,
+  // even when the mode is already in force. Always enabled; the check mark is on the current
+  // mode.
+  void OnDisplayClip();
+  void OnDisplayScale();
+  // The view's scroll bars pan the cropped picture: the bar's new position (steps of 4 across and
+  // 2 down; a released thumb snaps toward zero to a multiple of the step; dragging and the end of
+  // a scroll move nothing) becomes the input window's origin through ApplyWindows.
+  // (main_frm_display.cpp)
+  void OnViewScroll(int bar, UINT code, UINT pos) override;
+
   // Stops live video or the snap (through their commands) or Circle playback, then closes.
   void OnClose() override;
   // The title is the program's name alone (the document has none).
@@ -38,6 +65,16 @@ class CMainFrame : public CVideoWnd, public CViewPainter {
 
   // Qt paints of the frame window reach OnPaint as WM_PAINT.
   void AfterQtEvent(QEvent* event) override;
+
+  // The video window's creation (card opened with the saved parameters); when the saved mask
+  // flag is on, the demonstration pattern is loaded at full picture height (main_frm_params.cpp).
+  int OnCreate(LPCREATESTRUCT create) override;
+
+ private:
+  // Registers Clip and Scale with their rules (main_frm_display.cpp).
+  void RegisterDisplayCommands();
+  // Registers Capture Shot and Mask with their rules (main_frm_shot_mask.cpp).
+  void RegisterShotMaskCommands();
 };
 
 // The two rectangles the demonstration mask excludes from the video (x, y, width, height), filled

@@ -91,19 +91,9 @@ void CVideoWnd::UpdateScrollBars(CView* view, const RECT& viewScreenRect) {
 }
 
 void CVideoWnd::PlaceVideo(const RECT& viewScreenRect) {
-  CVideoCard& card = *card_;
-  const bool snapping = card.GetState() == CVideoCard::kStateSnap;
-  if (snapping) QuarnStopSnapEx(card.GetHandle());
-  const solvane::VideoRects rects = solvane::PlaceRects(viewScreenRect, clip, card.GetScanMode(),
-                                                        card.GetImageSize());
-  card.SetInputRect(rects.input);
-  card.SetOutputRect(rects.output);
-  if (snapping) {
-    // The ring is refilled white, so slots not yet written by the new size show nothing stale.
-    const int64_t bytes = card.FrameBytes() * ringCount;
-    CVideoCard::FillStaticMem(snapStartOffset, static_cast<uint64_t>(bytes), 0xFF);
-    QuarnStartSnapEx(card.GetHandle(), snapStartOffset, interline, ringCount);
-  }
+  const solvane::VideoRects rects = solvane::PlaceRects(viewScreenRect, clip, card_->GetScanMode(),
+                                                        card_->GetImageSize());
+  ApplyWindows(rects.input, rects.output);
 }
 
 void CVideoWnd::SetClipMode(int on) {

@@ -40,6 +40,10 @@ class CVideoWnd : public CFrameWnd {
   // Sends the card its input and output windows for the view rectangle (screen coordinates); a
   // running snap is stopped around the change and restarted on a ring filled with 0xFF.
   void PlaceVideo(const RECT& viewScreenRect);
+  // Sends the card the input and output windows (SetInputRect, then SetOutputRect); while the
+  // snap is open it is stopped first and started again on its ring, refilled with 0xFF, after.
+  // Returns 1. (main_frm_display.cpp)
+  int ApplyWindows(const RECT& input, const RECT& output);
   // Clip (1) or scale (0): stores the flag, shows or hides the view's scroll bars, then
   // ComputeBorders and Relayout. Nothing without an active view.
   void SetClipMode(int on);
@@ -76,11 +80,11 @@ class CVideoWnd : public CFrameWnd {
   uint32_t startTick = 0;
 
  protected:
-  // Reads the card's parameter set before it is opened; none is read yet (the card's initial
-  // values stand).
-  virtual void LoadParameters(CVideoCard&) {}
-  // Writes the card's parameter set after it is closed; nothing is written yet.
-  virtual void SaveParameters(const CVideoCard&) {}
+  // Reads section "Video Parameter" of QuarnCard.ini before the card is opened, each value
+  // through its card setter, plus `clip` and `interline` (main_frm_params.cpp).
+  virtual void LoadParameters(CVideoCard& card);
+  // Writes the section after the card is closed (main_frm_params.cpp).
+  virtual void SaveParameters(const CVideoCard& card);
 
  private:
   std::unique_ptr<CVideoCard> card_;

@@ -7,6 +7,18 @@
 
 #include <gtest/gtest.h>
 
+namespace {
+
+// Every test starts without QuarnCard.ini: the programs write it when they close, and a value
+// one test leaves behind must not become the next test's start-up parameter.
+class FreshParameterFile : public ::testing::EmptyTestEventListener {
+  void OnTestStart(const ::testing::TestInfo&) override {
+    QFile::remove(qEnvironmentVariable("XDG_CONFIG_HOME") + "/QuarnCard.ini");
+  }
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   ::testing::InitGoogleTest(&argc, argv);
@@ -15,6 +27,8 @@ int main(int argc, char** argv) {
   QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
   qputenv("XDG_CONFIG_HOME", runtime.filePath("config").toLocal8Bit());
+  // The listener list takes ownership of the listener.
+  ::testing::UnitTest::GetInstance()->listeners().Append(new FreshParameterFile);
   QApplication app(argc, argv);
   return RUN_ALL_TESTS();
 }

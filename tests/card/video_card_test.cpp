@@ -543,20 +543,21 @@ TEST_F(VideoCardTest, CardTypeAndStaticMemPassThrough) {
 
 TEST_F(VideoCardTest, SolvaneOpenSetsFormatLoadsThenOpens) {
   std::vector<std::string> order;
-  // The card is not open yet, so the library refuses the format unless it answers -7.
-  quarnfake::Script("QuarnSetVideoFormat").ReturnsNext(QUARN_ERR_NOT_APPLIED);
+  // The card is not open yet and the library refuses handle 0, yet the start-up values are kept
+  // (and sent once the card opens): losing them would drop the display format and the saved set.
   const int status = OpenSolvaneCard(card_, 16, [&](CVideoCard& card) {
     order.push_back("load after " + Texts().back());
-    card.SetHue(99);  // refused with handle 0: must not be kept
+    card.SetHue(99);
   });
   EXPECT_EQ(status, QUARN_OK);
   EXPECT_THAT(order, ElementsAre("load after QuarnSetVideoFormat(0, 2)"));
   EXPECT_EQ(card_.GetVideoFormat(), kFormatRgb565);
-  EXPECT_EQ(card_.GetHue(), 128);
+  EXPECT_EQ(card_.GetHue(), 99);
   EXPECT_TRUE(Boxes().empty());
   const std::vector<std::string> texts = Texts();
   EXPECT_EQ(texts[2], "BeginQuarnCard(1, ptr)");
   EXPECT_NE(std::find(texts.begin(), texts.end(), "QuarnSetVideoFormat(h1, 2)"), texts.end());
+  EXPECT_NE(std::find(texts.begin(), texts.end(), "QuarnAdjustVideo(h1, 3, 99)"), texts.end());
 }
 
 TEST_F(VideoCardTest, SolvaneFailedOpenShowsOneBoxAndSettersStillCall) {

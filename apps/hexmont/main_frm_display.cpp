@@ -1,0 +1,30 @@
+// main_frm_display.cpp - Hexmont's display modes: Clip and Scale switch every card between
+// cropping its picture 1:1 into its output window and scaling the whole picture into it.
+#include "command_ids.h"
+#include "main_frm.h"
+
+void CMainFrame::RegisterDisplayCommands() {
+  On(ID_DISPLAY_CLIP, [this] { OnDisplayClip(); }).Rule(ID_DISPLAY_CLIP, [this](CCmdUI& ui) {
+    ui.Enable(TRUE);
+    ui.SetCheck(cards_.clip == 1 ? 1 : 0);
+  });
+  On(ID_DISPLAY_SCALE, [this] { OnDisplayScale(); }).Rule(ID_DISPLAY_SCALE, [this](CCmdUI& ui) {
+    ui.Enable(TRUE);
+    ui.SetCheck(cards_.clip == 0 ? 1 : 0);
+  });
+}
+
+void CMainFrame::OnDisplayClip() {
+  // Choosing the mode already in force sends the cards nothing.
+  if (cards_.clip != 0) return;
+  cards_.clip = 1;
+  RECT view;
+  if (ViewScreenRect(&view)) PlaceVideo(view);
+}
+
+void CMainFrame::OnDisplayScale() {
+  if (cards_.clip != 1) return;
+  cards_.clip = 0;
+  RECT view;
+  if (ViewScreenRect(&view)) PlaceVideo(view);
+}

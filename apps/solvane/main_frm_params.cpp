@@ -1,0 +1,68 @@
+// main_frm_params.cpp - Solvane's parameter set and QuarnCard.ini: section "Video Parameter" read
+// through the card's setters before the card is opened and written after it is closed, and the
+// saved mask pattern loaded once the card is open.
+#include "main_frm.h"
+#include "parameter_ini.h"
+#include "pixel_mask.h"
+
+void CVideoWnd::LoadParameters(CVideoCard& card) {
+  CPrivateProfile profile = OpenParameterFile();
+  profile.Load();  // an unreadable file reads as an empty one: every key gives its default
+  const StoredParameters v =
+      ReadStoredParameters(profile, kParameterSection, ParameterKeys::kSolvane);
+  // The setters' statuses are ignored. The card is not open yet: it keeps every value (see
+  // CVideoCard::SetPresetting) and is sent the whole set when it opens.
+  card.SetVideoStandard(v.standard);
+  card.SetScanMode(v.scanMode);
+  card.SetSourceFromIndex(v.sourceIndex);
+  card.SetBrightness(v.brightness);
+  card.SetContrast(v.contrast);
+  card.SetHue(v.hue);
+  card.SetSaturation(v.saturation);
+  card.SetPllFrequency(v.pll);
+  card.SetCrystal(v.crystal);
+  card.SetMirror(kMirrorHorizontal, v.mirrorHorizontal);
+  card.SetMirror(kMirrorVertical, v.mirrorVertical);
+  card.SetChromaTrap(kLumaChromaTrap, v.chromaTrap);
+  card.EnableMask(v.maskEnabled);
+  const ImageSize size = card.GetImageSize();
+  card.SetInputWindow(0, 0, size.width, size.height);
+  clip = v.clip;
+  interline = v.interline;
+  card.SetDelay(v.xDelay, v.yDelay);
+}
+
+void CVideoWnd::SaveParameters(const CVideoCard& card) {
+  // Read afresh, so sections written meanwhile (by Hexmont) are kept; write errors are not
+  // reported.
+  CPrivateProfile profile = OpenParameterFile();
+  if (!profile.Load()) return;
+  StoredParameters v;
+  v.standard = card.GetVideoStandard();
+  v.sourceIndex = card.GetSourceIndex();
+  v.scanMode = card.GetScanMode();
+  v.brightness = card.GetBrightness();
+  v.contrast = card.GetContrast();
+  v.hue = card.GetHue();
+  v.saturation = card.GetSaturation();
+  v.pll = card.GetPllFrequency();
+  v.crystal = card.GetCrystal();
+  v.xDelay = card.GetXDelay();
+  v.yDelay = card.GetYDelay();
+  v.mirrorHorizontal = card.GetMirrorHorizontal();
+  v.mirrorVertical = card.GetMirrorVertical();
+  v.chromaTrap = card.GetChromaTrap();
+  v.clip = clip;
+  v.interline = interline;
+  v.maskEnabled = card.IsMaskEnabled();
+  WriteStoredParameters(profile, kParameterSection, v, ParameterKeys::kSolvane);
+  profile.Save();
+}
+
+int CMainFrame::OnCreate(LPCREATESTRUCT create) {
+  if (CVideoWnd::OnCreate(create) == -1) return -1;
+  // The saved mask is rebuilt on the card just opened, at the picture's full height whatever
+  // the scan mode; failures are not reported.
+  if (Card().IsMaskEnabled() != 0) LoadDemonstrationMask(Card(), false);
+  return 0;
+}

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# QuarnCard.ini through the whole programs on the simulated cards: a hexmont run with two cards
+# that changes nothing writes the expected file; values edited by hand are read at the next start
+# (a brightness of 300 comes back as its low byte, 44) and written back with every other line
+# kept; solvane adds its own section beside hexmont's and keeps a hand-edited clip flag.
+set -euo pipefail
+hexmont=$1
+solvane=$2
+source "$(dirname "$0")/lib.sh"
+e2e_start
+e2e_fail() {
+  echo "FAIL: $*" >&2
+  cat "$E2E_WORK"/*.log >&2 2>/dev/null || true
+  [[ -f ${ini:-} ]] && { echo "--- QuarnCard.ini:" >&2; cat "$ini" >&2; }
+  exit 1
+}
+
+ini="$XDG_CONFIG_HOME/QuarnCard.ini"
+export QUARN_SIM_CARDS=2 QUARN_SIM_SIGNALS=none
+
+# run PROGRAM TITLE: starts the program, waits for its window and closes it through File > Exit.
+run() {
+  local pid window status
+  e2e_launch pid "$1"
+  window=$(e2e_window "$pid" "$2") || e2e_fail "$(basename "$1") showed no main window"
+  e2e_keys "$window" alt+f x
+  status=$(e2e_exit_status "$pid") || e2e_fail "$(basename "$1") did not close"
+  [[ $status == 0 ]] || e2e_fail "$(basename "$1") ended with status $status"
+}
+section() {
+  printf '[Video Parameter%s]\nStandard=%s\nSource=0\nScan=0\nBrightness=%s\nContrast=128\nHue=128\nSaturation=128\nPLL=245\nCryOsc=0\n' "$1" "$2" "$3"
+}
+
+# 1. No file: a run that changes nothing writes both cards' defaults, nothing else.
+rm -f "$ini"
+run "$hexmont" "Hexmont|Quarn Multi Performance"
+expected=$(section 0 0 128; section 1 0 128)
+[[ $(cat "$ini") == "$expected" ]] || e2e_fail "hexmont's first file differs from the expected one"
+
+# 2. Edited by hand: the values are used at the next start and written back; the comment, an
+# unknown key and a section of a card that is not installed stay.
+{
+  echo "; edited by hand"
+  section 0 1 128
+  echo "Extra=keep me"
+  section 1 0 300
+  printf '[Video Parameter7]\nHue=1\n'
+} >"$ini"
+run "$hexmont" "Hexmont|Quarn Multi Performance"
+expected=$(echo "; edited by hand"; section 0 1 128; echo "Extra=keep me"; section 1 0 44;
+  printf '[Video Parameter7]\nHue=1\n')
+[[ $(cat "$ini") == "$expected" ]] || e2e_fail "hexmont did not write the edited values back"
+
+# 3. Solvane adds its section after hexmont's, and keeps a clip flag edited by hand.
+run "$solvane" "Solvane|Quarn Performance .*"
+grep -qx 'Clip=1' "$ini" || e2e_fail "solvane wrote no clip flag"
+head -n "$(echo "$expected" | wc -l)" "$ini" | diff - <(echo "$expected") >/dev/null || e2e_fail "solvane changed hexmont's lines"
+sed -i 's/^Clip=1$/Clip=0/' "$ini"
+run "$solvane" "Solvane|Quarn Performance .*"
+grep -qx 'Clip=0' "$ini" || e2e_fail "solvane did not keep the edited clip flag"
+solvane_lines=$(sed -n '/^\[Video Parameter\]$/,$p' "$ini" | tr '\n' ' ')
+[[ $solvane_lines == "[Video Parameter] Standard=0 Source=0 Scan=0 Brightness=128 Contrast=128 Hue=128 Saturation=128 PLL=245 CryOsc=0 XDelay=0 YDelay=0 Horizon=0 Vertical=0 Chroma=1 Clip=0 Interline=1 Mask=0 " ]] ||
+  e2e_fail "solvane's section is not as expected: $solvane_lines"
+echo "1 passed, 0 failed"
