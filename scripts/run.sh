@@ -30,6 +30,10 @@ title=$([[ $program == hexmont ]] && echo "Hexmont|Quarn Multi Performance" ||
   echo "Solvane|Quarn Performance .*")
 e2e_launch pid "$binary"
 window=$(e2e_window "$pid" "$title")
+# As large as the screen allows (solvane's frame keeps its view within the picture's size), so the
+# screenshot shows whole pictures.
+xdotool windowsize --sync "$window" 1280 1000 || true
+sleep 1
 e2e_keys "$window" ctrl+1
 sleep 2
 mkdir -p build/screenshots
