@@ -11,21 +11,33 @@ e2e_start() {
   mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_STATE_HOME" "$QUARN_SIM_STATE_DIR"
   chmod 700 "$XDG_RUNTIME_DIR"
   unset QT_QPA_PLATFORM
-  # Xvfb picks a free display itself and writes its number to the file descriptor it is given,
-  # so parallel runs never share a display.
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$E2E_WORK/display" \
-    >"$E2E_WORK/xvfb.log" 2>&1 &
-  E2E_XVFB=$!
-  local i
-  for i in $(seq 100); do
-    [[ -s $E2E_WORK/display ]] && break
-    sleep 0.1
-  done
-  export DISPLAY=":$(tr -d '[:space:]' <"$E2E_WORK/display")"
   trap e2e_stop EXIT
-  for i in $(seq 100); do
-    xdpyinfo >/dev/null 2>&1 && return 0
-    sleep 0.1
+  # Xvfb picks a free display itself and writes its number to the file descriptor it is given.
+  # Two servers starting at the same moment can still pick the same number, and the loser ends:
+  # so the display counts only once it answers while our server is still running.
+  local attempt i
+  for attempt in 1 2 3; do
+    : >"$E2E_WORK/display"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$E2E_WORK/display" \
+      >"$E2E_WORK/xvfb.log" 2>&1 &
+    E2E_XVFB=$!
+    for i in $(seq 100); do
+      [[ -s $E2E_WORK/display ]] && break
+      kill -0 "$E2E_XVFB" 2>/dev/null || break
+      sleep 0.1
+    done
+    export DISPLAY=":$(tr -d '[:space:]' <"$E2E_WORK/display")"
+    for i in $(seq 100); do
+      kill -0 "$E2E_XVFB" 2>/dev/null || break
+      if xdpyinfo >/dev/null 2>&1; then
+        sleep 0.2
+        kill -0 "$E2E_XVFB" 2>/dev/null && return 0
+        break
+      fi
+      sleep 0.1
+    done
+    kill "$E2E_XVFB" 2>/dev/null || true
+    wait "$E2E_XVFB" 2>/dev/null || true
   done
   echo "Xvfb did not start" >&2
   return 1
