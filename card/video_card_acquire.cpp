@@ -4,6 +4,7 @@
 
 #include "QuarnVidEx.h"
 #include "dc.h"
+#include "static_frames.h"
 #include "video_card.h"
 
 namespace {
@@ -54,25 +55,6 @@ class ScopedPictureObjects {
   CVideoCard& card_;
   CDC& dc_;
   bool eightBit_ = false;
-};
-
-// A static-memory lock released when it goes out of scope.
-class StaticMemLock {
- public:
-  StaticMemLock(uint64_t offset, uint64_t size)
-      : status_(QuarnStaticMemLock(offset, size, &lock_, &address_)) {}
-  ~StaticMemLock() {
-    if (status_ == QUARN_OK) QuarnStaticMemUnlock(lock_);
-  }
-  StaticMemLock(const StaticMemLock&) = delete;
-  StaticMemLock& operator=(const StaticMemLock&) = delete;
-  int status() const { return status_; }
-  void* address() const { return address_; }
-
- private:
-  QUARN_MEMLOCK lock_ = 0;
-  void* address_ = nullptr;
-  int status_;
 };
 
 }  // namespace

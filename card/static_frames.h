@@ -1,0 +1,45 @@
+// static_frames.h - what both programs share about frames kept in static memory: a scoped lock
+// of a static-memory range, the bytes a pixel takes, the frame count the library can be given,
+// and the check of a ring slot reported by the library.
+#pragma once
+
+#include <cstdint>
+
+#include "QuarnVideo.h"
+
+// A static-memory lock released when it goes out of scope. `address()` is valid while it lives
+// and status() is 0.
+class StaticMemLock {
+ public:
+  StaticMemLock(uint64_t offset, uint64_t size)
+      : status_(QuarnStaticMemLock(offset, size, &lock_, &address_)) {}
+  ~StaticMemLock() {
+    if (status_ == QUARN_OK) QuarnStaticMemUnlock(lock_);
+  }
+  StaticMemLock(const StaticMemLock&) = delete;
+  StaticMemLock& operator=(const StaticMemLock&) = delete;
+  int status() const { return status_; }
+  bool ok() const { return status_ == QUARN_OK; }
+  void* address() const { return address_; }
+
+ private:
+  QUARN_MEMLOCK lock_ = 0;
+  void* address_ = nullptr;
+  int status_;
+};
+
+// Bytes one pixel of a format takes in static memory: (BitsForFormat + 7) / 8, so 15 bits take
+// 2; 0 for an unknown format.
+int BytesPerPixelOf(int format);
+
+// The frame count QuarnSnapShot and QuarnStartSnapEx take is 16-bit.
+inline constexpr uint32_t kMaxFrameCount = 65535;
+
+// How many frames of `frameBytes` fit into `available` bytes, limited to what the library can be
+// asked to store (kMaxFrameCount): a larger count would wrap and store (and report) far fewer
+// frames than claimed. 0 when `frameBytes` is 0.
+uint16_t FramesThatFit(uint64_t available, uint64_t frameBytes);
+
+// Whether a slot index reported to the snap callback lies inside a ring of `ringSlots` frames; an
+// index outside it would read past the ring, so the callback ignores that frame.
+inline bool SlotInRing(uint32_t slot, uint32_t ringSlots) { return slot < ringSlots; }
