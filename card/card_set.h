@@ -19,6 +19,8 @@
 #include "gdi_types.h"
 #include "video_parameter_set.h"
 
+class CHostWindow;
+
 // One card of Hexmont. The constructor's values: image size, the three rectangles and the header
 // pointer 0, mirror flags 0, chroma trap and interline 1; the parameter fields are 0 until the
 // parameter set is read at window creation. Hexmont keeps a parameter when the library answers 0.
@@ -52,7 +54,12 @@ struct CardRecord {
   int32_t mirrorVertical = 0;
   int32_t chromaTrap = 1;
   int32_t interline = 1;
-  uint64_t snapOffset = 0;  // static-memory offset of the card's snap ring
+  uint64_t snapOffset = 0;  // static-memory offset of the card's snap ring or stored sequence
+  // What the snap callback draws with (both borrowed): the view's host window and the frame's
+  // palette for 8-bit pictures. Like the geometry, the format and snapOffset, they are written
+  // by the user-interface thread only while the card's snap is stopped, and read by the callback.
+  CHostWindow* snapWindow = nullptr;
+  CPalette* snapPalette = nullptr;
 };
 
 // The values a record gets when no ini file exists: PAL, frame scan, "Video 1", brightness,

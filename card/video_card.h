@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "QuarnVidEx.h"
 #include "QuarnVideo.h"
 #include "card_helpers.h"
 #include "display.h"
@@ -123,6 +124,30 @@ class CVideoCard {
   // Sets `size` bytes of static memory from `offset` to `value` (QuarnStaticMemLock, fill,
   // unlock); needs no card. Returns the lock's status.
   static int FillStaticMem(uint64_t offset, uint64_t size, uint8_t value);
+
+  // ---- Continuous snap and frames in static memory (video_card_acquire.cpp) ----
+  // Idle only (else 0, nothing called): QuarnOpenSnapEx(handle, callback, context); on 0 the
+  // state becomes 4.
+  int OpenSnap(QuarnSnapCallback callback, void* context);
+  // Snap open only (else 0): QuarnCloseSnapEx; on 0 the state becomes idle. The library returns
+  // only when no callback runs any more.
+  int CloseSnap();
+  // Snap open only (else 0): QuarnStartSnapEx(handle, offset, interline, count) over a ring of
+  // `count` frames. The display header describes the stored frames afterwards (SetFrameHeader);
+  // it is written before the start, because the callback reads it as soon as frames arrive, and
+  // put back as it was when the start fails.
+  int StartSnap(uint64_t offset, int interline, uint16_t count);
+  // Snap open only (else 0): QuarnStopSnapEx, which returns when no callback runs any more.
+  int StopSnap();
+  // Idle only (else 0, nothing called): QuarnSnapShot(handle, offset, reserved, interline,
+  // count), then on 0 SetFrameHeader(interline).
+  int SnapShot(uint64_t offset, uint32_t reserved, int interline, uint16_t count);
+  // Copies stored frame `index` of a sequence starting at `offset` into the display buffer as a
+  // bitmap the header describes. Frames are taken R x biHeight bytes apart, R being the row of
+  // biWidth pixels padded to 4 bytes. Returns 0 without a display buffer, the lock's status when
+  // the lock fails, else the transform's status (a frame too large for the buffer is refused with
+  // QUARN_ERR_BAD_PARAMETER).
+  int TransformFromStaticMem(uint64_t offset, uint32_t index);
 
   // ---- Queries and pass-throughs ----
   // QuarnGetCardType(handle, &type); returns its status.

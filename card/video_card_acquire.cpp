@@ -1,5 +1,5 @@
 // video_card_acquire.cpp - CVideoCard's live video, frozen-frame read-back, painting of the
-// display buffer and the static-memory fill (see video_card.h).
+// display buffer, the continuous snap, snap shots and frames in static memory (see video_card.h).
 #include <cstring>
 
 #include "QuarnVidEx.h"
@@ -111,4 +111,65 @@ int CVideoCard::FillStaticMem(uint64_t offset, uint64_t size, uint8_t value) {
   if (lock.status() != QUARN_OK) return lock.status();
   std::memset(lock.address(), value, size);
   return QUARN_OK;
+}
+
+// ---- Continuous snap and frames in static memory ----
+
+int CVideoCard::OpenSnap(QuarnSnapCallback callback, void* context) {
+  if (state_ != kStateIdle) return QUARN_OK;
+  const int status = QuarnOpenSnapEx(handle_, callback, context);
+  if (status == QUARN_OK) state_ = kStateSnap;
+  return status;
+}
+
+int CVideoCard::CloseSnap() {
+  if (state_ != kStateSnap) return QUARN_OK;
+  const int status = QuarnCloseSnapEx(handle_);
+  if (status == QUARN_OK) state_ = kStateIdle;
+  return status;
+}
+
+int CVideoCard::StartSnap(uint64_t offset, int interline, uint16_t count) {
+  if (state_ != kStateSnap) return QUARN_OK;
+  // The callback reads the header from the first frame on, so it is set while nothing runs.
+  const BITMAPINFOHEADER before = headerStorage_.info.bmiHeader;
+  SetFrameHeader(interline);
+  const int status = QuarnStartSnapEx(handle_, offset, interline, count);
+  if (status != QUARN_OK) headerStorage_.info.bmiHeader = before;
+  return status;
+}
+
+int CVideoCard::StopSnap() {
+  if (state_ != kStateSnap) return QUARN_OK;
+  return QuarnStopSnapEx(handle_);
+}
+
+int CVideoCard::SnapShot(uint64_t offset, uint32_t reserved, int interline, uint16_t count) {
+  if (state_ != kStateIdle) return QUARN_OK;
+  const int status = QuarnSnapShot(handle_, offset, reserved, interline, count);
+  if (status == QUARN_OK) SetFrameHeader(interline);
+  return status;
+}
+
+int CVideoCard::TransformFromStaticMem(uint64_t offset, uint32_t index) {
+  if (displayBuffer_.empty() || displayHeader_ == nullptr) return QUARN_OK;
+  const BITMAPINFOHEADER& header = displayHeader_->bmiHeader;
+  const int bits = BitsForFormat(params_.format);
+  const int64_t width = header.biWidth;
+  const int64_t height = header.biHeight;
+  // The bitmap the transform writes (8 bits for the 8-bit formats, else 24; rows padded to 4
+  // bytes) must fit the buffer.
+  const int64_t bitmapRow = (width * (bits == 8 ? 8 : 24) + 31) / 32 * 4;
+  if (width <= 0 || height <= 0 ||
+      bitmapRow * height > static_cast<int64_t>(displayBuffer_.size())) {
+    return QUARN_ERR_BAD_PARAMETER;
+  }
+  // Stored frames are counted with padded rows: R = the row of biWidth pixels rounded up to a
+  // multiple of 4 bytes.
+  const int64_t row = (BytesPerPixelOf(params_.format) * width * 8 + 31) / 32 * 4;
+  const uint64_t frameBytes = static_cast<uint64_t>(row * height);
+  StaticMemLock lock(offset + frameBytes * index, frameBytes);
+  if (!lock.ok()) return lock.status();
+  return QuarnDataTransform(displayBuffer_.data(), lock.address(), header.biWidth,
+                            header.biHeight, bits, QUARN_TRANSFORM_STORED);
 }

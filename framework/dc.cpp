@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "libyuv/convert_argb.h"
+
 namespace {
 
 // A validated device-independent bitmap: where each row of the picture as shown starts.
@@ -134,6 +136,11 @@ void DrawInto(const Dib& dib, const Blit& b, QImage& image, const QRect& area) {
           std::memcpy(&value, in, sizeof value);  // B G R x in memory: 0xxxRRGGBB
           out[x] = value | kOpaque;
         }
+      } else if constexpr (BitCount == 24) {
+        // B G R in memory to B G R 0xFF (0xFFRRGGBB), vectorised: the path of every 24-bit
+        // snap frame and playback step.
+        libyuv::RGB24ToARGB(row + 3 * static_cast<size_t>(left + shift), 0,
+                            reinterpret_cast<uint8_t*>(out + left), 0, right - left, 1);
       } else {
         for (int x = left; x < right; ++x) out[x] = PixelAt<BitCount>(dib, row, x + shift);
       }

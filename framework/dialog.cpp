@@ -268,6 +268,7 @@ void CDialog::CreateControls(QDialog* dialog) {
       case ControlClass::Static: {
         auto* label = new QLabel(LabelText(c.text, c.style), dialog);
         label->setTextFormat(Qt::PlainText);
+        if (c.style & SS_RIGHT) label->setAlignment(Qt::AlignRight | Qt::AlignTop);
         w = label;
         break;
       }

@@ -1,27 +1,44 @@
-// wnd.cpp - CWnd: message dispatch, timers, geometry and the scroll-bar adapter.
+// wnd.cpp - CWnd: message dispatch, timers, geometry, the title hand-over from other threads
+// and the scroll-bar adapter.
 #include "wnd.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QMoveEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QTimer>
 
 #include <algorithm>
+#include <mutex>
 #include <utility>
+
+// The titles handed over from other threads: the latest text and whether an update is queued.
+struct CWnd::TextHandOver {
+  std::mutex mutex;  // protects text and queued
+  std::string text;
+  bool queued = false;
+  // UI thread only (set by the window's destructor, read by the queued update).
+  CWnd* owner = nullptr;
+};
 
 namespace {
 int SignedLow(LPARAM l) { return static_cast<int16_t>(LOWORD(static_cast<uintptr_t>(l))); }
 int SignedHigh(LPARAM l) { return static_cast<int16_t>(HIWORD(static_cast<uintptr_t>(l))); }
 }  // namespace
 
-CWnd::CWnd() = default;
+CWnd::CWnd() : textHandOver_(std::make_shared<TextHandOver>()) { textHandOver_->owner = this; }
 
-CWnd::~CWnd() { ReleaseWidget(); }
+CWnd::~CWnd() {
+  // A queued title update that runs later finds no window and does nothing.
+  textHandOver_->owner = nullptr;
+  ReleaseWidget();
+}
 
 void CWnd::AttachWidget(QWidget* widget, CWnd* parent) {
   widget_ = widget;
@@ -228,6 +245,32 @@ void CWnd::SetWindowText(const std::string& text) {
   else if (auto* group = qobject_cast<QGroupBox*>(w)) group->setTitle(t);
   else if (auto* combo = qobject_cast<QComboBox*>(w); combo != nullptr && combo->isEditable()) combo->setEditText(t);
   else w->setWindowTitle(t);
+}
+
+void CWnd::PostWindowText(std::string text) {
+  // The application object outlives every window, so it is a safe target from any thread; the
+  // update runs on its (the UI) thread and looks for the window there.
+  QCoreApplication* app = QCoreApplication::instance();
+  if (app == nullptr) return;
+  const std::shared_ptr<TextHandOver> handOver = textHandOver_;
+  {
+    std::lock_guard lock(handOver->mutex);
+    handOver->text = std::move(text);
+    if (handOver->queued) return;  // the update already queued will take this text
+    handOver->queued = true;
+  }
+  QMetaObject::invokeMethod(
+      app,
+      [handOver] {
+        std::string latest;
+        {
+          std::lock_guard lock(handOver->mutex);
+          latest = std::move(handOver->text);
+          handOver->queued = false;
+        }
+        if (handOver->owner != nullptr) handOver->owner->SetWindowText(latest);
+      },
+      Qt::QueuedConnection);
 }
 
 std::string CWnd::GetWindowText() const {

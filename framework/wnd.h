@@ -1,6 +1,7 @@
 // wnd.h - CWnd, the framework window over a QWidget: synchronous SendMessage with the message
 // handlers as virtuals, private messages by number, timers, geometry with the position-changing
-// hook, window text and visibility. CScrollBar turns QScrollBar actions into SB_ codes.
+// hook, window text (also handed over from other threads) and visibility. CScrollBar turns
+// QScrollBar actions into SB_ codes.
 #pragma once
 
 #include <QEvent>
@@ -78,6 +79,10 @@ class CWnd : public CCmdTarget {
 
   void SetWindowText(const std::string& text);
   std::string GetWindowText() const;
+  // Any thread, never waits: keeps `text` as the latest title and has the UI thread set it with
+  // SetWindowText when its event loop next runs. Titles posted before that are coalesced into
+  // one update with the latest text; nothing happens once the window has gone.
+  void PostWindowText(std::string text);
   void GetWindowText(CString& text) const { text = GetWindowText(); }
   BOOL ShowWindow(int command);
   BOOL IsWindowVisible() const;
@@ -139,6 +144,10 @@ class CWnd : public CCmdTarget {
   bool ownsWidget_ = true;
   std::map<UINT, std::function<LRESULT(WPARAM, LPARAM)>> messageMap_;
   std::map<UINT_PTR, std::unique_ptr<QTimer>> timers_;
+  // The titles PostWindowText hands over; shared with the queued updates, which may outlive
+  // the window. Made with the object, never replaced, so any thread may read the pointer.
+  struct TextHandOver;
+  const std::shared_ptr<TextHandOver> textHandOver_;
 };
 
 template <class Base>

@@ -5,6 +5,7 @@
 #include <QEvent>
 
 #include "QuarnVidEx.h"
+#include "allocate_memory_dlg.h"
 #include "command_ids.h"
 #include "help_links.h"
 #include "hexmont_layout.h"
@@ -20,6 +21,9 @@ CMainFrame::CMainFrame() {
   });
   RegisterDisplayCommands();
   RegisterShotMaskCommands();
+  RegisterSnapCommands();
+  RegisterPlaybackCommands();
+  RegisterAllocateMemoryCommand(*this);
   cards_.OpenCards();
 }
 
@@ -53,6 +57,11 @@ void CMainFrame::OnClose() {
     SendMessage(WM_COMMAND, ID_VIEW_SNAP, 0);
   }
   CFrameWnd::OnClose();
+}
+
+void CMainFrame::OnDestroy() {
+  if (cards_.mode == CCardSet::kModeSnap) CloseAllSnaps();
+  CFrameWnd::OnDestroy();
 }
 
 void CMainFrame::OnUpdateFrameTitle() {
@@ -132,6 +141,14 @@ void CMainFrame::PlaceVideo(const RECT& viewRect) {
   if (view == nullptr) return;
   const int count = cards_.CardCount();
   const bool snapping = cards_.mode == CCardSet::kModeSnap;
+  // The snap callback places each cell by the view's geometry snapshot: bring it up to date.
+  if (snapping) view->HostWindow().UpdateGeometry();
+  // The callback reads a card's rectangles and ring, so every card is stopped (no callback of it
+  // runs any more) before they change. All cards stop first: a card's new ring may cover the
+  // old ring of a card after it, which must not be filled meanwhile.
+  if (snapping) {
+    for (const CardRecord& record : cards_.Records()) QuarnStopSnapEx(record.handle);
+  }
   uint64_t snapOffset = 0;
   for (int i = 0; i < count; ++i) {
     CardRecord& record = cards_.Record(i);
@@ -140,8 +157,6 @@ void CMainFrame::PlaceVideo(const RECT& viewRect) {
         hexmont::FitOutputRect(record.cellRect, 0, 0, cards_.screenWidth, cards_.screenHeight,
                                record.imageWidth, record.imageHeight, 4, 2);
     const RECT& out = record.outputRect;
-    // The snap must not run while its windows change.
-    if (snapping) QuarnStopSnapEx(record.handle);
     record.inputRect =
         hexmont::InputWindowFor(cards_.clip != 0, out, record.imageWidth, record.imageHeight);
     QuarnSetInputWindow(record.handle, record.inputRect.left, record.inputRect.top,

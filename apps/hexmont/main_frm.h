@@ -4,6 +4,7 @@
 // display buffers into the view when nothing runs, and stops acquisition when it closes.
 #pragma once
 
+#include "QuarnVidEx.h"
 #include "afx.h"
 #include "card_set.h"
 #include "view_painter.h"
@@ -70,6 +71,29 @@ class CMainFrame : public CFrameWnd, public CViewPainter {
   // CViewPainter: the display buffers in idle and playback mode, nothing otherwise.
   void PaintView(CDC* dc) override;
 
+  // Snap Shot (32787, main_frm_snap.cpp), enabled when idle: as many frames of every card as fit
+  // into static memory together (at most 65,535), card 0's sequence first; then the notice.
+  void OnSnapShot();
+  // Snap (32822, main_frm_snap.cpp), enabled when idle or snapping, checked while snapping:
+  // opens and starts a two-slot ring per card, or closes every card's snap.
+  void OnSnap();
+  // The snap callback, on the library's thread: the context is the card's record; converts the
+  // filled slot into its display buffer and draws it 1:1 into the card's cell. Returns 1.
+  static int SnapFrameCallback(QuarnSnapInfo* info);
+  // Playback (main_frm_playback.cpp): Step (32803), Circle (32804), Stop (32805).
+  void OnPlaybackStep();
+  void OnPlaybackCircle();
+  void OnPlaybackStop();
+  // Draws stored frame `playbackIndex` of every card into its cell, then moves the index on
+  // (back to 0 after the last frame).
+  void ShowNextFrame();
+  // The playback timer shows the next frame in Circle; a click steps in Step.
+  void OnTimer(UINT_PTR id) override;
+  void OnLButtonDown(UINT flags, CPoint point) override;
+  // A frame destroyed with the snap still open (without OnClose) closes it first, so no callback
+  // draws into the view while it goes.
+  void OnDestroy() override;
+
   void AfterQtEvent(QEvent* event) override;
 
  protected:
@@ -85,6 +109,12 @@ class CMainFrame : public CFrameWnd, public CViewPainter {
   void RegisterDisplayCommands();
   // Registers Capture Shot and Mask with their rules (main_frm_shot_mask.cpp).
   void RegisterShotMaskCommands();
+  // Registers Snap Shot and Snap (main_frm_snap.cpp), Step, Circle and Stop
+  // (main_frm_playback.cpp) with their rules.
+  void RegisterSnapCommands();
+  void RegisterPlaybackCommands();
+  // Closes every card's snap and makes the frame idle.
+  void CloseAllSnaps();
 
   CCardSet cards_;
   bool titlePainted_ = false;  // the frame's paint has set its title

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "allocate_memory_dlg.h"
 #include "card_helpers.h"
 #include "command_ids.h"
 #include "dc.h"
@@ -21,6 +22,9 @@ CMainFrame::CMainFrame() {
       .Rule(ID_VIEW_CAPTURE, [this](CCmdUI& ui) { OnUpdateCapture(ui); });
   RegisterDisplayCommands();
   RegisterShotMaskCommands();
+  RegisterSnapCommands();
+  RegisterPlaybackCommands();
+  RegisterAllocateMemoryCommand(*this, [this] { return &Card(); });
   OnMessage(WM_PAINT, [this](WPARAM, LPARAM) -> LRESULT {
     OnPaint();
     return 0;

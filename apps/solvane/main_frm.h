@@ -1,6 +1,6 @@
 // main_frm.h - Solvane's main frame, over the video window: the help links, the Capture command
-// (live video on and off), the title paint, the view's painting and erasing, and stopping
-// acquisition when it closes.
+// (live video on and off), Snap and Snap Shot with playback, the title paint, the view's painting
+// and erasing, and stopping acquisition when it closes.
 #pragma once
 
 #include <string>
@@ -34,6 +34,30 @@ class CMainFrame : public CVideoWnd, public CViewPainter {
   // mask flag is on: switched on, loads the demonstration pattern (half the picture height in the
   // field modes); then EnableMask with the new flag. Failures are not reported.
   void OnMask();
+
+  // Snap (32822, main_frm_snap.cpp), a toggle. On: clears the display buffer, opens the snap
+  // with SnapFrameCallback and this frame, fills the ring white and starts it (a failing start
+  // shows its "Error message" box); the frame rate counts from now and a stored sequence is
+  // forgotten. Off: closes the snap. Enabled when the card is idle or snapping and playback is
+  // off; checked while snapping.
+  void OnSnap();
+  void OnUpdateSnap(CCmdUI& ui);
+  // Snap Shot (32787, main_frm_snap.cpp; the rule of Capture Shot): as many frames as static
+  // memory holds (65,535 at most), filled white first, stored in one call; a failure shows its
+  // "Error message" box, success keeps the count and tells it in a "Notice" owned by the frame.
+  void OnSnapShot();
+
+  // Playback of the stored frames (main_frm_playback.cpp). Step (32803) shows frame 0 at once and
+  // one frame per click; Circle (32804) one frame per tick of the playback timer (100 ms); each
+  // switch starts again from frame 0. Stop (32805) ends playback and forgets the sequence.
+  void OnPlaybackStep();
+  void OnPlaybackCircle();
+  void OnPlaybackStop();
+  // The next stored frame (wrapping after the last) through the display buffer into the view.
+  void ShowNextFrame();
+  // The playback timer shows the next frame (Circle); a click does while stepping.
+  void OnTimer(UINT_PTR id) override;
+  void OnLButtonDown(UINT flags, CPoint point) override;
 
   // The frame's paint (WM_PAINT): nothing is drawn; the title shows the card's output size.
   void OnPaint();
@@ -75,8 +99,16 @@ class CMainFrame : public CVideoWnd, public CViewPainter {
   void RegisterDisplayCommands();
   // Registers Capture Shot and Mask with their rules (main_frm_shot_mask.cpp).
   void RegisterShotMaskCommands();
+  // Registers Snap and Snap Shot (main_frm_snap.cpp), and Step, Circle and Stop
+  // (main_frm_playback.cpp), with their rules.
+  void RegisterSnapCommands();
+  void RegisterPlaybackCommands();
 };
 
 // The two rectangles the demonstration mask excludes from the video (x, y, width, height), filled
 // with the context's background colour where live video does not show and before a read-back.
 void FillMaskRectangles(CDC& dc);
+
+// The snap callback given to the library (any thread): the record's context is the frame (as a
+// CVideoWnd); calls its OnSnapFrame with the filled slot. Returns 1.
+int SnapFrameCallback(QuarnSnapInfo* info);

@@ -37,16 +37,18 @@ int ScrollPosition(UINT code, int origin, int step, const SCROLLINFO& info, UINT
 
 int CVideoWnd::ApplyWindows(const RECT& input, const RECT& output) {
   CVideoCard& card = Card();
-  // The snap must not run while its windows change.
+  // The snap must not run while its windows change: the stop returns only when no callback
+  // runs, so the callback never sees the windows (or the header) half changed. Statuses of the
+  // stop and the start are not reported here.
   const bool snapping = card.GetState() == CVideoCard::kStateSnap;
-  if (snapping) QuarnStopSnapEx(card.GetHandle());
+  if (snapping) card.StopSnap();
   card.SetInputRect(input);
   card.SetOutputRect(output);
   if (snapping) {
     // The ring is refilled white, so slots not yet written at the new size show nothing stale.
     const int64_t bytes = card.FrameBytes() * ringCount;
     CVideoCard::FillStaticMem(snapStartOffset, static_cast<uint64_t>(bytes), 0xFF);
-    QuarnStartSnapEx(card.GetHandle(), snapStartOffset, interline, ringCount);
+    card.StartSnap(snapStartOffset, interline, ringCount);
   }
   return 1;
 }

@@ -1,6 +1,7 @@
 // resources.cpp - Solvane's resource tables as data.
 #include "resources.h"
 
+#include "allocate_memory_dlg.h"
 #include "command_ids.h"
 #include "resource_ids.h"
 #include "shell_resources.h"
@@ -89,6 +90,7 @@ std::shared_ptr<const ResourceSet> SolvaneResources() {
 
   res->accelerators[IDR_MAINFRAME] = ShellAccelerators();
 
+  res->dialogs[IDD_ALLOCATE_MEMORY] = AllocateMemoryDialogTemplate();
   res->dialogs[IDD_ABOUTBOX] = DialogTemplate{
       "About Solvane", "MS Sans Serif", 8, 213, 75,
       {

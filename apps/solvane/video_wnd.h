@@ -4,6 +4,7 @@
 // on every move and size, and the limits on the frame's position and size.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -68,16 +69,26 @@ class CVideoWnd : public CFrameWnd {
   int clip = 1;
   // Set while minimised: the first position change after the restore is left alone.
   int restorePending = 0;
-  // Playback: on or off, and Step (1) or Circle (0).
+  // Playback: on or off, and Step (1) or Circle (0); the next frame to show; the frames Snap
+  // Shot stored (0: nothing to play); set while a numbered BMP sequence is played instead.
   int playing = 0;
   int stepFlag = 1;
+  int playbackIndex = 0;
+  int imageCount = 0;
+  int bmpSequence = 0;
   // Snap ring: static-memory start offset, interline flag and slot count.
   uint64_t snapStartOffset = 0;
   int interline = 1;
   uint16_t ringCount = 2;
-  // Frame-rate display: frames counted since startTick (milliseconds since system start).
-  int frameCounter = 0;
-  uint32_t startTick = 0;
+  // Frame-rate display: frames counted since startTick (milliseconds since system start). The
+  // snap callback counts and reads them on the library's thread while the UI thread resets them.
+  std::atomic<uint32_t> frameCounter{0};
+  std::atomic<uint32_t> startTick{0};
+
+  // One snap frame has been stored in ring slot `slot` (library thread): converts it into the
+  // display buffer, draws it 1:1 into the view, counts it and hands the frame-rate title over.
+  // A slot outside the ring is ignored. Returns 1. (main_frm_snap.cpp)
+  virtual int OnSnapFrame(uint32_t slot);
 
  protected:
   // Reads section "Video Parameter" of QuarnCard.ini before the card is opened, each value

@@ -550,6 +550,11 @@ struct MemoryFile {
   UniqueFd fd;
   FileId id;
   BackedRanges backed;
+  // The whole file, mapped by the first lock and kept while the file is in use, so that a lock
+  // costs no mapping (nor, once a page was touched, a page fault) of its own.
+  mutable std::once_flag wholeOnce;
+  mutable MappedRegion whole;
+  mutable uint64_t wholeBytes = 0;
 };
 
 // What a lock or a query needs to know, valid at one moment.
@@ -608,20 +613,34 @@ class StaticMemory {
       snapshot.memory->backed.Add(offset, size);
     }
 
-    static const uint64_t kSystemPage = static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
-    const uint64_t start = offset - offset % kSystemPage;
-    const uint64_t length = offset - start + size;
-    void* base = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, fd,
-                        static_cast<off_t>(start));
-    if (base == MAP_FAILED) return errno == ENOMEM ? QUARN_ERR_NO_MEMORY : QUARN_ERR_STATIC_MEM;
+    // The file is the reservation in force: `total` bytes.
+    const MemoryFile& memory = *snapshot.memory;
+    std::call_once(memory.wholeOnce, [&] {
+      void* all = ::mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+      if (all == MAP_FAILED) return;  // each lock then maps its own range
+      memory.whole = MappedRegion(all, total);
+      memory.wholeBytes = total;
+    });
 
     LockedRange range;
-    range.region = MappedRegion(base, length);
-    range.address = range.region.base() + (offset - start);
+    std::byte* mapped = nullptr;
+    if (memory.whole.base() != nullptr && size <= memory.wholeBytes &&
+        offset <= memory.wholeBytes - size) {
+      mapped = memory.whole.base() + offset;
+    } else {
+      static const uint64_t kSystemPage = static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
+      const uint64_t start = offset - offset % kSystemPage;
+      const uint64_t length = offset - start + size;
+      void* base = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, fd,
+                          static_cast<off_t>(start));
+      if (base == MAP_FAILED) return errno == ENOMEM ? QUARN_ERR_NO_MEMORY : QUARN_ERR_STATIC_MEM;
+      range.region = MappedRegion(base, length);
+      mapped = range.region.base() + (offset - start);
+    }
+    range.address = mapped;
     range.offset = offset;
     range.size = size;
     range.memory = std::move(snapshot.memory);
-    void* const mapped = range.region.base() + (offset - start);
 
     std::lock_guard guard(m_locksMutex);
     uint32_t id = 0;

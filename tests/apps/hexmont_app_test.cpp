@@ -155,12 +155,10 @@ TEST_F(HexmontTest, HoldsItsLockWhileRunningAndReleasesItAtExit) {
 TEST_F(HexmontTest, CommandsWithoutHandlersAreDisabledAndDoNothing) {
   ASSERT_TRUE(h().Start());
   quarnfake::ClearCalls();
-  for (UINT id : {ID_VIEW_SNAP, ID_VIEW_SNAP_SHOT, ID_FORMAT_RGB888,
-                  hexmont::ID_PARAM_SELECT_CARD}) {
+  for (UINT id : {ID_FORMAT_RGB888, hexmont::ID_PARAM_SELECT_CARD}) {
     EXPECT_FALSE(h().IsEnabled(id)) << id;
     EXPECT_FALSE(h().Send(id)) << id;
   }
-  h().Key(Qt::Key_3, Qt::ControlModifier);
   EXPECT_THAT(quarnfake::Calls().Texts(), IsEmpty());
   EXPECT_EQ(frame().Cards().mode, CCardSet::kModeIdle);
 }

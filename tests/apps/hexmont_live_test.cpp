@@ -525,12 +525,13 @@ TEST_F(HexmontLiveTest, PlaceVideoDuringSnapStopsAndRestartsEachRingAfterThePrev
   const uint64_t third = second + 2ull * 4 * 500 * 354;
   EXPECT_THAT(quarnfake::Calls().Texts(),
               ElementsAreArray(std::vector<std::string>{
-                  "QuarnStopSnapEx(h1)", "QuarnSetInputWindow(h1, 0, 0, 460, 354)",
+                  "QuarnStopSnapEx(h1)", "QuarnStopSnapEx(h2)", "QuarnStopSnapEx(h3)",
+                  "QuarnSetInputWindow(h1, 0, 0, 460, 354)",
                   "QuarnSetOutputWindow(h1, 0, 14, 460, 354)", "QuarnStartSnapEx(h1, 0, 1, 2)",
-                  "QuarnStopSnapEx(h2)", "QuarnSetInputWindow(h2, 0, 0, 500, 354)",
+                  "QuarnSetInputWindow(h2, 0, 0, 500, 354)",
                   "QuarnSetOutputWindow(h2, 464, 14, 500, 354)",
                   "QuarnStartSnapEx(h2, " + std::to_string(second) + ", 0, 2)",
-                  "QuarnStopSnapEx(h3)", "QuarnSetInputWindow(h3, 0, 0, 460, 356)",
+                  "QuarnSetInputWindow(h3, 0, 0, 460, 356)",
                   "QuarnSetOutputWindow(h3, 0, 370, 460, 356)",
                   "QuarnStartSnapEx(h3, " + std::to_string(third) + ", 1, 2)"}));
   EXPECT_EQ(cards().Record(0).snapOffset, 0u);

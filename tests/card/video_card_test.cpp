@@ -1,6 +1,7 @@
 // video_card_test.cpp - CVideoCard against the recording capture library: opening, the order of
 // everything sent, the setters' remember rules, source detection, windows, frame sizes, display
-// set-up, stopping and releasing, and Solvane's opening and closing steps.
+// set-up, stopping and releasing, Solvane's opening and closing steps, and the snap, snap shot
+// and read-back of frames in static memory.
 #include "video_card.h"
 
 #include <gmock/gmock.h>
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -591,6 +593,134 @@ TEST_F(VideoCardTest, SolvaneCloseEndsThenSaves) {
                     (card.GetHandle() == 0 ? " (closed)" : " (open)"));
   });
   EXPECT_THAT(order, ElementsAre("save after EndQuarnCard(h1) (closed)"));
+}
+
+// ---- Continuous snap, snap shot, frames in static memory ----
+
+int NoCallback(QuarnSnapInfo*) { return 1; }
+
+// Each operation acts only in its state: open from idle, start, stop and close while open, snap
+// shot from idle. A start in the wrong state would hand the library a ring while nothing reads it.
+TEST_F(VideoCardTest, SnapOperationsActOnlyInTheirState) {
+  OpenCard();
+  EXPECT_EQ(card_.StartSnap(0, 1, 2), QUARN_OK);
+  EXPECT_EQ(card_.StopSnap(), QUARN_OK);
+  EXPECT_EQ(card_.CloseSnap(), QUARN_OK);
+  EXPECT_THAT(Texts(), ElementsAre());
+
+  int context = 0;
+  quarnfake::Name(&context, "ctx");
+  ASSERT_EQ(card_.OpenSnap(&NoCallback, &context), QUARN_OK);
+  EXPECT_EQ(card_.GetState(), CVideoCard::kStateSnap);
+  EXPECT_EQ(card_.OpenSnap(&NoCallback, &context), QUARN_OK);  // already open: nothing
+  EXPECT_EQ(card_.SnapShot(0, 0, 1, 3), QUARN_OK);              // not idle: nothing
+  EXPECT_EQ(card_.StartSnap(8192, 1, 2), QUARN_OK);
+  EXPECT_EQ(card_.StopSnap(), QUARN_OK);
+  EXPECT_EQ(card_.CloseSnap(), QUARN_OK);
+  EXPECT_EQ(card_.GetState(), CVideoCard::kStateIdle);
+  const std::vector<std::string> texts = Texts();
+  ASSERT_EQ(texts.size(), 4u);
+  EXPECT_EQ(texts[0].rfind("QuarnOpenSnapEx(h1, ptr, ctx)", 0), 0u) << texts[0];
+  EXPECT_EQ(texts[1], "QuarnStartSnapEx(h1, 8192, 1, 2)");
+  EXPECT_EQ(texts[2], "QuarnStopSnapEx(h1)");
+  EXPECT_EQ(texts[3], "QuarnCloseSnapEx(h1)");
+}
+
+TEST_F(VideoCardTest, FailingOpenOrCloseKeepsTheState) {
+  OpenCard();
+  quarnfake::Script("QuarnOpenSnapEx").ReturnsNext(QUARN_ERR_BUSY);
+  EXPECT_EQ(card_.OpenSnap(&NoCallback, nullptr), QUARN_ERR_BUSY);
+  EXPECT_EQ(card_.GetState(), CVideoCard::kStateIdle);
+  EXPECT_EQ(card_.StartSnap(0, 1, 2), QUARN_OK);  // the start is skipped
+  EXPECT_EQ(quarnfake::CallCount("QuarnStartSnapEx"), 0u);
+
+  ASSERT_EQ(card_.OpenSnap(&NoCallback, nullptr), QUARN_OK);
+  quarnfake::Script("QuarnCloseSnapEx").ReturnsNext(QUARN_ERR_GENERAL);
+  EXPECT_EQ(card_.CloseSnap(), QUARN_ERR_GENERAL);
+  EXPECT_EQ(card_.GetState(), CVideoCard::kStateSnap);
+}
+
+// The header describes the ring's frames once the start succeeded (here: interline off halves
+// the height); a failed start leaves the header the frames read so far were painted with.
+TEST_F(VideoCardTest, StartSnapSetsTheFrameHeaderOnlyWhenItStarts) {
+  OpenCard();
+  ASSERT_EQ(card_.SetOutputWindow(0, 0, 400, 300), QUARN_OK);
+  ASSERT_EQ(card_.OpenSnap(&NoCallback, nullptr), QUARN_OK);
+  const BITMAPINFOHEADER& header = card_.GetDisplayHeader()->bmiHeader;
+  ASSERT_EQ(card_.StartSnap(0, 0, 2), QUARN_OK);
+  EXPECT_EQ(header.biWidth, 400);
+  EXPECT_EQ(header.biHeight, 150);
+  EXPECT_EQ(header.biBitCount, 24);
+
+  ASSERT_EQ(card_.StopSnap(), QUARN_OK);
+  ASSERT_EQ(card_.SetOutputWindow(0, 0, 200, 100), QUARN_OK);
+  quarnfake::Script("QuarnStartSnapEx").ReturnsNext(QUARN_ERR_STATIC_MEM);
+  EXPECT_EQ(card_.StartSnap(0, 1, 2), QUARN_ERR_STATIC_MEM);
+  EXPECT_EQ(header.biWidth, 400);
+  EXPECT_EQ(header.biHeight, 150);
+}
+
+TEST_F(VideoCardTest, SnapShotSetsTheFrameHeaderOnSuccessOnly) {
+  OpenCard();
+  ASSERT_EQ(card_.SetOutputWindow(0, 0, 320, 240), QUARN_OK);
+  quarnfake::Script("QuarnSnapShot").ReturnsNext(QUARN_ERR_STATIC_MEM);
+  EXPECT_EQ(card_.SnapShot(4096, 0, 1, 7), QUARN_ERR_STATIC_MEM);
+  EXPECT_EQ(card_.GetDisplayHeader()->bmiHeader.biWidth, 0);
+  EXPECT_EQ(card_.SnapShot(4096, 0, 1, 7), QUARN_OK);
+  EXPECT_THAT(quarnfake::Calls("QuarnSnapShot").Texts(),
+              ElementsAre("QuarnSnapShot(h1, 4096, 0, 1, 7)",
+                                   "QuarnSnapShot(h1, 4096, 0, 1, 7)"));
+  EXPECT_EQ(card_.GetDisplayHeader()->bmiHeader.biWidth, 320);
+  EXPECT_EQ(card_.GetDisplayHeader()->bmiHeader.biHeight, 240);
+}
+
+// Frames are read back R x biHeight bytes apart, R being the row padded to 4 bytes: at 24 bits
+// and 5 pixels a row is 15 bytes, R is 16, and a 4-line frame takes 64 bytes, not the 60 that
+// FrameBytes counts. Frame 2 of a sequence at 1000 is therefore read from 1128.
+TEST_F(VideoCardTest, TransformFromStaticMemStridesByPaddedRows) {
+  OpenCard();
+  ASSERT_EQ(card_.SetVideoFormat(kFormatRgb888), QUARN_OK);
+  ASSERT_EQ(card_.SetOutputWindow(0, 0, 5, 4), QUARN_OK);
+  ASSERT_EQ(card_.FrameBytes(), 60);
+  card_.SetFrameHeader(1);
+  std::span<uint8_t> frame = quarnfake::StaticMemory(1128, 60);
+  ASSERT_EQ(frame.size(), 60u);
+  for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>(i * 7 + 3);
+  quarnfake::TagFrames(1128, 60, kFormatRgb888);
+  quarnfake::ClearCalls();
+
+  EXPECT_EQ(card_.TransformFromStaticMem(1000, 2), QUARN_OK);
+
+  const quarnfake::CallList locks = quarnfake::Calls("QuarnStaticMemLock");
+  ASSERT_EQ(locks.size(), 1u);
+  EXPECT_EQ(locks[0].Unsigned(0), 1128u);
+  EXPECT_EQ(locks[0].Unsigned(1), 64u);
+  EXPECT_EQ(quarnfake::CallCount("QuarnStaticMemUnlock"), 1u);
+  const quarnfake::Call transform = quarnfake::Calls("QuarnDataTransform").back();
+  EXPECT_EQ(transform.Pointer(0), card_.GetDisplayBuffer());
+  EXPECT_EQ(transform.Int(2), 5);
+  EXPECT_EQ(transform.Int(3), 4);
+  EXPECT_EQ(transform.Int(4), 24);
+  EXPECT_EQ(transform.Int(5), 1);
+  const std::vector<uint8_t> expected =
+      quarnfake::ExpectedTransform(frame, 5, 4, kFormatRgb888);
+  ASSERT_FALSE(expected.empty());
+  EXPECT_TRUE(std::equal(expected.begin(), expected.end(), card_.GetDisplayBuffer()));
+}
+
+TEST_F(VideoCardTest, TransformFromStaticMemFailuresLeaveTheBuffer) {
+  // No display buffer yet: nothing is read.
+  EXPECT_EQ(card_.TransformFromStaticMem(0, 0), QUARN_OK);
+  EXPECT_THAT(Texts(), ElementsAre());
+
+  OpenCard();
+  card_.SetFrameHeader(1);
+  card_.GetDisplayBuffer()[0] = 0x42;
+  quarnfake::Script("QuarnStaticMemLock").ReturnsNext(QUARN_ERR_STATIC_MEM);
+  EXPECT_EQ(card_.TransformFromStaticMem(0, 0), QUARN_ERR_STATIC_MEM);
+  EXPECT_EQ(card_.GetDisplayBuffer()[0], 0x42);
+  EXPECT_EQ(quarnfake::CallCount("QuarnDataTransform"), 0u);
+  EXPECT_EQ(quarnfake::CallCount("QuarnStaticMemUnlock"), 0u);
 }
 
 }  // namespace

@@ -1,0 +1,121 @@
+// main_frm_playback.cpp - Hexmont's main frame: playback of the sequence Snap Shot stored, one
+// frame per click (Step) or every 100 ms on the playback timer (Circle), until Stop.
+#include "card_helpers.h"
+#include "command_ids.h"
+#include "hexmont_layout.h"
+#include "main_frm.h"
+#include "static_frames.h"
+
+namespace {
+
+constexpr UINT kPlaybackPeriodMs = 100;
+
+}  // namespace
+
+void CMainFrame::RegisterPlaybackCommands() {
+  On(ID_PLAYBACK_STEP, [this] { OnPlaybackStep(); })
+      .Rule(ID_PLAYBACK_STEP, [this](CCmdUI& ui) {
+        ui.Enable(cards_.storedImages > 0);
+        ui.SetCheck(cards_.stepFlag != 0 && cards_.mode == CCardSet::kModePlayback ? 1 : 0);
+      });
+  On(ID_PLAYBACK_CIRCLE, [this] { OnPlaybackCircle(); })
+      .Rule(ID_PLAYBACK_CIRCLE, [this](CCmdUI& ui) {
+        ui.Enable(cards_.storedImages > 0);
+        ui.SetCheck(cards_.stepFlag == 0 && cards_.mode == CCardSet::kModePlayback ? 1 : 0);
+      });
+  On(ID_PLAYBACK_STOP, [this] { OnPlaybackStop(); })
+      .Rule(ID_PLAYBACK_STOP,
+            [this](CCmdUI& ui) { ui.Enable(cards_.mode == CCardSet::kModePlayback); });
+}
+
+void CMainFrame::OnPlaybackStep() {
+  if (cards_.mode == CCardSet::kModePlayback) {
+    if (cards_.stepFlag != 0) return;  // already stepping
+    // From Circle: the timer stops and frame 0 shows at once.
+    cards_.stepFlag = 1;
+    cards_.playbackIndex = 0;
+    KillTimer(kPlaybackTimerId);
+    SendMessage(WM_LBUTTONDOWN, 0, 0);
+  } else if (cards_.mode == CCardSet::kModeIdle) {
+    cards_.stepFlag = 1;
+    cards_.playbackIndex = 0;
+    cards_.mode = CCardSet::kModePlayback;
+    SendMessage(WM_LBUTTONDOWN, 0, 0);
+  }
+}
+
+void CMainFrame::OnPlaybackCircle() {
+  if (cards_.mode == CCardSet::kModePlayback) {
+    if (cards_.stepFlag == 0) return;  // already circling
+    cards_.stepFlag = 0;
+    cards_.playbackIndex = 0;
+    SetTimer(kPlaybackTimerId, kPlaybackPeriodMs);
+  } else if (cards_.mode == CCardSet::kModeIdle) {
+    // The first frame shows when the timer first fires.
+    cards_.stepFlag = 0;
+    cards_.playbackIndex = 0;
+    cards_.mode = CCardSet::kModePlayback;
+    SetTimer(kPlaybackTimerId, kPlaybackPeriodMs);
+  }
+}
+
+void CMainFrame::OnPlaybackStop() {
+  cards_.playbackIndex = 0;
+  // The frames stay in static memory but a new Snap Shot is needed to play them again.
+  cards_.storedImages = 0;
+  cards_.mode = CCardSet::kModeIdle;
+  if (cards_.stepFlag == 0) KillTimer(kPlaybackTimerId);
+}
+
+void CMainFrame::OnTimer(UINT_PTR id) {
+  if (id == kPlaybackTimerId) ShowNextFrame();
+  CFrameWnd::OnTimer(id);
+}
+
+void CMainFrame::OnLButtonDown(UINT flags, CPoint point) {
+  if (cards_.stepFlag != 0 && cards_.mode == CCardSet::kModePlayback) ShowNextFrame();
+  CFrameWnd::OnLButtonDown(flags, point);
+}
+
+void CMainFrame::ShowNextFrame() {
+  CView* view = GetActiveView();
+  if (view == nullptr) return;
+  CClientDC dc(view->HostWindow());
+  for (CardRecord& record : cards_.Records()) {
+    // Checked before each card; the index moves only after every card is drawn.
+    if (cards_.playbackIndex >= cards_.storedImages) cards_.playbackIndex = 0;
+    BITMAPINFO* header = record.displayHeader;
+    if (header == nullptr || record.displayBuffer.empty()) continue;
+    const BITMAPINFOHEADER& info = header->bmiHeader;
+    const uint64_t frameBytes = hexmont::StoredFrameBytes(record.format, info.biWidth, info.biHeight);
+    {
+      // A failed lock leaves the buffer as it was; the old picture is drawn again.
+      const StaticMemLock lock(
+          record.snapOffset + frameBytes * static_cast<uint64_t>(cards_.playbackIndex),
+          frameBytes);
+      if (lock.ok()) {
+        QuarnDataTransform(record.displayBuffer.data(), lock.address(), info.biWidth,
+                           info.biHeight, BitsForFormat(record.format), QUARN_TRANSFORM_STORED);
+      }
+    }
+    POINT origin{record.cellRect.left, record.cellRect.top};
+    view->ScreenToClient(&origin);
+    // Shrunk to the output window when larger, never enlarged.
+    const RECT dest =
+        hexmont::PaintDestination(origin, info.biWidth, info.biHeight, record.outputRect);
+    dc.SetStretchBltMode(COLORONCOLOR);
+    const bool eightBit = info.biBitCount == 8;
+    if (eightBit && cards_.palette) {
+      cards_.displacedPalette = dc.SelectPalette(cards_.palette.get(), FALSE);
+      dc.RealizePalette();
+    }
+    dc.StretchDIBits(dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, 0, 0,
+                     info.biWidth, info.biHeight, record.displayBuffer.data(), header,
+                     DIB_RGB_COLORS, SRCCOPY);
+    if (eightBit && cards_.displacedPalette != nullptr) {
+      dc.SelectPalette(cards_.displacedPalette, FALSE);
+      dc.RealizePalette();
+    }
+  }
+  ++cards_.playbackIndex;
+}

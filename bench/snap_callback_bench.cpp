@@ -1,0 +1,142 @@
+// snap_callback_bench.cpp - the cost of Solvane's snap callback for one PAL frame at 24 bits
+// (RGB888, 768 x 576) stored by the simulated card: the static-memory lock, the conversion into
+// the display buffer, the unlock, the 1:1 draw into the view's backing store, and the frame-rate
+// title; next to a memcpy of the 768 x 576 x 3 bytes of the frame. The target is at most 6 x
+// memcpy, printed at the end of the run with the ratio.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "QuarnVideo.h"
+#include "backing_store.h"
+#include "dc.h"
+#include "host_window.h"
+#include "video_card.h"
+
+namespace {
+
+constexpr int kWidth = QUARN_PAL_WIDTH;
+constexpr int kHeight = QUARN_PAL_HEIGHT;
+constexpr size_t kFrameBytes = static_cast<size_t>(kWidth) * kHeight * 3;
+constexpr double kTarget = 6.0;
+const char* const kMemcpyName = "Memcpy/768x576x3";
+const char* const kCallbackName = "SnapCallback/PAL/RGB888";
+
+void BM_Memcpy(benchmark::State& state) {
+  std::vector<uint8_t> source(kFrameBytes, 0x5A), target(kFrameBytes);
+  for (auto _ : state) {
+    std::memcpy(target.data(), source.data(), kFrameBytes);
+    benchmark::DoNotOptimize(target.data());
+    benchmark::ClobberMemory();
+  }
+}
+
+// The callback's work as OnSnapFrame does it, on a card of the simulated cards whose ring slot 0
+// holds one stored frame.
+void BM_SnapCallback(benchmark::State& state) {
+  CVideoCard card(1);
+  if (card.Open() != QUARN_OK || card.SetVideoFormat(kFormatRgb888) != QUARN_OK ||
+      card.SetOutputWindow(0, 0, kWidth, kHeight) != QUARN_OK) {
+    state.SkipWithError("no simulated card");
+    return;
+  }
+  // One stored frame at offset 0; the header then describes it (24 bits, 768 x 576).
+  if (card.SnapShot(0, 0, 1, 1) != QUARN_OK) {
+    state.SkipWithError("snap shot failed");
+    return;
+  }
+  CBackingStore store;
+  store.Resize(kWidth, kHeight);
+  CHostWindow host(store);
+  HostGeometry geometry;
+  geometry.clientOnScreen = QRect(100, 100, kWidth, kHeight);
+  geometry.screenSize = QSize(1280, 1024);
+  host.SetGeometry(geometry);
+  // Which steps run (bits): 1 lock, transform and unlock; 2 the draw into the backing store;
+  // 3 is the whole callback.
+  const int steps = static_cast<int>(state.range(0));
+  uint32_t frames = 0;
+  for (auto _ : state) {
+    CClientDC dc(host);
+    const int status = (steps & 1) != 0 ? card.TransformFromStaticMem(0, 0) : 0;
+    if ((steps & 2) != 0) card.Draw(&dc);
+    ++frames;
+    const BITMAPINFOHEADER& header = card.GetDisplayHeader()->bmiHeader;
+    char title[96];
+    std::snprintf(title, sizeof title, "Quarn Performance [%d x %d]  %f(fps) ",
+                  header.biWidth, header.biHeight,
+                  static_cast<double>(static_cast<float>(frames * 1000u) / 40001.0f));
+    benchmark::DoNotOptimize(status);
+    benchmark::DoNotOptimize(title);
+    benchmark::ClobberMemory();
+  }
+  card.Close();
+}
+
+BENCHMARK(BM_Memcpy)->Name(kMemcpyName)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_SnapCallback)
+    ->Name(kCallbackName)
+    ->ArgName("steps")
+    ->Arg(3)
+    ->Arg(1)
+    ->Arg(2)
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true);
+
+// Reports the mean of each case and the callback's ratio to memcpy.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const auto& run : runs) {
+      if (run.aggregate_name != "mean") continue;
+      std::string name = run.run_name.str();
+      name = name.substr(0, name.find("/repeats"));
+      mean_[name] = run.GetAdjustedCPUTime();
+    }
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    const double base = mean_[kMemcpyName];
+    if (base <= 0) return;
+    std::printf("\nSnap callback, one PAL frame at 24 bits, divided by memcpy of 768 x 576 x 3 "
+                "bytes (steps 3 is the whole callback: lock, transform, unlock, draw, title; 1 the "
+                "lock, transform and unlock; 2 the draw):\n");
+    for (const auto& [name, time] : mean_) {
+      if (name.rfind(kCallbackName, 0) != 0) continue;
+      const double ratio = time / base;
+      const bool whole = name.find("steps:3") != std::string::npos;
+      std::printf("  %-36s %6.2fx memcpy%s\n", name.c_str(), ratio,
+                  !whole                ? ""
+                  : ratio <= kTarget    ? "  (target at most 6x: within target)"
+                                        : "  (target at most 6x: OVER TARGET)");
+    }
+  }
+
+ private:
+  std::map<std::string, double> mean_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The simulated cards run unpaced, with one card and static memory in a private folder.
+  std::string dir = (std::filesystem::temp_directory_path() / "quarn-bench-XXXXXX").string();
+  if (mkdtemp(dir.data()) == nullptr) return 2;
+  setenv("QUARN_SIM_STATE_DIR", dir.c_str(), 1);
+  setenv("QUARN_SIM_PACING", "0", 1);
+  setenv("QUARN_SIM_CARDS", "1", 1);
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  std::error_code ignored;
+  std::filesystem::remove_all(dir, ignored);
+  return 0;
+}

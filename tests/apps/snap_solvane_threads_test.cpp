@@ -1,0 +1,124 @@
+// snap_solvane_threads_test.cpp - Solvane's continuous Snap on the simulated card, whose worker
+// thread calls the snap callback while the UI thread switches the snap on and off, resizes the
+// window and scrolls the view: meant to run under ThreadSanitizer, which reports any access the
+// callback and the UI thread share without a hand-over. Frames arrive unpaced (as fast as the
+// card can make them); static memory lives in a private folder.
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "command_ids.h"
+#include "harness.h"
+#include "main_frm.h"
+#include "resources.h"
+#include "solvane_app.h"
+
+namespace {
+
+// A private state folder for the simulated cards' static memory, one card, no pacing; set before
+// any test calls the library.
+class SimulatorEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    std::string dir = (std::filesystem::temp_directory_path() / "quarn-snap-XXXXXX").string();
+    ASSERT_NE(mkdtemp(dir.data()), nullptr);
+    dir_ = dir;
+    setenv("QUARN_SIM_STATE_DIR", dir_.c_str(), 1);
+    setenv("QUARN_SIM_BOOT_ID", "snap-threads", 1);
+    setenv("QUARN_SIM_PACING", "0", 1);
+    setenv("QUARN_SIM_CARDS", "1", 1);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
+  }
+
+ private:
+  std::string dir_;
+};
+
+[[maybe_unused]] ::testing::Environment* const kSimulator =
+    ::testing::AddGlobalTestEnvironment(new SimulatorEnvironment);
+
+using Harness = FrameworkHarness<CSolvaneApp>;
+
+class SolvaneSnapThreadsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    h_ = std::make_unique<Harness>(SolvaneResources());
+    ASSERT_TRUE(h_->Start());
+  }
+
+  Harness& h() { return *h_; }
+  CMainFrame& frame() { return *h_->frameAs<CMainFrame>(); }
+
+  void SizeClient(int width, int height) {
+    frame().ComputeBorders();
+    frame().MoveWindow(100 - frame().borderLeft, 100 - frame().borderTop,
+                       width + frame().borderLeft + frame().borderRight,
+                       height + frame().borderTop + frame().borderBottom);
+    h().ProcessEvents();
+  }
+  // Runs the UI thread's events until the frame counter reaches `count` (frames keep arriving on
+  // the card's thread meanwhile); false if it never does. Notes whether the title showed a rate.
+  bool RunUntilCounted(uint32_t count) {
+    static const std::regex kRateTitle(
+        R"(Quarn Performance \[[0-9]+ x [0-9]+\]  [0-9]+\.[0-9]{6}\(fps\) )");
+    for (int i = 0; i < 200000; ++i) {
+      h().ProcessEvents();
+      if (std::regex_match(frame().GetWindowText(), kRateTitle)) rateShown_ = true;
+      if (frame().frameCounter.load() >= count) return true;
+    }
+    return false;
+  }
+
+  std::unique_ptr<Harness> h_;
+  bool rateShown_ = false;
+};
+
+TEST_F(SolvaneSnapThreadsTest, SnapOnAndOffWithResizesAndScrollsWhileFramesArrive) {
+  SizeClient(400, 300);
+  for (int cycle = 0; cycle < 12; ++cycle) {
+    SCOPED_TRACE(cycle);
+    ASSERT_TRUE(h().Send(ID_VIEW_SNAP));
+    ASSERT_EQ(frame().Card().GetState(), CVideoCard::kStateSnap);
+    ASSERT_TRUE(RunUntilCounted(3));
+
+    // A new size restarts the ring and the count.
+    const bool small = cycle % 2 == 0;
+    SizeClient(small ? 320 : 400, small ? 240 : 300);
+    ASSERT_TRUE(RunUntilCounted(2));
+
+    // Scrolling restarts the ring and keeps the count.
+    const uint32_t counted = frame().frameCounter.load();
+    frame().OnViewScroll(SB_HORZ, SB_LINERIGHT, 0);
+    frame().OnViewScroll(SB_VERT, SB_LINEDOWN, 0);
+    ASSERT_GE(frame().frameCounter.load(), counted);
+    ASSERT_TRUE(RunUntilCounted(counted + 2));
+
+    ASSERT_TRUE(h().Send(ID_VIEW_SNAP));
+    ASSERT_EQ(frame().Card().GetState(), CVideoCard::kStateIdle);
+    // Closed: no frame is counted any more.
+    const uint32_t closed = frame().frameCounter.load();
+    h().ProcessEvents();
+    ASSERT_EQ(frame().frameCounter.load(), closed);
+  }
+  EXPECT_TRUE(rateShown_);
+}
+
+// Closing the window while frames arrive: the snap is closed before the card and the view go.
+TEST_F(SolvaneSnapThreadsTest, ClosingTheWindowWhileSnapping) {
+  SizeClient(320, 240);
+  ASSERT_TRUE(h().Send(ID_VIEW_SNAP));
+  ASSERT_TRUE(RunUntilCounted(5));
+  h().SendMessage(WM_CLOSE);
+  h().ProcessEvents();
+  EXPECT_EQ(h().app().m_pMainWnd, nullptr);
+}
+
+}  // namespace

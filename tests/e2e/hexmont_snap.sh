@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Hexmont's continuous Snap on four simulated cards, as a person uses it: Ctrl+3 starts it and the
+# snap callback paints every one of the four grid cells with its card's moving picture (screen
+# dumps a moment apart differ in every cell); Ctrl+3 again stops it and the cells keep the last
+# pictures.
+set -euo pipefail
+hexmont=$1
+source "$(dirname "$0")/lib.sh"
+e2e_start
+# A failure shows what the program printed.
+e2e_fail() {
+  echo "FAIL: $*" >&2
+  cat "$E2E_WORK"/hexmont.*.log "$E2E_WORK"/xvfb.log >&2 2>/dev/null || true
+  exit 1
+}
+command -v xwd >/dev/null || e2e_fail "xwd (x11-apps) is needed"
+
+cells() { python3 "$(dirname "$0")/screen.py" "$@"; }
+dump() { xwd -root -silent >"$E2E_WORK/$1.xwd"; }
+
+export QUARN_SIM_CARDS=4
+e2e_launch program "$hexmont"
+window=$(e2e_window "$program" "Hexmont|Quarn Multi Performance") ||
+  e2e_fail "hexmont showed no main window"
+xdotool windowmove --sync "$window" 0 0
+xdotool windowsize --sync "$window" 1280 1000
+sleep 0.5
+read -r wx wy ww wh < <(xdotool getwindowgeometry --shell "$window" |
+  awk -F= '/^X=/{x=$2} /^Y=/{y=$2} /^WIDTH=/{w=$2} /^HEIGHT=/{h=$2} END{print x, y, w, h}')
+
+# The inner parts of the four cells of the 2 x 2 grid (the view starts below the menu bar, at
+# most 40 pixels high); 10 pixels are kept clear of every cell edge.
+half_w=$((ww / 2))
+top=$((wy + 40))
+half_h=$(((wh - 40) / 2))
+# A strip across the upper part of each cell crosses every colour bar of the simulated picture:
+# enough to tell a picture from an empty cell, and quick to read.
+cell_boxes=()
+strips=()
+for row in 0 1; do
+  for col in 0 1; do
+    x=$((wx + col * half_w + 10))
+    y=$((top + row * half_h + (row == 1 ? 20 : 10)))
+    cell_boxes+=("$x $y $((half_w - 20)) $((half_h - 40))")
+    strips+=("$x $((y + 40)) $((half_w - 20)) 16")
+  done
+done
+
+e2e_keys "$window" ctrl+3
+sleep 1
+dump snap_a
+e2e_screenshot hexmont_snap
+for box in "${strips[@]}"; do
+  # shellcheck disable=SC2086
+  read -r colours white < <(cells content "$E2E_WORK/snap_a.xwd" $box)
+  ((colours >= 4)) || e2e_fail "a cell shows no picture while snapping ($box: $colours colours)"
+done
+# A moment later every cell shows a newer frame; a cell that changed is not looked at again.
+pending=("${cell_boxes[@]}")
+for attempt in 1 2 3 4 5; do
+  sleep 0.5
+  dump snap_b
+  still=()
+  for box in "${pending[@]}"; do
+    # shellcheck disable=SC2086
+    n=$(cells differ "$E2E_WORK/snap_a.xwd" "$E2E_WORK/snap_b.xwd" $box)
+    ((n > 100)) || still+=("$box")
+  done
+  pending=("${still[@]}")
+  ((${#pending[@]} == 0)) && break
+done
+((${#pending[@]} == 0)) || e2e_fail "the snap did not change ${#pending[@]} of the 4 cells"
+
+# Off: the last pictures stay (the view repaints them from the display buffers).
+e2e_keys "$window" ctrl+3
+sleep 1
+dump off_a
+sleep 0.5
+dump off_b
+for i in 0 1 2 3; do
+  # shellcheck disable=SC2086
+  read -r colours white < <(cells content "$E2E_WORK/off_b.xwd" ${strips[$i]})
+  ((colours >= 4)) || e2e_fail "a cell is blank after the snap stopped (${strips[$i]}: $colours colours)"
+  # shellcheck disable=SC2086
+  n=$(cells differ "$E2E_WORK/off_a.xwd" "$E2E_WORK/off_b.xwd" ${cell_boxes[$i]})
+  ((n == 0)) || e2e_fail "a cell still changes after the snap stopped (${cell_boxes[$i]}: $n pixels)"
+done
+
+e2e_keys "$window" alt+f x
+status=$(e2e_exit_status "$program") || e2e_fail "hexmont did not close through File > Exit"
+[[ $status == 0 ]] || e2e_fail "hexmont ended with status $status"
+echo "1 passed, 0 failed"
