@@ -14,38 +14,17 @@
 #include "program_test_support.h"
 #include "resources.h"
 #include "solvane_app.h"
+#include "solvane_test_support.h"
 #include "view_scroll.h"
 
 namespace {
 
-using Harness = FrameworkHarness<CSolvaneApp>;
-
-class SolvaneDisplayTest : public ::testing::Test {
+class SolvaneDisplayTest : public apptest::SolvaneFrameTest {
  protected:
   void SetUp() override {
-    h_ = std::make_unique<Harness>(SolvaneResources());
-    ASSERT_TRUE(h_->Start());
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
   }
 
-  Harness& h() { return *h_; }
-  CMainFrame& frame() { return *h_->frameAs<CMainFrame>(); }
-  CView& view() { return *h_->view(); }
-  CVideoCard& card() { return frame().Card(); }
-
-  // Gives the view a client area of width x height, its top-left at (100, 100) on the screen.
-  void SizeClient(int width, int height) {
-    frame().ComputeBorders();
-    frame().MoveWindow(100 - frame().borderLeft, 100 - frame().borderTop,
-                       width + frame().borderLeft + frame().borderRight,
-                       height + frame().borderTop + frame().borderBottom);
-    h().ProcessEvents();
-  }
-  CRect ViewOnScreen() {
-    CRect client;
-    view().GetClientRect(&client);
-    view().ClientToScreen(&client);
-    return client;
-  }
   // A scroll notification as the view's bar sends it.
   void Scroll(int bar, UINT code, int pos = 0) {
     view().SendMessage(bar == SB_HORZ ? WM_HSCROLL : WM_VSCROLL, MAKEWPARAM(code, pos), 0);
@@ -54,7 +33,6 @@ class SolvaneDisplayTest : public ::testing::Test {
   QuarnRect Input() { return quarnfake::Card(1).inputWindow; }
 
   quarnfake::ScopedFake fake_;  // before the harness: the program's calls land in a clean log
-  std::unique_ptr<Harness> h_;
 };
 
 // ---- Clip and Scale -----------------------------------------------------------------------------

@@ -11,36 +11,21 @@
 #include "program_test_support.h"
 #include "resources.h"
 #include "solvane_app.h"
+#include "solvane_test_support.h"
 
 namespace {
-
-using Harness = FrameworkHarness<CSolvaneApp>;
 
 constexpr uint64_t kPage = 4096;
 constexpr uint64_t kFrameBytes = 400 * 300 * 4;  // a 400 x 300 view at 32 bits
 
-class SolvanePlaybackTest : public ::testing::Test {
+class SolvanePlaybackTest : public apptest::SolvaneFrameTest {
  protected:
   void SetUp() override {
-    h_ = std::make_unique<Harness>(SolvaneResources());
-    ASSERT_TRUE(h_->Start());
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
     SizeClient(400, 300);
     ASSERT_EQ(card().FrameBytes(), static_cast<int64_t>(kFrameBytes));
   }
 
-  Harness& h() { return *h_; }
-  CMainFrame& frame() { return *h_->frameAs<CMainFrame>(); }
-  CView& view() { return *h_->view(); }
-  CVideoCard& card() { return frame().Card(); }
-  RecordingMessageBox& boxes() { return *h_->services().messageBox; }
-
-  void SizeClient(int width, int height) {
-    frame().ComputeBorders();
-    frame().MoveWindow(100 - frame().borderLeft, 100 - frame().borderTop,
-                       width + frame().borderLeft + frame().borderRight,
-                       height + frame().borderTop + frame().borderBottom);
-    h().ProcessEvents();
-  }
   // Snap Shot into a reservation of `pages`; then frame k of the sequence is painted in
   // Colour(k), as the card would have stored it (32 bits, B G R X).
   void SnapShot(int pages) {
@@ -69,7 +54,6 @@ class SolvanePlaybackTest : public ::testing::Test {
   void Tick() { h().SendMessage(WM_TIMER, kPlaybackTimerId, 0); }
 
   quarnfake::ScopedFake fake_;
-  std::unique_ptr<Harness> h_;
 };
 
 // ---- Snap Shot -----------------------------------------------------------------------------------

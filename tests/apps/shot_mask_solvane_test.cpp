@@ -14,13 +14,12 @@
 #include "program_test_support.h"
 #include "resources.h"
 #include "solvane_app.h"
+#include "solvane_test_support.h"
 
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-
-using Harness = FrameworkHarness<CSolvaneApp>;
 
 // One QuarnSetPixelMask call as (x, y, value); Solvane has one card.
 struct MaskCall {
@@ -69,34 +68,13 @@ std::vector<MaskCall> RecordedMaskCalls() {
   return calls;
 }
 
-class SolvaneShotMaskTest : public ::testing::Test {
+class SolvaneShotMaskTest : public apptest::SolvaneFrameTest {
  protected:
   void SetUp() override {
-    h_ = std::make_unique<Harness>(SolvaneResources());
-    ASSERT_TRUE(h_->Start());
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
     quarnfake::Name(view().HostWindow().Contract(), "wnd");
   }
 
-  Harness& h() { return *h_; }
-  CMainFrame& frame() { return *h_->frameAs<CMainFrame>(); }
-  CView& view() { return *h_->view(); }
-  CVideoCard& card() { return frame().Card(); }
-  RecordingMessageBox& boxes() { return *h_->services().messageBox; }
-
-  // Gives the view a client area of width x height (see the live video tests).
-  void SizeClient(int width, int height) {
-    frame().ComputeBorders();
-    frame().MoveWindow(100 - frame().borderLeft, 100 - frame().borderTop,
-                       width + frame().borderLeft + frame().borderRight,
-                       height + frame().borderTop + frame().borderBottom);
-    h().ProcessEvents();
-  }
-  uint32_t PixelAt(int x, int y) {
-    uint32_t rgb = 0;
-    view().GetBackingStore().Read(
-        [&](const QImage& image) { rgb = image.pixel(x, y) & 0xFFFFFFu; });
-    return rgb;
-  }
   // Mask commands go through the command path; the calls of one switch are left in the log.
   void SendMask() {
     quarnfake::ClearCalls();
@@ -104,7 +82,6 @@ class SolvaneShotMaskTest : public ::testing::Test {
   }
 
   quarnfake::ScopedFake fake_;
-  std::unique_ptr<Harness> h_;
 };
 
 // ---- Capture Shot -------------------------------------------------------------------------------

@@ -12,38 +12,21 @@
 #include "program_test_support.h"
 #include "resources.h"
 #include "solvane_app.h"
+#include "solvane_test_support.h"
 
 namespace {
 
 using ::testing::ElementsAre;
 
-using Harness = FrameworkHarness<CSolvaneApp>;
-
-class SolvaneSnapTest : public ::testing::Test {
+class SolvaneSnapTest : public apptest::SolvaneFrameTest {
  protected:
   void SetUp() override {
-    h_ = std::make_unique<Harness>(SolvaneResources());
-    ASSERT_TRUE(h_->Start());
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
     quarnfake::Name(static_cast<CVideoWnd*>(&frame()), "frame");
     SizeClient(400, 300);
     clock().SetTick(5000);
   }
 
-  Harness& h() { return *h_; }
-  CMainFrame& frame() { return *h_->frameAs<CMainFrame>(); }
-  CView& view() { return *h_->view(); }
-  CVideoCard& card() { return frame().Card(); }
-  RecordingMessageBox& boxes() { return *h_->services().messageBox; }
-  FakeClock& clock() { return *h_->services().clock; }
-
-  // Gives the view a client area of width x height, its top-left at (100, 100) on the screen.
-  void SizeClient(int width, int height) {
-    frame().ComputeBorders();
-    frame().MoveWindow(100 - frame().borderLeft, 100 - frame().borderTop,
-                       width + frame().borderLeft + frame().borderRight,
-                       height + frame().borderTop + frame().borderBottom);
-    h().ProcessEvents();
-  }
   // Snap on, with the queued repaint of the view done, and an empty log.
   void StartSnap() {
     ASSERT_TRUE(h().Send(ID_VIEW_SNAP));
@@ -58,12 +41,6 @@ class SolvaneSnapTest : public ::testing::Test {
                               static_cast<uint8_t>(rgb >> 16), 0};
     return quarnfake::DeliverSnapFrame(1, slot, std::span<const uint8_t>(pixel, 4));
   }
-  uint32_t PixelAt(int x, int y) {
-    uint32_t rgb = 0;
-    view().GetBackingStore().Read(
-        [&](const QImage& image) { rgb = image.pixel(x, y) & 0xFFFFFFu; });
-    return rgb;
-  }
   std::vector<std::string> Ops() {
     std::vector<std::string> ops;
     for (const quarnfake::Call& call : quarnfake::Calls()) ops.emplace_back(call.op);
@@ -71,7 +48,6 @@ class SolvaneSnapTest : public ::testing::Test {
   }
 
   quarnfake::ScopedFake fake_;  // before the harness: the program's calls land in a clean log
-  std::unique_ptr<Harness> h_;
 };
 
 // ---- On and off ----------------------------------------------------------------------------------

@@ -17,6 +17,7 @@
 #include "main_frm.h"
 #include "resources.h"
 #include "solvane_app.h"
+#include "solvane_test_support.h"
 
 namespace {
 
@@ -45,25 +46,12 @@ class SimulatorEnvironment : public ::testing::Environment {
 [[maybe_unused]] ::testing::Environment* const kSimulator =
     ::testing::AddGlobalTestEnvironment(new SimulatorEnvironment);
 
-using Harness = FrameworkHarness<CSolvaneApp>;
-
-class SolvaneSnapThreadsTest : public ::testing::Test {
+class SolvaneSnapThreadsTest : public apptest::SolvaneFrameTest {
  protected:
   void SetUp() override {
-    h_ = std::make_unique<Harness>(SolvaneResources());
-    ASSERT_TRUE(h_->Start());
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
   }
 
-  Harness& h() { return *h_; }
-  CMainFrame& frame() { return *h_->frameAs<CMainFrame>(); }
-
-  void SizeClient(int width, int height) {
-    frame().ComputeBorders();
-    frame().MoveWindow(100 - frame().borderLeft, 100 - frame().borderTop,
-                       width + frame().borderLeft + frame().borderRight,
-                       height + frame().borderTop + frame().borderBottom);
-    h().ProcessEvents();
-  }
   // Runs the UI thread's events until the frame counter reaches `count` (frames keep arriving on
   // the card's thread meanwhile); false if it never does. Notes whether the title showed a rate.
   bool RunUntilCounted(uint32_t count) {
@@ -77,7 +65,6 @@ class SolvaneSnapThreadsTest : public ::testing::Test {
     return false;
   }
 
-  std::unique_ptr<Harness> h_;
   bool rateShown_ = false;
 };
 

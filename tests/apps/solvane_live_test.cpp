@@ -10,57 +10,27 @@
 #include "program_test_support.h"
 #include "resources.h"
 #include "solvane_app.h"
+#include "solvane_test_support.h"
 
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-using Harness = FrameworkHarness<CSolvaneApp>;
-
-class SolvaneLiveTest : public ::testing::Test {
+class SolvaneLiveTest : public apptest::SolvaneFrameTest {
  protected:
   void SetUp() override {
-    h_ = std::make_unique<Harness>(SolvaneResources());
-    ASSERT_TRUE(h_->Start());
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
     quarnfake::Name(view().HostWindow().Contract(), "wnd");
   }
 
-  Harness& h() { return *h_; }
-  CMainFrame& frame() { return *h_->frameAs<CMainFrame>(); }
-  CView& view() { return *h_->view(); }
-  CVideoCard& card() { return frame().Card(); }
-  RecordingMessageBox& boxes() { return *h_->services().messageBox; }
-
-  // Gives the view a client area of width x height, its top-left at (100, 100) on the screen.
-  void SizeClient(int width, int height) {
-    frame().ComputeBorders();
-    frame().MoveWindow(100 - frame().borderLeft, 100 - frame().borderTop,
-                       width + frame().borderLeft + frame().borderRight,
-                       height + frame().borderTop + frame().borderBottom);
-    h().ProcessEvents();
-  }
-  CRect ViewOnScreen() {
-    CRect client;
-    view().GetClientRect(&client);
-    view().ClientToScreen(&client);
-    return client;
-  }
   SCROLLINFO Scroll(int bar) {
     SCROLLINFO info;
     view().GetScrollInfo(bar, &info);
     return info;
   }
-  // The colour the view's backing store holds at a client point (0x00RRGGBB).
-  uint32_t PixelAt(int x, int y) {
-    uint32_t rgb = 0;
-    view().GetBackingStore().Read(
-        [&](const QImage& image) { rgb = image.pixel(x, y) & 0xFFFFFFu; });
-    return rgb;
-  }
 
   quarnfake::ScopedFake fake_;  // before the harness: the program's calls land in a clean log
-  std::unique_ptr<Harness> h_;
 };
 
 // ---- Capture ------------------------------------------------------------------------------------
