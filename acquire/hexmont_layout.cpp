@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "card_helpers.h"
+#include "static_frames.h"
 
 namespace hexmont {
 
@@ -63,26 +63,8 @@ RECT InputWindowFor(bool clip, const RECT& output, int imageWidth, int imageHeig
 }
 
 uint64_t SnapRingBytes(int format, int outputWidth, int outputHeight) {
-  const uint64_t bytesPerPixel = static_cast<uint64_t>((BitsForFormat(format) + 7) / 8);
-  return 2 * bytesPerPixel * static_cast<uint64_t>(std::max(outputWidth, 0)) *
-         static_cast<uint64_t>(std::max(outputHeight, 0));
+  return 2 * StoredFrameBytes(format, outputWidth, outputHeight);
 }
-
-uint64_t StoredFrameBytes(int format, int width, int height) {
-  const uint64_t bytesPerPixel = static_cast<uint64_t>((BitsForFormat(format) + 7) / 8);
-  return bytesPerPixel * static_cast<uint64_t>(std::max(width, 0)) *
-         static_cast<uint64_t>(std::max(height, 0));
-}
-
-int SnapShotLines(int outputHeight, int scanMode) {
-  return scanMode == kScanField || scanMode == kScanField1 ? outputHeight / 2 : outputHeight;
-}
-
-int SnapLines(int outputHeight, int scanMode, int interline) {
-  return scanMode == kScanFrame && interline != 0 ? outputHeight : outputHeight / 2;
-}
-
-int StoredFrameBitCount(int format) { return BitsForFormat(format) == 8 ? 8 : 24; }
 
 void ConstrainFramePosition(WINDOWPOS& pos, bool maximised, int screenWidth, int screenHeight) {
   if (maximised) return;

@@ -1,6 +1,6 @@
 // hexmont_layout.h - Hexmont's placement rules as plain functions of their inputs: the grid cell of
 // each card in the view, the output rectangle fitted into a cell, the input window, the bytes of a
-// card's snap ring and of its stored frames, the frame's position limits and the destination a display buffer is painted
+// card's snap ring, the frame's position limits and the destination a display buffer is painted
 // to (with the printer's scale).
 #pragma once
 
@@ -34,22 +34,6 @@ RECT InputWindowFor(bool clip, const RECT& output, int imageWidth, int imageHeig
 // Static-memory bytes of one card's two-slot snap ring: 2 x bytes per pixel of `format` x the
 // output size. The next card's ring starts that far after this one.
 uint64_t SnapRingBytes(int format, int outputWidth, int outputHeight);
-
-// Bytes of one stored frame of `format`: bytes per pixel x width x height, rows not padded; 0
-// for an unknown format or a size not above 0.
-uint64_t StoredFrameBytes(int format, int width, int height);
-
-// Lines of a frame that Snap Shot stores: the output height, halved (integer division) in the
-// two field scan modes.
-int SnapShotLines(int outputHeight, int scanMode);
-
-// Lines of a frame that the continuous snap stores: the output height when the scan mode is the
-// frame mode and interline is on, else half of it.
-int SnapLines(int outputHeight, int scanMode, int interline);
-
-// The bit count of the display header for stored frames: 8 for the 8-bit formats, else 24 (the
-// transform makes 24-bit pixels of every other format).
-int StoredFrameBitCount(int format);
 
 // The position-changing rule of the main frame. A maximised frame keeps `pos`; otherwise x and y
 // below 0 become 0, and a frame reaching past the right or bottom screen edge is moved back to

@@ -9,13 +9,13 @@
 
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "QuarnVideo.h"
 #include "backing_store.h"
 #include "host_window.h"
+#include "mean_reporter.h"
 #include "picture.h"
 #include "pixels.h"
 
@@ -88,33 +88,21 @@ BENCHMARK(BM_LiveFrame)
     ->Repetitions(7)
     ->ReportAggregatesOnly(true);
 
-// Reports the fastest repetition of each case and the ratios to memcpy.
-class RatioReporter : public benchmark::ConsoleReporter {
+// Reports the mean of each case and the ratios to memcpy.
+class RatioReporter : public MeanReporter {
  public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const auto& run : runs) {
-      if (run.aggregate_name != "mean") continue;
-      std::string name = run.run_name.str();
-      name = name.substr(0, name.find("/repeats"));
-      best_[name] = run.GetAdjustedCPUTime();
-    }
-  }
   void Finalize() override {
     ConsoleReporter::Finalize();
-    const double base = best_["Memcpy/768x576x4"];
+    const double base = Mean("Memcpy/768x576x4");
     if (base <= 0) return;
     std::printf("\nOne PAL live frame (overlay draw + copy to the screen), divided by memcpy of "
                 "768 x 576 x 4 bytes (target 4; steps 7 is the whole path, 1 the conversion, 2 "
                 "the draw into the backing store, 4 the paint):\n");
-    for (const auto& [name, time] : best_) {
+    for (const auto& [name, time] : means()) {
       if (name.rfind("LiveFrame", 0) != 0) continue;
       std::printf("  %-32s %5.2fx memcpy\n", name.c_str(), time / base);
     }
   }
-
- private:
-  std::map<std::string, double> best_;
 };
 
 int main(int argc, char** argv) {

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -17,6 +16,7 @@
 #include "dc.h"
 #include "hexmont_layout.h"
 #include "host_window.h"
+#include "mean_reporter.h"
 
 namespace {
 
@@ -94,27 +94,16 @@ BENCHMARK(BM_PaintCards)
     ->ReportAggregatesOnly(true);
 
 // Prints each case's mean next to the 20 ms target.
-class TargetReporter : public benchmark::ConsoleReporter {
+class TargetReporter : public MeanReporter {
  public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const auto& run : runs) {
-      if (run.aggregate_name != "mean") continue;
-      std::string name = run.run_name.str();
-      name = name.substr(0, name.find("/repeats"));
-      means_[name] = run.GetAdjustedRealTime();
-    }
-  }
+  TargetReporter() : MeanReporter(Clock::kReal) {}
   void Finalize() override {
     ConsoleReporter::Finalize();
     std::printf("\nPainting 128 cards into a 1280 x 1024 view (target at most 20 ms):\n");
-    for (const auto& [name, ms] : means_) {
+    for (const auto& [name, ms] : means()) {
       std::printf("  %-20s %7.2f ms  %s\n", name.c_str(), ms, ms <= 20.0 ? "ok" : "OVER");
     }
   }
-
- private:
-  std::map<std::string, double> means_;
 };
 
 int main(int argc, char** argv) {

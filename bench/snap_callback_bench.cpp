@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -17,6 +16,7 @@
 #include "backing_store.h"
 #include "dc.h"
 #include "host_window.h"
+#include "mean_reporter.h"
 #include "video_card.h"
 
 namespace {
@@ -90,25 +90,16 @@ BENCHMARK(BM_SnapCallback)
     ->ReportAggregatesOnly(true);
 
 // Reports the mean of each case and the callback's ratio to memcpy.
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public MeanReporter {
  public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const auto& run : runs) {
-      if (run.aggregate_name != "mean") continue;
-      std::string name = run.run_name.str();
-      name = name.substr(0, name.find("/repeats"));
-      mean_[name] = run.GetAdjustedCPUTime();
-    }
-  }
   void Finalize() override {
     ConsoleReporter::Finalize();
-    const double base = mean_[kMemcpyName];
+    const double base = Mean(kMemcpyName);
     if (base <= 0) return;
     std::printf("\nSnap callback, one PAL frame at 24 bits, divided by memcpy of 768 x 576 x 3 "
                 "bytes (steps 3 is the whole callback: lock, transform, unlock, draw, title; 1 the "
                 "lock, transform and unlock; 2 the draw):\n");
-    for (const auto& [name, time] : mean_) {
+    for (const auto& [name, time] : means()) {
       if (name.rfind(kCallbackName, 0) != 0) continue;
       const double ratio = time / base;
       const bool whole = name.find("steps:3") != std::string::npos;
@@ -118,9 +109,6 @@ class RatioReporter : public benchmark::ConsoleReporter {
                                         : "  (target at most 6x: OVER TARGET)");
     }
   }
-
- private:
-  std::map<std::string, double> mean_;
 };
 
 }  // namespace

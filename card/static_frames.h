@@ -32,6 +32,22 @@ class StaticMemLock {
 // 2; 0 for an unknown format.
 int BytesPerPixelOf(int format);
 
+// Bytes of one stored frame of `format`: bytes per pixel x width x height, rows not padded; 0
+// for an unknown format or a size not above 0.
+uint64_t StoredFrameBytes(int format, int width, int height);
+
+// Lines of a frame Snap Shot stores: the output height, halved (integer division) in the two
+// field scan modes.
+int SnapShotLines(int outputHeight, int scanMode);
+
+// Lines of a frame the continuous snap stores: the output height when the scan mode is the frame
+// mode and interline is on, else half of it.
+int SnapLines(int outputHeight, int scanMode, int interline);
+
+// The bit count of a display header for stored frames: 8 for the 8-bit formats, else 24 (the
+// transform makes 24-bit pixels of every other format).
+int StoredFrameBitCount(int format);
+
 // The frame count QuarnSnapShot and QuarnStartSnapEx take is 16-bit.
 inline constexpr uint32_t kMaxFrameCount = 65535;
 

@@ -2,6 +2,7 @@
 #include "video_card.h"
 
 #include "QuarnVidEx.h"
+#include "static_frames.h"
 
 namespace {
 
@@ -247,19 +248,17 @@ RECT CVideoCard::GetOutputRect() const {
 // ---- Frames and display ----
 
 int64_t CVideoCard::FrameBytes() const {
-  const int64_t bytesPerPixel = (BitsForFormat(params_.format) + 7) / 8;
-  int64_t lines = params_.outputWindow.height;
-  if (params_.scanMode == kScanField || params_.scanMode == kScanField1) lines /= 2;
-  return bytesPerPixel * params_.outputWindow.width * lines;
+  return static_cast<int64_t>(
+      StoredFrameBytes(params_.format, params_.outputWindow.width,
+                       SnapShotLines(params_.outputWindow.height, params_.scanMode)));
 }
 
 void CVideoCard::SetFrameHeader(int interline) {
   // Works on the storage itself, so it is valid before the display has been set up too.
   BITMAPINFOHEADER& header = headerStorage_.info.bmiHeader;
-  header.biBitCount = BitsForFormat(params_.format) == 8 ? 8 : 24;
+  header.biBitCount = static_cast<WORD>(StoredFrameBitCount(params_.format));
   header.biWidth = params_.outputWindow.width;
-  header.biHeight = params_.outputWindow.height;
-  if (params_.scanMode != kScanFrame || interline == 0) header.biHeight /= 2;
+  header.biHeight = SnapLines(params_.outputWindow.height, params_.scanMode, interline);
 }
 
 void CVideoCard::ClearDisplayBuffer() {

@@ -17,11 +17,14 @@ CWinApp* g_app = nullptr;  // the one application object (UI thread only)
 CWinApp* AfxGetApp() { return g_app; }
 CWnd* AfxGetMainWnd() { return g_app != nullptr ? g_app->m_pMainWnd : nullptr; }
 
+std::string AfxGetAppName() {
+  return g_app != nullptr ? g_app->GetAppName() : AfxLoadString(AFX_IDS_APP_TITLE);
+}
+
 int AfxMessageBox(const std::string& text, UINT style) {
   auto& box = Services().messageBox;
   if (!box) return IDOK;
-  const std::string caption = g_app != nullptr ? g_app->GetAppName() : AfxLoadString(AFX_IDS_APP_TITLE);
-  return box->Show(nullptr, text, caption, style);
+  return box->Show(nullptr, text, AfxGetAppName(), style);
 }
 
 CWinApp::CWinApp() {

@@ -61,5 +61,8 @@ class CWinApp : public CCmdTarget {
 
 CWinApp* AfxGetApp();
 CWnd* AfxGetMainWnd();
+// The application's name (the caption of boxes that name none), also before the application
+// object exists.
+std::string AfxGetAppName();
 // A message box with the application name as caption and no owner.
 int AfxMessageBox(const std::string& text, UINT style = 0);

@@ -13,10 +13,6 @@
 
 namespace {
 constexpr int kMaxStatusChars = 100;
-
-std::string AppCaption() {
-  return AfxGetApp() != nullptr ? AfxGetApp()->GetAppName() : AfxLoadString(AFX_IDS_APP_TITLE);
-}
 }  // namespace
 
 DialogTemplate AllocateMemoryDialogTemplate() {
@@ -100,7 +96,7 @@ void CAllocateMemoryDlg::OnOK() {
 
   // m_nPages is at most kMaxAllocatePages here, so it fits the library's int.
   if (SetStaticMem(static_cast<int>(m_nPages)) != QUARN_OK) {
-    ShowBox(kSetStaticMemFailedText, AppCaption(), MB_OK | MB_ICONEXCLAMATION);
+    ShowBox(kSetStaticMemFailedText, AfxGetAppName(), MB_OK | MB_ICONEXCLAMATION);
     EndDialog(IDOK);
     return;
   }

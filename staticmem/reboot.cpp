@@ -2,14 +2,7 @@
 #include "reboot.h"
 
 #include "app.h"
-#include "resources.h"
 #include "services.h"
-
-namespace {
-std::string AppCaption() {
-  return AfxGetApp() != nullptr ? AfxGetApp()->GetAppName() : AfxLoadString(AFX_IDS_APP_TITLE);
-}
-}  // namespace
 
 void RebootSystem(CWnd* owner) {
   // There is one restart path on Linux: the service's permission check stands for enabling the
@@ -18,7 +11,9 @@ void RebootSystem(CWnd* owner) {
   const auto& restart = Services().restart;
   if (!restart) return;
   if (!restart->CanRestart()) {
-    if (const auto& box = Services().messageBox) box->Show(owner, kRebootRefusedText, AppCaption(), MB_OK);
+    if (const auto& box = Services().messageBox) {
+      box->Show(owner, kRebootRefusedText, AfxGetAppName(), MB_OK);
+    }
     return;
   }
   restart->Restart();

@@ -87,7 +87,7 @@ void CMainFrame::ShowNextFrame() {
     BITMAPINFO* header = record.displayHeader;
     if (header == nullptr || record.displayBuffer.empty()) continue;
     const BITMAPINFOHEADER& info = header->bmiHeader;
-    const uint64_t frameBytes = hexmont::StoredFrameBytes(record.format, info.biWidth, info.biHeight);
+    const uint64_t frameBytes = StoredFrameBytes(record.format, info.biWidth, info.biHeight);
     {
       // A failed lock leaves the buffer as it was; the old picture is drawn again.
       const StaticMemLock lock(

@@ -34,18 +34,22 @@ void CMainFrame::OnSnapShot() {
   if (QuarnGetStaticMem(&pages) != QUARN_OK) return;  // nothing at all, silently
   const uint64_t total = static_cast<uint64_t>(pages > 0 ? pages : 0) * QUARN_PAGE_SIZE;
 
+  // One stored frame of a card: its output width, the height halved in the field modes.
+  const auto frameBytes = [](const CardRecord& record) {
+    return StoredFrameBytes(record.format, record.outputRect.right - record.outputRect.left,
+                            SnapShotLines(record.outputRect.bottom - record.outputRect.top,
+                                          record.scanMode));
+  };
   // Every card's header describes the frames it stores; D is one frame of every card together.
   uint64_t together = 0;
   for (CardRecord& record : cards_.Records()) {
-    const int width = record.outputRect.right - record.outputRect.left;
-    const int lines = hexmont::SnapShotLines(record.outputRect.bottom - record.outputRect.top,
-                                             record.scanMode);
     if (BITMAPINFO* header = record.displayHeader) {
-      header->bmiHeader.biWidth = width;
-      header->bmiHeader.biHeight = lines;
-      header->bmiHeader.biBitCount = static_cast<WORD>(hexmont::StoredFrameBitCount(record.format));
+      header->bmiHeader.biWidth = record.outputRect.right - record.outputRect.left;
+      header->bmiHeader.biHeight =
+          SnapShotLines(record.outputRect.bottom - record.outputRect.top, record.scanMode);
+      header->bmiHeader.biBitCount = static_cast<WORD>(StoredFrameBitCount(record.format));
     }
-    together += hexmont::StoredFrameBytes(record.format, width, lines);
+    together += frameBytes(record);
   }
 
   if (together != 0) {
@@ -57,11 +61,8 @@ void CMainFrame::OnSnapShot() {
     uint64_t offset = 0;
     for (CardRecord& record : cards_.Records()) {
       record.snapOffset = offset;
-      const int width = record.outputRect.right - record.outputRect.left;
-      const int lines = hexmont::SnapShotLines(record.outputRect.bottom - record.outputRect.top,
-                                               record.scanMode);
       QuarnSnapShot(record.handle, offset, 0, 1, count);  // the status is not examined
-      offset += count * hexmont::StoredFrameBytes(record.format, width, lines);
+      offset += count * frameBytes(record);
     }
     Invalidate(TRUE);
   }
@@ -99,7 +100,7 @@ void CMainFrame::OnSnap() {
     record.snapWindow = window;
     record.snapPalette = cards_.palette.get();
     if (BITMAPINFO* header = record.displayHeader) {
-      header->bmiHeader.biBitCount = static_cast<WORD>(hexmont::StoredFrameBitCount(record.format));
+      header->bmiHeader.biBitCount = static_cast<WORD>(StoredFrameBitCount(record.format));
     }
     const int status = QuarnStartSnapEx(record.handle, offset, record.interline, kSnapSlots);
     if (status != QUARN_OK) {
@@ -125,11 +126,11 @@ int CMainFrame::SnapFrameCallback(QuarnSnapInfo* info) {
   if (header == nullptr || record.displayBuffer.empty()) return 1;
 
   const int width = record.outputRect.right - record.outputRect.left;
-  const int lines = hexmont::SnapLines(record.outputRect.bottom - record.outputRect.top,
-                                       record.scanMode, record.interline);
+  const int lines =
+      SnapLines(record.outputRect.bottom - record.outputRect.top, record.scanMode, record.interline);
   header->bmiHeader.biWidth = width;
   header->bmiHeader.biHeight = lines;
-  const uint64_t frameBytes = hexmont::StoredFrameBytes(record.format, width, lines);
+  const uint64_t frameBytes = StoredFrameBytes(record.format, width, lines);
   {
     // A failed lock leaves the buffer as it was; the old picture is drawn again.
     const StaticMemLock lock(record.snapOffset + frameBytes * info->slot, frameBytes);
