@@ -19,7 +19,9 @@ LONG RaiseToStep(LONG value, int step) {
 }
 
 // Lowers `value` by its signed remainder (a negative value thus moves towards 0).
-LONG LowerToStep(LONG value, int step) { return value - value % step; }
+LONG LowerToStep(LONG value, int step) {
+  return value - value % step;
+}
 
 }  // namespace
 

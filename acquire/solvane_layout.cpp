@@ -8,8 +8,8 @@ namespace {
 // One axis of the position rule. `origin` and `extent` are the frame's position and outer size
 // on that axis, `near`/`far` the borders before and after the client area, `screen` the screen's
 // extent, `maximum` the largest client extent and `step` the client area's alignment.
-void ConstrainAxis(int& origin, int& extent, int nearBorder, int farBorder, int screen,
-                   int maximum, int step) {
+void ConstrainAxis(int& origin, int& extent, int nearBorder, int farBorder, int screen, int maximum,
+                   int step) {
   if (origin + nearBorder < 0) origin = -nearBorder;
   if (origin - farBorder + extent > screen) origin = screen - extent + farBorder;
   // Signed remainder: for a negative sum it is negative, so the origin moves by -r + step.
@@ -42,8 +42,7 @@ void ConstrainFramePosition(WINDOWPOS& pos, const PositionContext& context, int&
     return;
   }
   ConstrainAxis(pos.x, pos.cx, b.left, b.right, context.screenWidth, context.maxClient.width, 4);
-  ConstrainAxis(pos.y, pos.cy, b.top, b.bottom, context.screenHeight, context.maxClient.height,
-                2);
+  ConstrainAxis(pos.y, pos.cy, b.top, b.bottom, context.screenHeight, context.maxClient.height, 2);
 }
 
 ScrollSettings ClipScrollSettings(ImageSize image, int viewWidth, int viewHeight, int scanMode) {

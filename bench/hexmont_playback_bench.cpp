@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QTemporaryDir>
-
 #include <cstdio>
 #include <cstdlib>
 #include <memory>

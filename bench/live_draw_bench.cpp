@@ -6,7 +6,6 @@
 
 #include <QImage>
 #include <QPainter>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -95,9 +94,10 @@ class RatioReporter : public MeanReporter {
     ConsoleReporter::Finalize();
     const double base = Mean("Memcpy/768x576x4");
     if (base <= 0) return;
-    std::printf("\nOne PAL live frame (overlay draw + copy to the screen), divided by memcpy of "
-                "768 x 576 x 4 bytes (target 4; steps 7 is the whole path, 1 the conversion, 2 "
-                "the draw into the backing store, 4 the paint):\n");
+    std::printf(
+        "\nOne PAL live frame (overlay draw + copy to the screen), divided by memcpy of "
+        "768 x 576 x 4 bytes (target 4; steps 7 is the whole path, 1 the conversion, 2 "
+        "the draw into the backing store, 4 the paint):\n");
     for (const auto& [name, time] : means()) {
       if (name.rfind("LiveFrame", 0) != 0) continue;
       std::printf("  %-32s %5.2fx memcpy\n", name.c_str(), time / base);

@@ -69,8 +69,8 @@ void BM_SnapCallback(benchmark::State& state) {
     ++frames;
     const BITMAPINFOHEADER& header = card.GetDisplayHeader()->bmiHeader;
     char title[96];
-    std::snprintf(title, sizeof title, "Quarn Performance [%d x %d]  %f(fps) ",
-                  header.biWidth, header.biHeight,
+    std::snprintf(title, sizeof title, "Quarn Performance [%d x %d]  %f(fps) ", header.biWidth,
+                  header.biHeight,
                   static_cast<double>(static_cast<float>(frames * 1000u) / 40001.0f));
     benchmark::DoNotOptimize(status);
     benchmark::DoNotOptimize(title);
@@ -96,17 +96,18 @@ class RatioReporter : public MeanReporter {
     ConsoleReporter::Finalize();
     const double base = Mean(kMemcpyName);
     if (base <= 0) return;
-    std::printf("\nSnap callback, one PAL frame at 24 bits, divided by memcpy of 768 x 576 x 3 "
-                "bytes (steps 3 is the whole callback: lock, transform, unlock, draw, title; 1 the "
-                "lock, transform and unlock; 2 the draw):\n");
+    std::printf(
+        "\nSnap callback, one PAL frame at 24 bits, divided by memcpy of 768 x 576 x 3 "
+        "bytes (steps 3 is the whole callback: lock, transform, unlock, draw, title; 1 the "
+        "lock, transform and unlock; 2 the draw):\n");
     for (const auto& [name, time] : means()) {
       if (name.rfind(kCallbackName, 0) != 0) continue;
       const double ratio = time / base;
       const bool whole = name.find("steps:3") != std::string::npos;
       std::printf("  %-36s %6.2fx memcpy%s\n", name.c_str(), ratio,
-                  !whole                ? ""
-                  : ratio <= kTarget    ? "  (target at most 6x: within target)"
-                                        : "  (target at most 6x: OVER TARGET)");
+                  !whole             ? ""
+                  : ratio <= kTarget ? "  (target at most 6x: within target)"
+                                     : "  (target at most 6x: OVER TARGET)");
     }
   }
 };

@@ -5,7 +5,9 @@
 
 #include "card_helpers.h"
 
-int BytesPerPixelOf(int format) { return (BitsForFormat(format) + 7) / 8; }
+int BytesPerPixelOf(int format) {
+  return (BitsForFormat(format) + 7) / 8;
+}
 
 uint64_t StoredFrameBytes(int format, int width, int height) {
   return static_cast<uint64_t>(BytesPerPixelOf(format)) *
@@ -20,7 +22,9 @@ int SnapLines(int outputHeight, int scanMode, int interline) {
   return scanMode == kScanFrame && interline != 0 ? outputHeight : outputHeight / 2;
 }
 
-int StoredFrameBitCount(int format) { return BitsForFormat(format) == 8 ? 8 : 24; }
+int StoredFrameBitCount(int format) {
+  return BitsForFormat(format) == 8 ? 8 : 24;
+}
 
 uint16_t FramesThatFit(uint64_t available, uint64_t frameBytes) {
   if (frameBytes == 0) return 0;

@@ -58,4 +58,6 @@ uint16_t FramesThatFit(uint64_t available, uint64_t frameBytes);
 
 // Whether a slot index reported to the snap callback lies inside a ring of `ringSlots` frames; an
 // index outside it would read past the ring, so the callback ignores that frame.
-inline bool SlotInRing(uint32_t slot, uint32_t ringSlots) { return slot < ringSlots; }
+inline bool SlotInRing(uint32_t slot, uint32_t ringSlots) {
+  return slot < ringSlots;
+}

@@ -79,8 +79,8 @@ int CVideoCard::GetDisplayBits(CDC* dc) {
   int height = params_.outputWindow.height;
   if (params_.scanMode != kScanFrame) height /= 2;
   BITMAPINFOHEADER& header = displayHeader_->bmiHeader;
-  const int status = QuarnGetDisplayBits(dc->GetSafeHdc(), 0, 0, width, height,
-                                         &header.biBitCount, displayBuffer_.data());
+  const int status = QuarnGetDisplayBits(dc->GetSafeHdc(), 0, 0, width, height, &header.biBitCount,
+                                         displayBuffer_.data());
   if (status == QUARN_OK) {
     header.biWidth = width;
     header.biHeight = height;
@@ -170,6 +170,6 @@ int CVideoCard::TransformFromStaticMem(uint64_t offset, uint32_t index) {
   const uint64_t frameBytes = static_cast<uint64_t>(row * height);
   StaticMemLock lock(offset + frameBytes * index, frameBytes);
   if (!lock.ok()) return lock.status();
-  return QuarnDataTransform(displayBuffer_.data(), lock.address(), header.biWidth,
-                            header.biHeight, bits, QUARN_TRANSFORM_STORED);
+  return QuarnDataTransform(displayBuffer_.data(), lock.address(), header.biWidth, header.biHeight,
+                            bits, QUARN_TRANSFORM_STORED);
 }

@@ -12,8 +12,12 @@ using LPARAM = intptr_t;
 using LRESULT = intptr_t;
 using CString = std::string;
 
-inline constexpr WORD LOWORD(uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
-inline constexpr WORD HIWORD(uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
+inline constexpr WORD LOWORD(uintptr_t v) {
+  return static_cast<WORD>(v & 0xFFFF);
+}
+inline constexpr WORD HIWORD(uintptr_t v) {
+  return static_cast<WORD>((v >> 16) & 0xFFFF);
+}
 inline constexpr LPARAM MAKELPARAM(int lo, int hi) {
   return static_cast<LPARAM>((static_cast<uint32_t>(lo) & 0xFFFF) |
                              ((static_cast<uint32_t>(hi) & 0xFFFF) << 16));
@@ -141,7 +145,10 @@ inline constexpr UINT MK_LBUTTON = 0x0001;
 
 struct CPoint : POINT {
   CPoint() = default;
-  CPoint(LONG px, LONG py) { x = px; y = py; }
+  CPoint(LONG px, LONG py) {
+    x = px;
+    y = py;
+  }
   bool operator==(const CPoint& o) const { return x == o.x && y == o.y; }
 };
 

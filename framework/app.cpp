@@ -14,8 +14,12 @@ namespace {
 CWinApp* g_app = nullptr;  // the one application object (UI thread only)
 }
 
-CWinApp* AfxGetApp() { return g_app; }
-CWnd* AfxGetMainWnd() { return g_app != nullptr ? g_app->m_pMainWnd : nullptr; }
+CWinApp* AfxGetApp() {
+  return g_app;
+}
+CWnd* AfxGetMainWnd() {
+  return g_app != nullptr ? g_app->m_pMainWnd : nullptr;
+}
 
 std::string AfxGetAppName() {
   return g_app != nullptr ? g_app->GetAppName() : AfxLoadString(AFX_IDS_APP_TITLE);
@@ -44,8 +48,12 @@ CWinApp::~CWinApp() {
   if (g_app == this) g_app = nullptr;
 }
 
-BOOL CWinApp::InitInstance() { return 1; }
-int CWinApp::ExitInstance() { return m_exitCode; }
+BOOL CWinApp::InitInstance() {
+  return 1;
+}
+int CWinApp::ExitInstance() {
+  return m_exitCode;
+}
 
 int CWinApp::Run() {
   if (InitInstance() && !quitRequested_ && m_pMainWnd != nullptr) {
@@ -86,7 +94,9 @@ void CWinApp::OnAppExit() {
   if (m_pMainWnd != nullptr) m_pMainWnd->SendMessage(WM_CLOSE);
 }
 
-std::string CWinApp::GetAppName() const { return AfxLoadString(AFX_IDS_APP_TITLE); }
+std::string CWinApp::GetAppName() const {
+  return AfxLoadString(AFX_IDS_APP_TITLE);
+}
 
 void CWinApp::OnMainWindowDestroyed(CFrameWnd* frame) {
   if (m_pMainWnd != frame) return;

@@ -5,7 +5,6 @@
 #include <QMetaObject>
 #include <QPainter>
 #include <QWidget>
-
 #include <algorithm>
 #include <memory>
 #include <utility>

@@ -41,7 +41,8 @@ class CBackingStore {
   void Read(const std::function<void(const QImage&)>& read) const;
 
  private:
-  // Protects image_ and background_; the changed handler is set once, before any other thread draws.
+  // Protects image_ and background_; the changed handler is set once, before any other thread
+  // draws.
   mutable std::mutex mutex_;
   QImage image_;  // Format_RGB32, the client area's size
   COLORREF background_;

@@ -17,7 +17,10 @@ class CCmdUI {
   void Enable(bool on = true) { enabled_ = on; }
   void SetCheck(int check = 1) { check_ = check; }
   void SetRadio(bool on = true) { check_ = on ? 1 : 0; }
-  void SetText(const std::string& text) { text_ = text; hasText_ = true; }
+  void SetText(const std::string& text) {
+    text_ = text;
+    hasText_ = true;
+  }
 
   bool enabled() const { return enabled_; }
   int check() const { return check_; }

@@ -5,7 +5,6 @@
 #include <QImage>
 #include <QPaintDevice>
 #include <QPainter>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -60,17 +59,22 @@ std::optional<Dib> ParseDib(const void* bits, const BITMAPINFO* info) {
     // The colour table follows the header, whatever the header's length.
     dib.table = header.biSize == sizeof(BITMAPINFOHEADER)
                     ? info->bmiColors
-                    : reinterpret_cast<const RGBQUAD*>(
-                          reinterpret_cast<const uint8_t*>(info) + header.biSize);
-    dib.tableSize = header.biClrUsed == 0 ? 256 : static_cast<int>(std::min<DWORD>(header.biClrUsed, 256));
+                    : reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const uint8_t*>(info) +
+                                                       header.biSize);
+    dib.tableSize =
+        header.biClrUsed == 0 ? 256 : static_cast<int>(std::min<DWORD>(header.biClrUsed, 256));
   }
   return dib;
 }
 
 constexpr uint32_t kOpaque = 0xFF000000u;
 
-constexpr uint32_t Expand5(uint32_t v) { return (v << 3) | (v >> 2); }
-constexpr uint32_t Expand6(uint32_t v) { return (v << 2) | (v >> 4); }
+constexpr uint32_t Expand5(uint32_t v) {
+  return (v << 3) | (v >> 2);
+}
+constexpr uint32_t Expand6(uint32_t v) {
+  return (v << 2) | (v >> 4);
+}
 
 // One pixel of a row as the image's 0xFFRRGGBB.
 template <int BitCount>
@@ -165,11 +169,21 @@ void DrawInto(const Dib& dib, const Blit& b, QImage& image, const QRect& area) {
 
 void DrawDib(const Dib& dib, const Blit& b, QImage& image, const QRect& area) {
   switch (dib.bitCount) {
-    case 8: DrawInto<8>(dib, b, image, area); break;
-    case 15: DrawInto<15>(dib, b, image, area); break;
-    case 16: DrawInto<16>(dib, b, image, area); break;
-    case 24: DrawInto<24>(dib, b, image, area); break;
-    default: DrawInto<32>(dib, b, image, area); break;
+    case 8:
+      DrawInto<8>(dib, b, image, area);
+      break;
+    case 15:
+      DrawInto<15>(dib, b, image, area);
+      break;
+    case 16:
+      DrawInto<16>(dib, b, image, area);
+      break;
+    case 24:
+      DrawInto<24>(dib, b, image, area);
+      break;
+    default:
+      DrawInto<32>(dib, b, image, area);
+      break;
   }
 }
 
@@ -242,8 +256,8 @@ int CDC::StretchDIBits(int x, int y, int dw, int dh, int sx, int sy, int sw, int
   if (source.isEmpty()) return lines;
   QImage picture(source.size(), QImage::Format_RGB32);
   if (picture.isNull()) return 0;
-  const Blit copy{0, 0, source.width(), source.height(), source.x(), source.y(), source.width(),
-                  source.height()};
+  const Blit copy{0,          0,          source.width(), source.height(),
+                  source.x(), source.y(), source.width(), source.height()};
   DrawDib(*dib, copy, picture, picture.rect());
   const double scaleX = static_cast<double>(dw) / sw;
   const double scaleY = static_cast<double>(dh) / sh;
@@ -272,7 +286,9 @@ UINT CDC::RealizePalette() {
   return static_cast<UINT>(palette_->entries().size());
 }
 
-COLORREF CDC::SetBkColor(COLORREF color) { return std::exchange(bkColor_, color); }
+COLORREF CDC::SetBkColor(COLORREF color) {
+  return std::exchange(bkColor_, color);
+}
 
 void CDC::FillColor(const QRect& rect, COLORREF color) {
   if (rect.isEmpty()) return;
@@ -311,24 +327,37 @@ int CDC::GetDeviceCaps(int index) const {
   if (window_ != nullptr) {
     const HostGeometry geometry = window_->Geometry();
     switch (index) {
-      case HORZRES: return geometry.screenSize.width();
-      case VERTRES: return geometry.screenSize.height();
-      case BITSPIXEL: return geometry.depth;
-      case PLANES: return 1;
+      case HORZRES:
+        return geometry.screenSize.width();
+      case VERTRES:
+        return geometry.screenSize.height();
+      case BITSPIXEL:
+        return geometry.depth;
+      case PLANES:
+        return 1;
       case LOGPIXELSX:
-      case LOGPIXELSY: return 96;  // the screen's logical resolution
-      default: return 0;
+      case LOGPIXELSY:
+        return 96;  // the screen's logical resolution
+      default:
+        return 0;
     }
   }
   const QPaintDevice* device = painter_->device();
   if (device == nullptr) return 0;
   switch (index) {
-    case HORZRES: return device->width();
-    case VERTRES: return device->height();
-    case BITSPIXEL: return device->depth();
-    case PLANES: return 1;
-    case LOGPIXELSX: return device->logicalDpiX();
-    case LOGPIXELSY: return device->logicalDpiY();
-    default: return 0;
+    case HORZRES:
+      return device->width();
+    case VERTRES:
+      return device->height();
+    case BITSPIXEL:
+      return device->depth();
+    case PLANES:
+      return 1;
+    case LOGPIXELSX:
+      return device->logicalDpiX();
+    case LOGPIXELSY:
+      return device->logicalDpiY();
+    default:
+      return 0;
   }
 }

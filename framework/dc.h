@@ -34,8 +34,8 @@ class CDC {
   // Only DIB_RGB_COLORS and SRCCOPY. Returns the number of source scan lines of the request
   // inside the picture (also when the destination is clipped away), 0 on error: null bits or
   // info, a header shorter than 40 bytes, unsupported depth or compression, sizes not above 0.
-  int StretchDIBits(int x, int y, int dw, int dh, int sx, int sy, int sw, int sh,
-                    const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop);
+  int StretchDIBits(int x, int y, int dw, int dh, int sx, int sy, int sw, int sh, const void* bits,
+                    const BITMAPINFO* info, UINT usage, DWORD rop);
 
   // Returns the previous mode; 0 (and no change) for an unknown mode. A new context has
   // BLACKONWHITE.

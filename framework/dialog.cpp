@@ -13,7 +13,6 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QStyle>
-
 #include <cerrno>
 #include <cstdlib>
 
@@ -59,7 +58,9 @@ std::string Replace(std::string text, const std::string& key, const std::string&
   return text;
 }
 
-void ValidationMessage(const std::string& text) { AfxMessageBox(text, MB_ICONEXCLAMATION); }
+void ValidationMessage(const std::string& text) {
+  AfxMessageBox(text, MB_ICONEXCLAMATION);
+}
 
 bool ParseLong(const std::string& text, long long* value) {
   const char* begin = text.c_str();
@@ -78,19 +79,25 @@ bool ParseLong(const std::string& text, long long* value) {
 
 // --- CComboBox --------------------------------------------------------------------------------
 
-QComboBox* CComboBox::Combo() const { return qobject_cast<QComboBox*>(GetWidget()); }
+QComboBox* CComboBox::Combo() const {
+  return qobject_cast<QComboBox*>(GetWidget());
+}
 int CComboBox::AddString(const std::string& text) {
   QComboBox* c = Combo();
   if (c == nullptr) return -1;
   c->addItem(QString::fromStdString(text));
   return c->count() - 1;
 }
-int CComboBox::GetCount() const { return Combo() != nullptr ? Combo()->count() : 0; }
+int CComboBox::GetCount() const {
+  return Combo() != nullptr ? Combo()->count() : 0;
+}
 int CComboBox::GetCurSel() const {
   QComboBox* c = Combo();
   if (c == nullptr) return -1;
   // An edit field whose text matches no item has no selection.
-  if (c->isEditable() && c->currentIndex() >= 0 && c->itemText(c->currentIndex()) != c->currentText()) return -1;
+  if (c->isEditable() && c->currentIndex() >= 0 &&
+      c->itemText(c->currentIndex()) != c->currentText())
+    return -1;
   return c->currentIndex();
 }
 int CComboBox::SetCurSel(int index) {
@@ -104,14 +111,16 @@ void CComboBox::ResetContent() {
 }
 void CComboBox::GetLBText(int index, CString& text) const {
   QComboBox* c = Combo();
-  text = (c != nullptr && index >= 0 && index < c->count()) ? c->itemText(index).toStdString() : std::string();
+  text = (c != nullptr && index >= 0 && index < c->count()) ? c->itemText(index).toStdString()
+                                                            : std::string();
 }
 
 // --- data exchange ----------------------------------------------------------------------------
 
 void CDataExchange::Fail() {
   failed_ = true;
-  if (m_pDlgWnd != nullptr && lastControl_ != 0) m_pDlgWnd->GotoDlgCtrl(m_pDlgWnd->GetDlgItem(lastControl_));
+  if (m_pDlgWnd != nullptr && lastControl_ != 0)
+    m_pDlgWnd->GotoDlgCtrl(m_pDlgWnd->GetDlgItem(lastControl_));
 }
 
 void DDX_Text(CDataExchange* dx, UINT id, int& value) {
@@ -149,15 +158,19 @@ void DDX_Text(CDataExchange* dx, UINT id, unsigned& value) {
 void DDX_Text(CDataExchange* dx, UINT id, CString& value) {
   if (dx->failed()) return;
   dx->PrepareCtrl(id);
-  if (dx->m_bSaveAndValidate) value = dx->m_pDlgWnd->GetDlgItemText(id);
-  else dx->m_pDlgWnd->SetDlgItemText(id, value);
+  if (dx->m_bSaveAndValidate)
+    value = dx->m_pDlgWnd->GetDlgItemText(id);
+  else
+    dx->m_pDlgWnd->SetDlgItemText(id, value);
 }
 
 void DDX_Check(CDataExchange* dx, UINT id, int& value) {
   if (dx->failed()) return;
   dx->PrepareCtrl(id);
-  if (dx->m_bSaveAndValidate) value = static_cast<int>(dx->m_pDlgWnd->IsDlgButtonChecked(id));
-  else dx->m_pDlgWnd->CheckDlgButton(id, static_cast<UINT>(value));
+  if (dx->m_bSaveAndValidate)
+    value = static_cast<int>(dx->m_pDlgWnd->IsDlgButtonChecked(id));
+  else
+    dx->m_pDlgWnd->CheckDlgButton(id, static_cast<UINT>(value));
 }
 
 void DDX_Radio(CDataExchange* dx, UINT firstId, int& value) {
@@ -179,8 +192,10 @@ void DDX_CBIndex(CDataExchange* dx, UINT id, int& index) {
   dx->PrepareCtrl(id);
   CComboBox* combo = dx->m_pDlgWnd->GetComboBox(id);
   if (combo == nullptr) return;
-  if (dx->m_bSaveAndValidate) index = combo->GetCurSel();
-  else combo->SetCurSel(index);
+  if (dx->m_bSaveAndValidate)
+    index = combo->GetCurSel();
+  else
+    combo->SetCurSel(index);
 }
 
 void DDX_Control(CDataExchange* dx, UINT id, CWnd& control) {
@@ -200,16 +215,22 @@ void DDX_Control(CDataExchange* dx, UINT id, CScrollBar& control) {
   if (bar == nullptr || control.bar() == bar) return;
   dialog->scrollBars_.erase(id);  // the member takes over the bar's notifications
   const bool vertical = bar->orientation() == Qt::Vertical;
-  control.Attach(bar, [dialog, vertical](UINT code, UINT pos, CScrollBar* b) {
-    if (vertical) dialog->OnVScroll(code, pos, b);
-    else dialog->OnHScroll(code, pos, b);
-  }, id);
+  control.Attach(
+      bar,
+      [dialog, vertical](UINT code, UINT pos, CScrollBar* b) {
+        if (vertical)
+          dialog->OnVScroll(code, pos, b);
+        else
+          dialog->OnHScroll(code, pos, b);
+      },
+      id);
 }
 
 void DDV_MinMaxUInt(CDataExchange* dx, unsigned value, unsigned minValue, unsigned maxValue) {
   if (dx->failed() || !dx->m_bSaveAndValidate) return;
   if (value < minValue || value > maxValue) {
-    ValidationMessage(Replace(Replace(kRangeIntText, "%1", std::to_string(minValue)), "%2", std::to_string(maxValue)));
+    ValidationMessage(Replace(Replace(kRangeIntText, "%1", std::to_string(minValue)), "%2",
+                              std::to_string(maxValue)));
     dx->Fail();
   }
 }
@@ -217,7 +238,8 @@ void DDV_MinMaxUInt(CDataExchange* dx, unsigned value, unsigned minValue, unsign
 void DDV_MinMaxInt(CDataExchange* dx, int value, int minValue, int maxValue) {
   if (dx->failed() || !dx->m_bSaveAndValidate) return;
   if (value < minValue || value > maxValue) {
-    ValidationMessage(Replace(Replace(kRangeIntText, "%1", std::to_string(minValue)), "%2", std::to_string(maxValue)));
+    ValidationMessage(Replace(Replace(kRangeIntText, "%1", std::to_string(minValue)), "%2",
+                              std::to_string(maxValue)));
     dx->Fail();
   }
 }
@@ -233,7 +255,9 @@ void DDV_MaxChars(CDataExchange* dx, const CString& value, int count) {
 
 // --- CDialog ----------------------------------------------------------------------------------
 
-void CDialog::SetModalDriver(std::function<void(CDialog&)> driver) { ModalDriver() = std::move(driver); }
+void CDialog::SetModalDriver(std::function<void(CDialog&)> driver) {
+  ModalDriver() = std::move(driver);
+}
 
 CDialog::CDialog(UINT templateId, CWnd* parent) : templateId_(templateId), parentWnd_(parent) {}
 
@@ -276,7 +300,8 @@ void CDialog::CreateControls(QDialog* dialog) {
         auto* label = new QLabel(dialog);
         QIcon icon;
         const auto& icons = AfxGetResources().icons;
-        if (auto it = icons.find(static_cast<UINT>(std::atoi(c.text.c_str()))); it != icons.end() && !it->second.empty())
+        if (auto it = icons.find(static_cast<UINT>(std::atoi(c.text.c_str())));
+            it != icons.end() && !it->second.empty())
           icon = QIcon(QString::fromStdString(it->second));
         if (icon.isNull()) icon = QApplication::style()->standardIcon(QStyle::SP_ComputerIcon);
         label->setPixmap(icon.pixmap(32, 32));
@@ -345,10 +370,15 @@ void CDialog::CreateControls(QDialog* dialog) {
         auto* bar = new QScrollBar((c.style & SBS_VERT) ? Qt::Vertical : Qt::Horizontal, dialog);
         const bool vertical = (c.style & SBS_VERT) != 0;
         auto adapter = std::make_unique<CScrollBar>();
-        adapter->Attach(bar, [this, vertical](UINT code, UINT pos, CScrollBar* b) {
-          if (vertical) OnVScroll(code, pos, b);
-          else OnHScroll(code, pos, b);
-        }, id);
+        adapter->Attach(
+            bar,
+            [this, vertical](UINT code, UINT pos, CScrollBar* b) {
+              if (vertical)
+                OnVScroll(code, pos, b);
+              else
+                OnHScroll(code, pos, b);
+            },
+            id);
         if (id != IDC_STATIC) scrollBars_[id] = std::move(adapter);
         w = bar;
         break;
@@ -374,8 +404,9 @@ intptr_t CDialog::DoModal() {
   auto it = dialogs.find(templateId_);
   if (it == dialogs.end()) return -1;
   template_ = it->second;
-  QWidget* parent = parentWnd_ != nullptr ? parentWnd_->GetWidget()
-                                          : (AfxGetMainWnd() != nullptr ? AfxGetMainWnd()->GetWidget() : nullptr);
+  QWidget* parent = parentWnd_ != nullptr
+                        ? parentWnd_->GetWidget()
+                        : (AfxGetMainWnd() != nullptr ? AfxGetMainWnd()->GetWidget() : nullptr);
   auto* dialog = new DialogWidget(parent);
   dialog->setModal(true);
   AttachWidget(dialog, parentWnd_);
@@ -413,14 +444,17 @@ void CDialog::OnOK() {
   EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel() {
+  EndDialog(IDCANCEL);
+}
 void CDialog::DoDataExchange(CDataExchange*) {}
 
 void CDialog::EndDialog(intptr_t result) {
   result_ = result;
   ended_ = true;
   if (inModal_) {
-    if (auto* dialog = qobject_cast<QDialog*>(GetWidget())) dialog->QDialog::done(static_cast<int>(result));
+    if (auto* dialog = qobject_cast<QDialog*>(GetWidget()))
+      dialog->QDialog::done(static_cast<int>(result));
   }
 }
 
@@ -463,7 +497,9 @@ BOOL CDialog::OnCommand(WPARAM wParam, LPARAM) {
   return 0;
 }
 
-bool CDialog::BeforeQtEvent(QEvent*) { return false; }
+bool CDialog::BeforeQtEvent(QEvent*) {
+  return false;
+}
 
 CWnd* CDialog::GetDlgItem(UINT id) const {
   auto it = controls_.find(id);
@@ -475,7 +511,9 @@ CScrollBar* CDialog::GetScrollBarCtrl(UINT id) const {
   return it == scrollBars_.end() ? nullptr : it->second.get();
 }
 
-CComboBox* CDialog::GetComboBox(UINT id) const { return dynamic_cast<CComboBox*>(GetDlgItem(id)); }
+CComboBox* CDialog::GetComboBox(UINT id) const {
+  return dynamic_cast<CComboBox*>(GetDlgItem(id));
+}
 
 void CDialog::SetDlgItemText(UINT id, const std::string& text) {
   if (CWnd* w = GetDlgItem(id)) w->SetWindowText(text);
@@ -513,7 +551,8 @@ UINT CDialog::IsDlgButtonChecked(UINT id) const {
 
 void CDialog::CheckRadioButton(UINT firstId, UINT lastId, UINT checkId) {
   for (const DialogControl& c : template_.controls)
-    if (c.id >= firstId && c.id <= lastId && c.cls == ControlClass::RadioButton) CheckDlgButton(c.id, c.id == checkId ? 1 : 0);
+    if (c.id >= firstId && c.id <= lastId && c.cls == ControlClass::RadioButton)
+      CheckDlgButton(c.id, c.id == checkId ? 1 : 0);
 }
 
 UINT CDialog::GetCheckedRadioButton(UINT firstId, UINT lastId) const {

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QDialog>
-
 #include <functional>
 #include <map>
 #include <memory>
@@ -33,7 +32,8 @@ class CComboBox : public CWnd {
 // The state of one UpdateData pass.
 class CDataExchange {
  public:
-  CDataExchange(CDialog* dialog, bool saveAndValidate) : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
+  CDataExchange(CDialog* dialog, bool saveAndValidate)
+      : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
   // Marks the exchange failed: the focus goes back to the last control exchanged and every
   // later DDX_/DDV_ call of this pass does nothing.
   void Fail();

@@ -63,7 +63,9 @@ void TemplateFilter(const CDocTemplate* t, std::string* filter, std::string* ext
   *ext = extension;
 }
 
-CWnd* DialogOwner() { return AfxGetMainWnd(); }
+CWnd* DialogOwner() {
+  return AfxGetMainWnd();
+}
 }  // namespace
 
 void CDocument::OnFileOpen() {

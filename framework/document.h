@@ -62,7 +62,15 @@ class CDocTemplate {
  public:
   virtual ~CDocTemplate() = default;
   // Template string field indexes.
-  enum DocStringIndex { windowTitle, docName, fileNewName, filterName, filterExt, regFileTypeId, regFileTypeName };
+  enum DocStringIndex {
+    windowTitle,
+    docName,
+    fileNewName,
+    filterName,
+    filterExt,
+    regFileTypeId,
+    regFileTypeName
+  };
   virtual bool GetDocString(std::string& out, DocStringIndex index) const = 0;
   virtual CDocument* OpenDocumentFile(const char* path) = 0;
 };

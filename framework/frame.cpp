@@ -30,7 +30,9 @@ CFrameWnd::~CFrameWnd() {
   ReleaseWidget();
 }
 
-QMainWindow* CFrameWnd::GetMainWindow() const { return qobject_cast<QMainWindow*>(GetWidget()); }
+QMainWindow* CFrameWnd::GetMainWindow() const {
+  return qobject_cast<QMainWindow*>(GetWidget());
+}
 
 QMenuBar* CFrameWnd::GetMenuBar() const {
   QMainWindow* w = GetMainWindow();
@@ -38,7 +40,8 @@ QMenuBar* CFrameWnd::GetMenuBar() const {
 }
 
 CDocument* CFrameWnd::GetActiveDocument() const {
-  if (activeView_ != nullptr && activeView_->GetDocument() != nullptr) return activeView_->GetDocument();
+  if (activeView_ != nullptr && activeView_->GetDocument() != nullptr)
+    return activeView_->GetDocument();
   return context_ != nullptr ? context_->m_pCurrentDoc : nullptr;
 }
 
@@ -46,7 +49,9 @@ CommandRoute CFrameWnd::Route() {
   return CommandRoute({activeView_, this, GetActiveDocument(), AfxGetApp()});
 }
 
-BOOL CFrameWnd::OnCommand(WPARAM wParam, LPARAM) { return DispatchCommand(LOWORD(wParam)) ? 1 : 0; }
+BOOL CFrameWnd::OnCommand(WPARAM wParam, LPARAM) {
+  return DispatchCommand(LOWORD(wParam)) ? 1 : 0;
+}
 
 BOOL CFrameWnd::LoadFrame(UINT resourceId, CCreateContext* context) {
   resourceId_ = resourceId;
@@ -57,8 +62,9 @@ BOOL CFrameWnd::LoadFrame(UINT resourceId, CCreateContext* context) {
 
   const ResourceSet& res = AfxGetResources();
   if (auto it = res.menus.find(resourceId); it != res.menus.end()) {
-    BuildMenuBar(window->menuBar(), it->second, [this](UINT id) { DispatchCommand(id); },
-                 [this](UINT id) { return QueryCommand(id); });
+    BuildMenuBar(
+        window->menuBar(), it->second, [this](UINT id) { DispatchCommand(id); },
+        [this](UINT id) { return QueryCommand(id); });
   }
   if (auto it = res.accelerators.find(resourceId); it != res.accelerators.end()) {
     for (const AccelEntry& entry : it->second) {
@@ -68,7 +74,8 @@ BOOL CFrameWnd::LoadFrame(UINT resourceId, CCreateContext* context) {
       shortcut->setContext(Qt::WindowShortcut);
       const UINT id = entry.id;
       // The rule is asked inside DispatchCommand; a disabled command does nothing.
-      QObject::connect(shortcut, &QShortcut::activated, window, [this, id] { DispatchCommand(id); });
+      QObject::connect(shortcut, &QShortcut::activated, window,
+                       [this, id] { DispatchCommand(id); });
       accelerators_.emplace_back(shortcut);
     }
   }
@@ -155,8 +162,10 @@ bool CFrameWnd::BeforeQtEvent(QEvent* event) {
 }
 
 void CFrameWnd::AfterQtEvent(QEvent* event) {
-  if (event->type() == QEvent::Move) OnQtGeometryChange(true, false);
-  else if (event->type() == QEvent::Resize) OnQtGeometryChange(false, true);
+  if (event->type() == QEvent::Move)
+    OnQtGeometryChange(true, false);
+  else if (event->type() == QEvent::Resize)
+    OnQtGeometryChange(false, true);
 }
 
 void CFrameWnd::OnQtGeometryChange(bool moved, bool resized) {
@@ -190,7 +199,8 @@ void CFrameWnd::ApplyWindowPos(const WINDOWPOS& pos) {
   const int db = frame.bottom() - inner.bottom();
   const bool wasApplying = applying_;
   applying_ = true;
-  const QRect target(pos.x + dl, pos.y + dt, std::max(0, pos.cx - dl - dr), std::max(0, pos.cy - dt - db));
+  const QRect target(pos.x + dl, pos.y + dt, std::max(0, pos.cx - dl - dr),
+                     std::max(0, pos.cy - dt - db));
   const bool moved = target.topLeft() != inner.topLeft();
   const bool resized = target.size() != inner.size();
   w->setGeometry(target);

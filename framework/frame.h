@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QMainWindow>
-
 #include <functional>
 #include <memory>
 #include <vector>

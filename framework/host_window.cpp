@@ -2,18 +2,17 @@
 // read-back through the backing store, and the window's selected palette.
 #include "host_window.h"
 
+#include <emmintrin.h>
+
 #include <QEvent>
 #include <QObject>
 #include <QScreen>
 #include <QWidget>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <utility>
 #include <vector>
-
-#include <emmintrin.h>
 
 namespace {
 
@@ -197,8 +196,8 @@ void CHostWindow::DrawPixels(int32_t screenX, int32_t screenY, int32_t width, in
       target);
 }
 
-int CHostWindow::ReadPixels(int32_t x, int32_t y, int32_t width, int32_t height,
-                            uint32_t* pixels, size_t stride) const {
+int CHostWindow::ReadPixels(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t* pixels,
+                            size_t stride) const {
   if (pixels == nullptr || width <= 0 || height <= 0 ||
       stride < static_cast<size_t>(width) * sizeof(uint32_t)) {
     return -1;

@@ -6,7 +6,6 @@
 
 #include <QRect>
 #include <QSize>
-
 #include <memory>
 #include <mutex>
 #include <shared_mutex>

@@ -30,7 +30,9 @@ NamedMutexHandle CreateNamedMutex(const std::string& name) {
   return handle;
 }
 
-NamedMutexHandle::~NamedMutexHandle() { Close(); }
+NamedMutexHandle::~NamedMutexHandle() {
+  Close();
+}
 
 NamedMutexHandle::NamedMutexHandle(NamedMutexHandle&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),

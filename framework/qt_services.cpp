@@ -2,15 +2,14 @@
 // desktop's URL handler, the restart through logind over D-Bus, and the monotonic clock.
 #include "qt_services.h"
 
+#include <time.h>
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QStringList>
 #include <QUrl>
-
-#include <time.h>
-
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -123,8 +122,8 @@ class SystemClockService : public ClockService {
   uint32_t GetTickCount() override {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    const uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u +
-                        static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+    const uint64_t ms =
+        static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
     return static_cast<uint32_t>(ms);  // wraps at 2^32 like the platform's tick count
   }
   void Sleep(uint32_t milliseconds) override {
@@ -152,29 +151,42 @@ QString QtFileFilter(const std::string& filter) {
 
 QMessageBox::Icon MessageBoxIcon(unsigned style) {
   switch (style & 0xF0u) {
-    case MB_ICONERROR: return QMessageBox::Critical;
-    case MB_ICONQUESTION: return QMessageBox::Question;
-    case MB_ICONWARNING: return QMessageBox::Warning;
-    case MB_ICONINFORMATION: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+    case MB_ICONERROR:
+      return QMessageBox::Critical;
+    case MB_ICONQUESTION:
+      return QMessageBox::Question;
+    case MB_ICONWARNING:
+      return QMessageBox::Warning;
+    case MB_ICONINFORMATION:
+      return QMessageBox::Information;
+    default:
+      return QMessageBox::NoIcon;
   }
 }
 
 QMessageBox::StandardButtons MessageBoxButtons(unsigned style) {
   switch (style & 0x0Fu) {
-    case MB_OKCANCEL: return QMessageBox::Ok | QMessageBox::Cancel;
-    case MB_YESNOCANCEL: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-    case MB_YESNO: return QMessageBox::Yes | QMessageBox::No;
-    default: return QMessageBox::Ok;
+    case MB_OKCANCEL:
+      return QMessageBox::Ok | QMessageBox::Cancel;
+    case MB_YESNOCANCEL:
+      return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case MB_YESNO:
+      return QMessageBox::Yes | QMessageBox::No;
+    default:
+      return QMessageBox::Ok;
   }
 }
 
 int MessageBoxResult(QMessageBox::StandardButton button) {
   switch (button) {
-    case QMessageBox::Yes: return IDYES;
-    case QMessageBox::No: return IDNO;
-    case QMessageBox::Cancel: return IDCANCEL;
-    default: return IDOK;
+    case QMessageBox::Yes:
+      return IDYES;
+    case QMessageBox::No:
+      return IDNO;
+    case QMessageBox::Cancel:
+      return IDCANCEL;
+    default:
+      return IDOK;
   }
 }
 

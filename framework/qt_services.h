@@ -5,7 +5,6 @@
 
 #include <QMessageBox>
 #include <QString>
-
 #include <functional>
 #include <string>
 

@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
-
 #include <utility>
 
 #include "resources_qt.h"
@@ -49,7 +48,8 @@ QAction* FindIn(const QList<QAction*>& actions, UINT id) {
   for (QAction* action : actions) {
     if (action->menu() != nullptr) {
       if (QAction* found = FindIn(action->menu()->actions(), id)) return found;
-    } else if (!action->isSeparator() && action->data().isValid() && action->data().toUInt() == id) {
+    } else if (!action->isSeparator() && action->data().isValid() &&
+               action->data().toUInt() == id) {
       return action;
     }
   }
@@ -61,7 +61,9 @@ void AfxSetResources(std::shared_ptr<const ResourceSet> resources) {
   CurrentResources() = resources ? std::move(resources) : std::make_shared<const ResourceSet>();
 }
 
-const ResourceSet& AfxGetResources() { return *CurrentResources(); }
+const ResourceSet& AfxGetResources() {
+  return *CurrentResources();
+}
 
 std::string AfxLoadString(UINT id) {
   const auto& strings = AfxGetResources().strings;
@@ -89,13 +91,26 @@ QKeySequence AccelKeySequence(const AccelEntry& entry) {
     key = Qt::Key_F1 + static_cast<int>(vk - VK_F1);
   } else {
     switch (vk) {
-      case VK_BACK: key = Qt::Key_Backspace; break;
-      case VK_TAB: key = Qt::Key_Tab; break;
-      case VK_RETURN: key = Qt::Key_Return; break;
-      case VK_ESCAPE: key = Qt::Key_Escape; break;
-      case VK_INSERT: key = Qt::Key_Insert; break;
-      case VK_DELETE: key = Qt::Key_Delete; break;
-      default: return {};
+      case VK_BACK:
+        key = Qt::Key_Backspace;
+        break;
+      case VK_TAB:
+        key = Qt::Key_Tab;
+        break;
+      case VK_RETURN:
+        key = Qt::Key_Return;
+        break;
+      case VK_ESCAPE:
+        key = Qt::Key_Escape;
+        break;
+      case VK_INSERT:
+        key = Qt::Key_Insert;
+        break;
+      case VK_DELETE:
+        key = Qt::Key_Delete;
+        break;
+      default:
+        return {};
     }
   }
   Qt::KeyboardModifiers mods;
@@ -129,4 +144,6 @@ void BuildMenuBar(QMenuBar* bar, const MenuTemplate& menu, std::function<void(UI
   }
 }
 
-QAction* FindMenuAction(QMenuBar* bar, UINT id) { return FindIn(bar->actions(), id); }
+QAction* FindMenuAction(QMenuBar* bar, UINT id) {
+  return FindIn(bar->actions(), id);
+}

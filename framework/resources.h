@@ -22,7 +22,9 @@ struct MenuItem {
 inline MenuItem MenuCommand(std::string text, UINT id) {
   return MenuItem{std::move(text), id, false, {}, false};
 }
-inline MenuItem MenuSeparator() { return MenuItem{"", 0, true, {}, false}; }
+inline MenuItem MenuSeparator() {
+  return MenuItem{"", 0, true, {}, false};
+}
 inline MenuItem MenuPopup(std::string text, std::vector<MenuItem> items) {
   return MenuItem{std::move(text), 0, false, std::move(items), true};
 }
@@ -53,7 +55,17 @@ struct AccelEntry {
 };
 
 // Dialog controls. Styles are the framework's flag values the programs need.
-enum class ControlClass { Static, Button, Edit, GroupBox, RadioButton, CheckBox, ComboBox, ScrollBar, Icon };
+enum class ControlClass {
+  Static,
+  Button,
+  Edit,
+  GroupBox,
+  RadioButton,
+  CheckBox,
+  ComboBox,
+  ScrollBar,
+  Icon
+};
 
 inline constexpr DWORD WS_GROUP = 0x00020000;
 inline constexpr DWORD WS_TABSTOP = 0x00010000;
@@ -70,7 +82,7 @@ inline constexpr DWORD ES_READONLY = 0x00000800;
 struct DialogControl {
   UINT id = 0;  // IDC_STATIC (-1 as unsigned) for labels
   ControlClass cls = ControlClass::Static;
-  std::string text;  // for Icon: the icon resource id in decimal
+  std::string text;                  // for Icon: the icon resource id in decimal
   int x = 0, y = 0, cx = 0, cy = 0;  // dialog units
   DWORD style = 0;
 };

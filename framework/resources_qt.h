@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QKeySequence>
-
 #include <functional>
 
 #include "cmd_target.h"

@@ -28,7 +28,8 @@ class QtPrintUi : public PrintUi {
     QPageSetupDialog dialog(&printer, parent);
     return dialog.exec() == QDialog::Accepted;
   }
-  void Preview(QWidget* parent, QPrinter& printer, const std::function<void(QPrinter*)>& paint) override {
+  void Preview(QWidget* parent, QPrinter& printer,
+               const std::function<void(QPrinter*)>& paint) override {
     QPrintPreviewDialog dialog(&printer, parent);
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
                      [&paint](QPrinter* p) { paint(p); });
@@ -57,8 +58,12 @@ class ClientArea : public QWidget {
 };
 }  // namespace
 
-std::shared_ptr<PrintUi> MakeQtPrintUi() { return std::make_shared<QtPrintUi>(); }
-void AfxSetPrintUi(std::shared_ptr<PrintUi> ui) { CurrentPrintUi() = std::move(ui); }
+std::shared_ptr<PrintUi> MakeQtPrintUi() {
+  return std::make_shared<QtPrintUi>();
+}
+void AfxSetPrintUi(std::shared_ptr<PrintUi> ui) {
+  CurrentPrintUi() = std::move(ui);
+}
 PrintUi& AfxGetPrintUi() {
   if (!CurrentPrintUi()) CurrentPrintUi() = MakeQtPrintUi();
   return *CurrentPrintUi();
@@ -82,7 +87,9 @@ CView::~CView() {
   ReleaseWidget();
 }
 
-CFrameWnd* CView::GetParentFrame() const { return dynamic_cast<CFrameWnd*>(GetParent()); }
+CFrameWnd* CView::GetParentFrame() const {
+  return dynamic_cast<CFrameWnd*>(GetParent());
+}
 
 BOOL CView::Create(CFrameWnd* frame, CDocument* document) {
   document_ = document;
@@ -94,20 +101,19 @@ BOOL CView::Create(CFrameWnd* frame, CDocument* document) {
   auto* client = new ClientArea(this, widget);
   client_ = client;
   if (style_ & WS_HSCROLL) {
-    hbar_ = std::make_unique<CScrollBar>(new QScrollBar(Qt::Horizontal, widget),
-                                         [this](UINT code, UINT pos, CScrollBar* bar) {
-                                           OnHScroll(code, pos, bar);
-                                         });
+    hbar_ = std::make_unique<CScrollBar>(
+        new QScrollBar(Qt::Horizontal, widget),
+        [this](UINT code, UINT pos, CScrollBar* bar) { OnHScroll(code, pos, bar); });
   }
   if (style_ & WS_VSCROLL) {
-    vbar_ = std::make_unique<CScrollBar>(new QScrollBar(Qt::Vertical, widget),
-                                         [this](UINT code, UINT pos, CScrollBar* bar) {
-                                           OnVScroll(code, pos, bar);
-                                         });
+    vbar_ = std::make_unique<CScrollBar>(
+        new QScrollBar(Qt::Vertical, widget),
+        [this](UINT code, UINT pos, CScrollBar* bar) { OnVScroll(code, pos, bar); });
   }
   // A draw from any thread reports its rectangle; the repaint is queued to the UI thread.
   backingStore_.SetChangedHandler([client](const QRect& r) {
-    QMetaObject::invokeMethod(client, [client, r] { client->update(r); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        client, [client, r] { client->update(r); }, Qt::QueuedConnection);
   });
   hostWindow_.Attach(client);
   CREATESTRUCT create;
@@ -128,8 +134,10 @@ void CView::GetClientRect(RECT* rect) const {
   if (w == nullptr || rect == nullptr) return;
   int width = w->width();
   int height = w->height();
-  if (vbar_ && vbar_->bar() != nullptr && !vbar_->bar()->isHidden()) width -= vbar_->bar()->sizeHint().width();
-  if (hbar_ && hbar_->bar() != nullptr && !hbar_->bar()->isHidden()) height -= hbar_->bar()->sizeHint().height();
+  if (vbar_ && vbar_->bar() != nullptr && !vbar_->bar()->isHidden())
+    width -= vbar_->bar()->sizeHint().width();
+  if (hbar_ && hbar_->bar() != nullptr && !hbar_->bar()->isHidden())
+    height -= hbar_->bar()->sizeHint().height();
   *rect = CRect(0, 0, std::max(0, width), std::max(0, height));
 }
 
@@ -150,8 +158,12 @@ void CView::LayoutChildren() {
   }
 }
 
-void CView::Invalidate(BOOL erase) { ScheduleDraw(erase != 0); }
-void CView::InvalidateRect(const RECT*, BOOL erase) { ScheduleDraw(erase != 0); }
+void CView::Invalidate(BOOL erase) {
+  ScheduleDraw(erase != 0);
+}
+void CView::InvalidateRect(const RECT*, BOOL erase) {
+  ScheduleDraw(erase != 0);
+}
 
 void CView::UpdateWindow() {
   FlushPaint();
@@ -164,7 +176,8 @@ void CView::ScheduleDraw(bool erase) {
   erasePending_ = erasePending_ || erase;
   if (drawPending_) return;
   drawPending_ = true;
-  QMetaObject::invokeMethod(w, [this] { FlushPaint(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      w, [this] { FlushPaint(); }, Qt::QueuedConnection);
 }
 
 void CView::FlushPaint() {
@@ -189,7 +202,9 @@ void CView::ClientMousePress(QEvent* event) {
   SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x(), p.y()));
 }
 
-bool CView::BeforeQtEvent(QEvent*) { return false; }
+bool CView::BeforeQtEvent(QEvent*) {
+  return false;
+}
 
 void CView::AfterQtEvent(QEvent* event) {
   switch (event->type()) {
@@ -197,8 +212,11 @@ void CView::AfterQtEvent(QEvent* event) {
       LayoutChildren();
       NotifySizeAndMove(false, true);
       break;
-    case QEvent::Show: ScheduleDraw(true); break;
-    default: break;
+    case QEvent::Show:
+      ScheduleDraw(true);
+      break;
+    default:
+      break;
   }
 }
 
@@ -213,11 +231,15 @@ CScrollBar* CView::Bar(int bar) const {
   return nullptr;
 }
 
-CScrollBar* CView::GetScrollBarCtrl(int bar) const { return Bar(bar); }
+CScrollBar* CView::GetScrollBarCtrl(int bar) const {
+  return Bar(bar);
+}
 
 void CView::ShowScrollBar(UINT bar, BOOL show) {
-  if ((bar == static_cast<UINT>(SB_HORZ) || bar == static_cast<UINT>(SB_BOTH)) && hbar_) hbar_->ShowScrollBar(show);
-  if ((bar == static_cast<UINT>(SB_VERT) || bar == static_cast<UINT>(SB_BOTH)) && vbar_) vbar_->ShowScrollBar(show);
+  if ((bar == static_cast<UINT>(SB_HORZ) || bar == static_cast<UINT>(SB_BOTH)) && hbar_)
+    hbar_->ShowScrollBar(show);
+  if ((bar == static_cast<UINT>(SB_VERT) || bar == static_cast<UINT>(SB_BOTH)) && vbar_)
+    vbar_->ShowScrollBar(show);
   LayoutChildren();
 }
 
@@ -252,7 +274,9 @@ BOOL CView::EnableScrollBar(int bar, UINT arrows) {
 
 // --- printing ---------------------------------------------------------------------------------
 
-BOOL CView::OnPreparePrinting(CPrintInfo* info) { return DoPreparePrinting(info); }
+BOOL CView::OnPreparePrinting(CPrintInfo* info) {
+  return DoPreparePrinting(info);
+}
 
 BOOL CView::DoPreparePrinting(CPrintInfo* info) {
   if (info == nullptr) return 0;
@@ -265,7 +289,9 @@ BOOL CView::DoPreparePrinting(CPrintInfo* info) {
 
 void CView::OnBeginPrinting(CDC*, CPrintInfo*) {}
 void CView::OnEndPrinting(CDC*, CPrintInfo*) {}
-void CView::OnPrint(CDC* dc, CPrintInfo*) { OnDraw(dc); }
+void CView::OnPrint(CDC* dc, CPrintInfo*) {
+  OnDraw(dc);
+}
 void CView::OnEndPrintPreview(CDC*, CPrintInfo*) {}
 
 void CView::OnFilePrint(bool direct) {

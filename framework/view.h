@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QWidget>
-
 #include <functional>
 #include <memory>
 
@@ -37,7 +36,8 @@ class PrintUi {
   // The print (page) setup dialog.
   virtual bool PageSetupDialog(QWidget* parent, QPrinter& printer) = 0;
   // Shows a preview; `paint` draws every page on the printer it is given. Returns when closed.
-  virtual void Preview(QWidget* parent, QPrinter& printer, const std::function<void(QPrinter*)>& paint) = 0;
+  virtual void Preview(QWidget* parent, QPrinter& printer,
+                       const std::function<void(QPrinter*)>& paint) = 0;
 };
 // The Qt dialogs (QPrintDialog, QPageSetupDialog, QPrintPreviewDialog).
 std::shared_ptr<PrintUi> MakeQtPrintUi();

@@ -13,7 +13,6 @@
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QTimer>
-
 #include <algorithm>
 #include <mutex>
 #include <utility>
@@ -28,11 +27,17 @@ struct CWnd::TextHandOver {
 };
 
 namespace {
-int SignedLow(LPARAM l) { return static_cast<int16_t>(LOWORD(static_cast<uintptr_t>(l))); }
-int SignedHigh(LPARAM l) { return static_cast<int16_t>(HIWORD(static_cast<uintptr_t>(l))); }
+int SignedLow(LPARAM l) {
+  return static_cast<int16_t>(LOWORD(static_cast<uintptr_t>(l)));
+}
+int SignedHigh(LPARAM l) {
+  return static_cast<int16_t>(HIWORD(static_cast<uintptr_t>(l)));
+}
 }  // namespace
 
-CWnd::CWnd() : textHandOver_(std::make_shared<TextHandOver>()) { textHandOver_->owner = this; }
+CWnd::CWnd() : textHandOver_(std::make_shared<TextHandOver>()) {
+  textHandOver_->owner = this;
+}
 
 CWnd::~CWnd() {
   // A queued title update that runs later finds no window and does nothing.
@@ -77,25 +82,35 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return handler(wParam, lParam);
   }
   switch (message) {
-    case WM_COMMAND: return OnCommand(wParam, lParam);
+    case WM_COMMAND:
+      return OnCommand(wParam, lParam);
     case WM_SIZE:
       OnSize(static_cast<UINT>(wParam), LOWORD(static_cast<uintptr_t>(lParam)),
              HIWORD(static_cast<uintptr_t>(lParam)));
       return 0;
-    case WM_MOVE: OnMove(SignedLow(lParam), SignedHigh(lParam)); return 0;
+    case WM_MOVE:
+      OnMove(SignedLow(lParam), SignedHigh(lParam));
+      return 0;
     case WM_LBUTTONDOWN:
       OnLButtonDown(static_cast<UINT>(wParam), CPoint(SignedLow(lParam), SignedHigh(lParam)));
       return 0;
-    case WM_TIMER: OnTimer(static_cast<UINT_PTR>(wParam)); return 0;
+    case WM_TIMER:
+      OnTimer(static_cast<UINT_PTR>(wParam));
+      return 0;
     case WM_HSCROLL:
       OnHScroll(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<CScrollBar*>(lParam));
       return 0;
     case WM_VSCROLL:
       OnVScroll(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<CScrollBar*>(lParam));
       return 0;
-    case WM_CLOSE: OnClose(); return 0;
-    case WM_WINDOWPOSCHANGING: OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam)); return 0;
-    default: return 0;
+    case WM_CLOSE:
+      OnClose();
+      return 0;
+    case WM_WINDOWPOSCHANGING:
+      OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam));
+      return 0;
+    default:
+      return 0;
   }
 }
 
@@ -103,8 +118,12 @@ BOOL CWnd::OnCommand(WPARAM wParam, LPARAM) {
   return CommandRoute({this}).Dispatch(LOWORD(wParam)) ? 1 : 0;
 }
 
-int CWnd::OnCreate(LPCREATESTRUCT) { return 0; }
-void CWnd::OnClose() { DestroyWindow(); }
+int CWnd::OnCreate(LPCREATESTRUCT) {
+  return 0;
+}
+void CWnd::OnClose() {
+  DestroyWindow();
+}
 void CWnd::OnSize(UINT, int, int) {}
 void CWnd::OnMove(int, int) {}
 void CWnd::OnWindowPosChanging(WINDOWPOS*) {}
@@ -113,7 +132,9 @@ void CWnd::OnTimer(UINT_PTR) {}
 void CWnd::OnHScroll(UINT, UINT, CScrollBar*) {}
 void CWnd::OnVScroll(UINT, UINT, CScrollBar*) {}
 
-bool CWnd::BeforeQtEvent(QEvent*) { return false; }
+bool CWnd::BeforeQtEvent(QEvent*) {
+  return false;
+}
 void CWnd::AfterQtEvent(QEvent*) {}
 
 BOOL CWnd::DestroyWindow() {
@@ -217,7 +238,8 @@ BOOL CWnd::SetWindowPos(const CWnd*, int x, int y, int cx, int cy, UINT flags) {
 }
 
 void CWnd::ApplyWindowPos(const WINDOWPOS& pos) {
-  if (QWidget* w = GetWidget()) w->setGeometry(pos.x, pos.y, std::max(0, pos.cx), std::max(0, pos.cy));
+  if (QWidget* w = GetWidget())
+    w->setGeometry(pos.x, pos.y, std::max(0, pos.cx), std::max(0, pos.cy));
 }
 
 void CWnd::NotifySizeAndMove(bool moved, bool resized) {
@@ -239,12 +261,18 @@ void CWnd::SetWindowText(const std::string& text) {
   QWidget* w = GetWidget();
   if (w == nullptr) return;
   const QString t = QString::fromStdString(text);
-  if (auto* label = qobject_cast<QLabel*>(w)) label->setText(t);
-  else if (auto* edit = qobject_cast<QLineEdit*>(w)) edit->setText(t);
-  else if (auto* button = qobject_cast<QAbstractButton*>(w)) button->setText(t);
-  else if (auto* group = qobject_cast<QGroupBox*>(w)) group->setTitle(t);
-  else if (auto* combo = qobject_cast<QComboBox*>(w); combo != nullptr && combo->isEditable()) combo->setEditText(t);
-  else w->setWindowTitle(t);
+  if (auto* label = qobject_cast<QLabel*>(w))
+    label->setText(t);
+  else if (auto* edit = qobject_cast<QLineEdit*>(w))
+    edit->setText(t);
+  else if (auto* button = qobject_cast<QAbstractButton*>(w))
+    button->setText(t);
+  else if (auto* group = qobject_cast<QGroupBox*>(w))
+    group->setTitle(t);
+  else if (auto* combo = qobject_cast<QComboBox*>(w); combo != nullptr && combo->isEditable())
+    combo->setEditText(t);
+  else
+    w->setWindowTitle(t);
 }
 
 void CWnd::PostWindowText(std::string text) {
@@ -289,13 +317,23 @@ BOOL CWnd::ShowWindow(int command) {
   if (w == nullptr) return 0;
   const BOOL wasVisible = w->isVisible() ? 1 : 0;
   switch (command) {
-    case SW_HIDE: w->hide(); break;
+    case SW_HIDE:
+      w->hide();
+      break;
     case SW_SHOWMINIMIZED:
-    case SW_MINIMIZE: w->showMinimized(); break;
-    case SW_SHOWMAXIMIZED: w->showMaximized(); break;
+    case SW_MINIMIZE:
+      w->showMinimized();
+      break;
+    case SW_SHOWMAXIMIZED:
+      w->showMaximized();
+      break;
     case SW_RESTORE:
-    case SW_SHOWNORMAL: w->showNormal(); break;
-    default: w->show(); break;
+    case SW_SHOWNORMAL:
+      w->showNormal();
+      break;
+    default:
+      w->show();
+      break;
   }
   return wasVisible;
 }
@@ -335,7 +373,8 @@ void CWnd::InvalidateRect(const RECT* rect, BOOL erase) {
     Invalidate(erase);
     return;
   }
-  if (QWidget* w = GetWidget()) w->update(QRect(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top));
+  if (QWidget* w = GetWidget())
+    w->update(QRect(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top));
 }
 void CWnd::UpdateWindow() {
   if (QWidget* w = GetWidget()) w->repaint();
@@ -370,7 +409,8 @@ CScrollBar::CScrollBar(QScrollBar* bar, std::function<void(UINT, UINT, CScrollBa
   Attach(bar, std::move(notify));
 }
 
-void CScrollBar::Attach(QScrollBar* bar, std::function<void(UINT, UINT, CScrollBar*)> notify, UINT id) {
+void CScrollBar::Attach(QScrollBar* bar, std::function<void(UINT, UINT, CScrollBar*)> notify,
+                        UINT id) {
   if (bar == nullptr || bar_.data() == bar) return;
   if (bar_) QObject::disconnect(bar_, nullptr, bar_, nullptr);
   bar_ = bar;
@@ -420,7 +460,9 @@ int CScrollBar::SetScrollPos(int pos, BOOL) {
   Apply();
   return old;
 }
-int CScrollBar::GetScrollPos() const { return pos_; }
+int CScrollBar::GetScrollPos() const {
+  return pos_;
+}
 
 BOOL CScrollBar::SetScrollInfo(const SCROLLINFO* info, BOOL) {
   if (info == nullptr) return 0;
@@ -463,14 +505,29 @@ void CScrollBar::OnAction(int action) {
   if (!bar_ || inAction_) return;
   UINT code = SB_ENDSCROLL;
   switch (action) {
-    case QAbstractSlider::SliderSingleStepAdd: code = SB_LINERIGHT; break;
-    case QAbstractSlider::SliderSingleStepSub: code = SB_LINELEFT; break;
-    case QAbstractSlider::SliderPageStepAdd: code = SB_PAGERIGHT; break;
-    case QAbstractSlider::SliderPageStepSub: code = SB_PAGELEFT; break;
-    case QAbstractSlider::SliderToMinimum: code = SB_LEFT; break;
-    case QAbstractSlider::SliderToMaximum: code = SB_RIGHT; break;
-    case QAbstractSlider::SliderMove: code = SB_THUMBTRACK; break;
-    default: return;
+    case QAbstractSlider::SliderSingleStepAdd:
+      code = SB_LINERIGHT;
+      break;
+    case QAbstractSlider::SliderSingleStepSub:
+      code = SB_LINELEFT;
+      break;
+    case QAbstractSlider::SliderPageStepAdd:
+      code = SB_PAGERIGHT;
+      break;
+    case QAbstractSlider::SliderPageStepSub:
+      code = SB_PAGELEFT;
+      break;
+    case QAbstractSlider::SliderToMinimum:
+      code = SB_LEFT;
+      break;
+    case QAbstractSlider::SliderToMaximum:
+      code = SB_RIGHT;
+      break;
+    case QAbstractSlider::SliderMove:
+      code = SB_THUMBTRACK;
+      break;
+    default:
+      return;
   }
   inAction_ = true;
   if (code == SB_THUMBTRACK) {

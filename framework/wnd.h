@@ -5,10 +5,9 @@
 #pragma once
 
 #include <QEvent>
-#include <QScrollBar>
 #include <QPointer>
+#include <QScrollBar>
 #include <QWidget>
-
 #include <functional>
 #include <map>
 #include <memory>

@@ -5,7 +5,9 @@ std::string HexmontSectionName(int index) {
   return std::string(kParameterSection) + std::to_string(index);
 }
 
-CPrivateProfile OpenParameterFile() { return CPrivateProfile(ProfilePath(kParameterFileName)); }
+CPrivateProfile OpenParameterFile() {
+  return CPrivateProfile(ProfilePath(kParameterFileName));
+}
 
 StoredParameters ReadStoredParameters(const CPrivateProfile& profile, std::string_view section,
                                       ParameterKeys keys) {

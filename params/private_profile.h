@@ -67,7 +67,7 @@ class CPrivateProfile {
 
  private:
   struct Line {
-    std::string text;   // without its line end
+    std::string text;    // without its line end
     std::string ending;  // "\n", "\r\n" or "" for a last line without one
   };
   // Line index range [header, end) of a section's first appearance; header is the index of its

@@ -3,6 +3,8 @@
 
 #include "command_ids.h"
 
+// One accelerator a line.
+// clang-format off
 std::vector<AccelEntry> ShellAccelerators() {
   return {
       {'1', FCONTROL, ID_VIEW_CAPTURE},
@@ -25,6 +27,7 @@ std::vector<AccelEntry> ShellAccelerators() {
       {VK_F6, FSHIFT, ID_PREV_PANE},
   };
 }
+// clang-format on
 
 std::string ProgramTitle() {
   std::string title = AfxExtractSubString(AfxLoadString(IDR_MAINFRAME), 0);

@@ -38,7 +38,9 @@ void CShellView::OnVScroll(UINT code, UINT pos, CScrollBar* bar) {
   CView::OnVScroll(code, pos, bar);
 }
 
-BOOL CShellView::OnPreparePrinting(CPrintInfo* info) { return DoPreparePrinting(info); }
+BOOL CShellView::OnPreparePrinting(CPrintInfo* info) {
+  return DoPreparePrinting(info);
+}
 
 void CShellView::OnBeginPrinting(CDC*, CPrintInfo*) {}
 

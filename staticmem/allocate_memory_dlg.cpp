@@ -19,7 +19,11 @@ DialogTemplate AllocateMemoryDialogTemplate() {
   // The edit box is the first control that takes the focus, so it has it when the dialog opens.
   // A line edit always has a border and scrolls its text sideways.
   return DialogTemplate{
-      "Allocate memory", "MS Sans Serif", 8, 203, 116,
+      "Allocate memory",
+      "MS Sans Serif",
+      8,
+      203,
+      116,
       {
           {IDC_STATIC, ControlClass::GroupBox, "Situation", 16, 9, 173, 43, 0},
           {IDC_STATIC, ControlClass::Static, "Allocated:", 22, 20, 48, 10, 0},
@@ -46,7 +50,8 @@ int CAllocateMemoryDlg::SetStaticMem(int pages) const {
   return throughCard_ ? m_pCard->SetStaticMem(pages) : QuarnSetStaticMem(pages);
 }
 
-int CAllocateMemoryDlg::ShowBox(const std::string& text, const std::string& caption, unsigned style) {
+int CAllocateMemoryDlg::ShowBox(const std::string& text, const std::string& caption,
+                                unsigned style) {
   const auto& box = Services().messageBox;
   return box ? box->Show(this, text, caption, style) : IDOK;
 }
@@ -87,7 +92,7 @@ void CAllocateMemoryDlg::OnOK() {
   }
 
   int reserved = 0;
-  GetStaticMem(reserved);  // its status does not matter: a failed read leaves 0
+  GetStaticMem(reserved);      // its status does not matter: a failed read leaves 0
   if (!UpdateData(1)) return;  // the framework's message was shown; the dialog stays open
   if (m_nPages == static_cast<unsigned>(reserved)) {
     EndDialog(IDOK);

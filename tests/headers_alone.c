@@ -2,4 +2,6 @@
 #include "QuarnVidEx.h"
 #include "QuarnVideo.h"
 
-int quarn_header_check_c(void) { return QUARN_OK + (int)sizeof(QuarnSnapInfo); }
+int quarn_header_check_c(void) {
+  return QUARN_OK + (int)sizeof(QuarnSnapInfo);
+}

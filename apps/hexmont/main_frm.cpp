@@ -27,7 +27,9 @@ CMainFrame::CMainFrame() {
   cards_.OpenCards();
 }
 
-CMainFrame::~CMainFrame() { cards_.CloseCards(); }
+CMainFrame::~CMainFrame() {
+  cards_.CloseCards();
+}
 
 int CMainFrame::OnCreate(LPCREATESTRUCT create) {
   if (CFrameWnd::OnCreate(create) == -1) return -1;
@@ -168,8 +170,8 @@ void CMainFrame::PlaceVideo(const RECT& viewRect) {
       // Each card's ring follows the previous one in static memory.
       record.snapOffset = snapOffset;
       QuarnStartSnapEx(record.handle, snapOffset, record.interline, 2);
-      snapOffset += hexmont::SnapRingBytes(record.format, out.right - out.left,
-                                           out.bottom - out.top);
+      snapOffset +=
+          hexmont::SnapRingBytes(record.format, out.right - out.left, out.bottom - out.top);
     }
     view->Invalidate(TRUE);
   }

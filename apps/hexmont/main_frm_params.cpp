@@ -6,7 +6,9 @@
 
 namespace {
 
-uint8_t LowByte(int32_t value) { return static_cast<uint8_t>(value & 0xFF); }
+uint8_t LowByte(int32_t value) {
+  return static_cast<uint8_t>(value & 0xFF);
+}
 
 void ReadRecord(const CPrivateProfile& profile, int index, CardRecord& record) {
   const StoredParameters v =

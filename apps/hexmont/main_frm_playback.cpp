@@ -13,19 +13,19 @@ constexpr UINT kPlaybackPeriodMs = 100;
 }  // namespace
 
 void CMainFrame::RegisterPlaybackCommands() {
-  On(ID_PLAYBACK_STEP, [this] { OnPlaybackStep(); })
-      .Rule(ID_PLAYBACK_STEP, [this](CCmdUI& ui) {
-        ui.Enable(cards_.storedImages > 0);
-        ui.SetCheck(cards_.stepFlag != 0 && cards_.mode == CCardSet::kModePlayback ? 1 : 0);
-      });
-  On(ID_PLAYBACK_CIRCLE, [this] { OnPlaybackCircle(); })
-      .Rule(ID_PLAYBACK_CIRCLE, [this](CCmdUI& ui) {
-        ui.Enable(cards_.storedImages > 0);
-        ui.SetCheck(cards_.stepFlag == 0 && cards_.mode == CCardSet::kModePlayback ? 1 : 0);
-      });
-  On(ID_PLAYBACK_STOP, [this] { OnPlaybackStop(); })
-      .Rule(ID_PLAYBACK_STOP,
-            [this](CCmdUI& ui) { ui.Enable(cards_.mode == CCardSet::kModePlayback); });
+  On(ID_PLAYBACK_STEP, [this] { OnPlaybackStep(); }).Rule(ID_PLAYBACK_STEP, [this](CCmdUI& ui) {
+    ui.Enable(cards_.storedImages > 0);
+    ui.SetCheck(cards_.stepFlag != 0 && cards_.mode == CCardSet::kModePlayback ? 1 : 0);
+  });
+  On(ID_PLAYBACK_CIRCLE, [this] {
+    OnPlaybackCircle();
+  }).Rule(ID_PLAYBACK_CIRCLE, [this](CCmdUI& ui) {
+    ui.Enable(cards_.storedImages > 0);
+    ui.SetCheck(cards_.stepFlag == 0 && cards_.mode == CCardSet::kModePlayback ? 1 : 0);
+  });
+  On(ID_PLAYBACK_STOP, [this] { OnPlaybackStop(); }).Rule(ID_PLAYBACK_STOP, [this](CCmdUI& ui) {
+    ui.Enable(cards_.mode == CCardSet::kModePlayback);
+  });
 }
 
 void CMainFrame::OnPlaybackStep() {
@@ -91,11 +91,10 @@ void CMainFrame::ShowNextFrame() {
     {
       // A failed lock leaves the buffer as it was; the old picture is drawn again.
       const StaticMemLock lock(
-          record.snapOffset + frameBytes * static_cast<uint64_t>(cards_.playbackIndex),
-          frameBytes);
+          record.snapOffset + frameBytes * static_cast<uint64_t>(cards_.playbackIndex), frameBytes);
       if (lock.ok()) {
-        QuarnDataTransform(record.displayBuffer.data(), lock.address(), info.biWidth,
-                           info.biHeight, BitsForFormat(record.format), QUARN_TRANSFORM_STORED);
+        QuarnDataTransform(record.displayBuffer.data(), lock.address(), info.biWidth, info.biHeight,
+                           BitsForFormat(record.format), QUARN_TRANSFORM_STORED);
       }
     }
     POINT origin{record.cellRect.left, record.cellRect.top};

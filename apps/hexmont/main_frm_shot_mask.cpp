@@ -8,9 +8,11 @@
 #include "pixel_mask.h"
 
 void CMainFrame::RegisterShotMaskCommands() {
-  On(ID_VIEW_CAPTURE_SHOT, [this] { OnCaptureShot(); })
-      .Rule(ID_VIEW_CAPTURE_SHOT,
-            [this](CCmdUI& ui) { ui.Enable(cards_.mode == CCardSet::kModeIdle); });
+  On(ID_VIEW_CAPTURE_SHOT, [this] {
+    OnCaptureShot();
+  }).Rule(ID_VIEW_CAPTURE_SHOT, [this](CCmdUI& ui) {
+    ui.Enable(cards_.mode == CCardSet::kModeIdle);
+  });
   On(ID_VIEW_MASK, [this] { OnMask(); }).Rule(ID_VIEW_MASK, [this](CCmdUI& ui) {
     ui.Enable(cards_.mode == CCardSet::kModeIdle);
     ui.SetCheck(cards_.mask != 0 ? 1 : 0);
@@ -35,8 +37,7 @@ void CMainFrame::FreezeAndReadBack(CardRecord& record, CView& view, CDC& dc,
   if (header == nullptr || record.displayBuffer.empty()) return;
   // The library writes the depth into the header; the size is kept only for a picture it read.
   if (QuarnGetDisplayBits(dc.GetSafeHdc(), origin.x, origin.y, width, height,
-                          &header->bmiHeader.biBitCount,
-                          record.displayBuffer.data()) == QUARN_OK) {
+                          &header->bmiHeader.biBitCount, record.displayBuffer.data()) == QUARN_OK) {
     header->bmiHeader.biWidth = width;
     header->bmiHeader.biHeight = height;
   }

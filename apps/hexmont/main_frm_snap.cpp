@@ -36,9 +36,9 @@ void CMainFrame::OnSnapShot() {
 
   // One stored frame of a card: its output width, the height halved in the field modes.
   const auto frameBytes = [](const CardRecord& record) {
-    return StoredFrameBytes(record.format, record.outputRect.right - record.outputRect.left,
-                            SnapShotLines(record.outputRect.bottom - record.outputRect.top,
-                                          record.scanMode));
+    return StoredFrameBytes(
+        record.format, record.outputRect.right - record.outputRect.left,
+        SnapShotLines(record.outputRect.bottom - record.outputRect.top, record.scanMode));
   };
   // Every card's header describes the frames it stores; D is one frame of every card together.
   uint64_t together = 0;
@@ -107,9 +107,9 @@ void CMainFrame::OnSnap() {
       // The other cards still start; a card that failed takes no room.
       ShowStatusBox(status);
     } else {
-      offset += hexmont::SnapRingBytes(record.format,
-                                       record.outputRect.right - record.outputRect.left,
-                                       record.outputRect.bottom - record.outputRect.top);
+      offset +=
+          hexmont::SnapRingBytes(record.format, record.outputRect.right - record.outputRect.left,
+                                 record.outputRect.bottom - record.outputRect.top);
     }
     // A sequence of Snap Shot can no longer be played back.
     cards_.storedImages = 0;
@@ -126,8 +126,8 @@ int CMainFrame::SnapFrameCallback(QuarnSnapInfo* info) {
   if (header == nullptr || record.displayBuffer.empty()) return 1;
 
   const int width = record.outputRect.right - record.outputRect.left;
-  const int lines =
-      SnapLines(record.outputRect.bottom - record.outputRect.top, record.scanMode, record.interline);
+  const int lines = SnapLines(record.outputRect.bottom - record.outputRect.top, record.scanMode,
+                              record.interline);
   header->bmiHeader.biWidth = width;
   header->bmiHeader.biHeight = lines;
   const uint64_t frameBytes = StoredFrameBytes(record.format, width, lines);

@@ -8,6 +8,8 @@
 
 using namespace hexmont;
 
+// Resource tables keep one entry a line, nested as the menus are.
+// clang-format off
 std::shared_ptr<const ResourceSet> HexmontResources() {
   auto res = std::make_shared<ResourceSet>();
   res->strings[AFX_IDS_APP_TITLE] = "Hexmont";
@@ -99,3 +101,4 @@ std::shared_ptr<const ResourceSet> HexmontResources() {
       }};
   return res;
 }
+// clang-format on

@@ -2,8 +2,8 @@
 // the application object's run; the exit code is that of its exit step.
 #include <QApplication>
 
-#include "solvane_app.h"
 #include "resources.h"
+#include "solvane_app.h"
 
 int main(int argc, char** argv) {
   QApplication qtApp(argc, argv);

@@ -18,8 +18,9 @@ void FillMaskRectangles(CDC& dc) {
 
 CMainFrame::CMainFrame() {
   RegisterHelpLinks(*this, solvane::ID_HELP_UPDATE_WEBSITE, solvane::ID_HELP_CONTACT);
-  On(ID_VIEW_CAPTURE, [this] { OnCapture(); })
-      .Rule(ID_VIEW_CAPTURE, [this](CCmdUI& ui) { OnUpdateCapture(ui); });
+  On(ID_VIEW_CAPTURE, [this] { OnCapture(); }).Rule(ID_VIEW_CAPTURE, [this](CCmdUI& ui) {
+    OnUpdateCapture(ui);
+  });
   RegisterDisplayCommands();
   RegisterShotMaskCommands();
   RegisterSnapCommands();
@@ -91,11 +92,11 @@ void CMainFrame::PaintView(CDC* dc) {
   const int width = header != nullptr ? header->bmiHeader.biWidth : 0;
   const int height = header != nullptr ? header->bmiHeader.biHeight : 0;
   const int printWidth =
-      static_cast<int>(static_cast<float>(width) * static_cast<float>(dc->GetDeviceCaps(LOGPIXELSX)) *
-                       kPerScreenPixel);
+      static_cast<int>(static_cast<float>(width) *
+                       static_cast<float>(dc->GetDeviceCaps(LOGPIXELSX)) * kPerScreenPixel);
   const int printHeight =
-      static_cast<int>(static_cast<float>(height) * static_cast<float>(dc->GetDeviceCaps(LOGPIXELSY)) *
-                       kPerScreenPixel);
+      static_cast<int>(static_cast<float>(height) *
+                       static_cast<float>(dc->GetDeviceCaps(LOGPIXELSY)) * kPerScreenPixel);
   card.DrawStretched(dc, 0, 0, printWidth, printHeight, 0, 0, width, height);
 }
 
@@ -119,4 +120,6 @@ void CMainFrame::OnClose() {
   CVideoWnd::OnClose();
 }
 
-void CMainFrame::OnUpdateFrameTitle() { SetWindowText(ProgramTitle()); }
+void CMainFrame::OnUpdateFrameTitle() {
+  SetWindowText(ProgramTitle());
+}

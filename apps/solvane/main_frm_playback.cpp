@@ -14,18 +14,21 @@ constexpr UINT kPlaybackPeriodMs = 100;
 void CMainFrame::RegisterPlaybackCommands() {
   // Step and Circle need something to play: stored frames or a BMP sequence.
   const auto playable = [this] { return imageCount > 0 || bmpSequence != 0; };
-  On(ID_PLAYBACK_STEP, [this] { OnPlaybackStep(); })
-      .Rule(ID_PLAYBACK_STEP, [this, playable](CCmdUI& ui) {
-        ui.Enable(playable());
-        ui.SetCheck(stepFlag != 0 && playing != 0 ? 1 : 0);
-      });
-  On(ID_PLAYBACK_CIRCLE, [this] { OnPlaybackCircle(); })
-      .Rule(ID_PLAYBACK_CIRCLE, [this, playable](CCmdUI& ui) {
-        ui.Enable(playable());
-        ui.SetCheck(stepFlag == 0 && playing != 0 ? 1 : 0);
-      });
-  On(ID_PLAYBACK_STOP, [this] { OnPlaybackStop(); })
-      .Rule(ID_PLAYBACK_STOP, [this](CCmdUI& ui) { ui.Enable(playing != 0); });
+  On(ID_PLAYBACK_STEP, [this] {
+    OnPlaybackStep();
+  }).Rule(ID_PLAYBACK_STEP, [this, playable](CCmdUI& ui) {
+    ui.Enable(playable());
+    ui.SetCheck(stepFlag != 0 && playing != 0 ? 1 : 0);
+  });
+  On(ID_PLAYBACK_CIRCLE, [this] {
+    OnPlaybackCircle();
+  }).Rule(ID_PLAYBACK_CIRCLE, [this, playable](CCmdUI& ui) {
+    ui.Enable(playable());
+    ui.SetCheck(stepFlag == 0 && playing != 0 ? 1 : 0);
+  });
+  On(ID_PLAYBACK_STOP, [this] { OnPlaybackStop(); }).Rule(ID_PLAYBACK_STOP, [this](CCmdUI& ui) {
+    ui.Enable(playing != 0);
+  });
 }
 
 void CMainFrame::OnPlaybackStep() {

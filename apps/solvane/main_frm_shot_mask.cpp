@@ -8,8 +8,9 @@
 #include "pixel_mask.h"
 
 void CMainFrame::RegisterShotMaskCommands() {
-  On(ID_VIEW_CAPTURE_SHOT, [this] { OnCaptureShot(); })
-      .Rule(ID_VIEW_CAPTURE_SHOT, [this](CCmdUI& ui) { OnUpdateCaptureShot(ui); });
+  On(ID_VIEW_CAPTURE_SHOT, [this] {
+    OnCaptureShot();
+  }).Rule(ID_VIEW_CAPTURE_SHOT, [this](CCmdUI& ui) { OnUpdateCaptureShot(ui); });
   On(ID_VIEW_MASK, [this] { OnMask(); }).Rule(ID_VIEW_MASK, [this](CCmdUI& ui) {
     ui.Enable(Card().GetState() == CVideoCard::kStateIdle);
     ui.SetCheck(Card().IsMaskEnabled() != 0 ? 1 : 0);

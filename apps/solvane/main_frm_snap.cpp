@@ -44,8 +44,8 @@ int CVideoWnd::OnSnapFrame(uint32_t slot) {
   // The average since the start: frames x 1000 in 32-bit unsigned arithmetic over the elapsed
   // milliseconds plus one. The one is added in 64 bits, so even an elapsed time that wrapped to
   // 2^32 - 1 (the start tick reset just after this frame read the clock) never divides by zero.
-  const float fps = static_cast<float>(frames * 1000u) /
-                    static_cast<float>(static_cast<uint64_t>(elapsed) + 1u);
+  const float fps =
+      static_cast<float>(frames * 1000u) / static_cast<float>(static_cast<uint64_t>(elapsed) + 1u);
   const BITMAPINFO* header = card.GetDisplayHeader();
   char title[96];
   std::snprintf(title, sizeof title, "Quarn Performance [%d x %d]  %f(fps) ",
@@ -60,8 +60,9 @@ void CMainFrame::RegisterSnapCommands() {
     OnUpdateSnap(ui);
   });
   // Snap Shot may run exactly when Capture Shot may: card idle, playback off.
-  On(ID_VIEW_SNAP_SHOT, [this] { OnSnapShot(); })
-      .Rule(ID_VIEW_SNAP_SHOT, [this](CCmdUI& ui) { OnUpdateCaptureShot(ui); });
+  On(ID_VIEW_SNAP_SHOT, [this] { OnSnapShot(); }).Rule(ID_VIEW_SNAP_SHOT, [this](CCmdUI& ui) {
+    OnUpdateCaptureShot(ui);
+  });
 }
 
 void CMainFrame::OnUpdateSnap(CCmdUI& ui) {
@@ -88,8 +89,8 @@ void CMainFrame::OnSnap() {
   invalidate();
   // A failing open leaves the card idle; the start below then does nothing and no frame arrives.
   card.OpenSnap(&SnapFrameCallback, static_cast<CVideoWnd*>(this));
-  CVideoCard::FillStaticMem(snapStartOffset,
-                            static_cast<uint64_t>(card.FrameBytes()) * ringCount, 0xFF);
+  CVideoCard::FillStaticMem(snapStartOffset, static_cast<uint64_t>(card.FrameBytes()) * ringCount,
+                            0xFF);
   const int status = card.StartSnap(snapStartOffset, interline, ringCount);
   if (status != QUARN_OK) ShowStatusBox(status);
   startTick.store(Services().clock->GetTickCount(), std::memory_order_relaxed);

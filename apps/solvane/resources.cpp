@@ -8,6 +8,8 @@
 
 using namespace solvane;
 
+// Resource tables keep one entry a line, nested as the menus are.
+// clang-format off
 std::shared_ptr<const ResourceSet> SolvaneResources() {
   auto res = std::make_shared<ResourceSet>();
   res->strings[AFX_IDS_APP_TITLE] = "Solvane";
@@ -103,3 +105,4 @@ std::shared_ptr<const ResourceSet> SolvaneResources() {
       }};
   return res;
 }
+// clang-format on

@@ -19,7 +19,9 @@ CRect ViewScreenRect(CView& view) {
 
 CVideoWnd::CVideoWnd() : card_(std::make_unique<CVideoCard>(1)) {}
 
-CVideoWnd::~CVideoWnd() { card_.reset(); }
+CVideoWnd::~CVideoWnd() {
+  card_.reset();
+}
 
 int CVideoWnd::OnCreate(LPCREATESTRUCT create) {
   if (CFrameWnd::OnCreate(create) == -1) return -1;
@@ -70,9 +72,9 @@ void CVideoWnd::UpdateScrollBars(CView* view, const RECT& viewScreenRect) {
     view->ShowScrollBar(SB_BOTH, 0);
     return;
   }
-  const solvane::ScrollSettings settings = solvane::ClipScrollSettings(
-      card_->GetImageSize(), viewScreenRect.right - viewScreenRect.left,
-      viewScreenRect.bottom - viewScreenRect.top, card_->GetScanMode());
+  const solvane::ScrollSettings settings =
+      solvane::ClipScrollSettings(card_->GetImageSize(), viewScreenRect.right - viewScreenRect.left,
+                                  viewScreenRect.bottom - viewScreenRect.top, card_->GetScanMode());
   const auto apply = [view](int bar, const solvane::ScrollSetting& setting) {
     if (setting.enabled()) {
       view->EnableScrollBar(bar, ESB_ENABLE_BOTH);
@@ -91,8 +93,8 @@ void CVideoWnd::UpdateScrollBars(CView* view, const RECT& viewScreenRect) {
 }
 
 void CVideoWnd::PlaceVideo(const RECT& viewScreenRect) {
-  const solvane::VideoRects rects = solvane::PlaceRects(viewScreenRect, clip, card_->GetScanMode(),
-                                                        card_->GetImageSize());
+  const solvane::VideoRects rects =
+      solvane::PlaceRects(viewScreenRect, clip, card_->GetScanMode(), card_->GetImageSize());
   ApplyWindows(rects.input, rects.output);
 }
 

@@ -12,14 +12,13 @@
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "afx.h"
-#include "resources_qt.h"
 #include "recording_services.h"
+#include "resources_qt.h"
 
 // Print dialogs that never show: they record what was asked and print to a PDF file.
 class RecordingPrintUi : public PrintUi {
@@ -93,11 +92,17 @@ class FrameworkHarness {
   App& app() { return *app_; }
   CFrameWnd* frame() const { return dynamic_cast<CFrameWnd*>(app_->m_pMainWnd); }
   template <class Frame>
-  Frame* frameAs() const { return dynamic_cast<Frame*>(frame()); }
+  Frame* frameAs() const {
+    return dynamic_cast<Frame*>(frame());
+  }
   CView* view() const { return frame() != nullptr ? frame()->GetActiveView() : nullptr; }
   template <class View>
-  View* viewAs() const { return dynamic_cast<View*>(view()); }
-  CDocument* document() const { return frame() != nullptr ? frame()->GetActiveDocument() : nullptr; }
+  View* viewAs() const {
+    return dynamic_cast<View*>(view());
+  }
+  CDocument* document() const {
+    return frame() != nullptr ? frame()->GetActiveDocument() : nullptr;
+  }
   TestServices& services() { return const_cast<TestServices&>(services_.doubles()); }
   RecordingPrintUi& printUi() { return *printUi_; }
 

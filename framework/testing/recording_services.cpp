@@ -193,9 +193,8 @@ std::vector<uint32_t> FakeClock::sleeps() const {
 
 TestServices InstallTestServices() {
   TestServices doubles{std::make_shared<RecordingMessageBox>(),
-                       std::make_shared<RecordingFileDialog>(),
-                       std::make_shared<RecordingShell>(), std::make_shared<RecordingRestart>(),
-                       std::make_shared<FakeClock>()};
+                       std::make_shared<RecordingFileDialog>(), std::make_shared<RecordingShell>(),
+                       std::make_shared<RecordingRestart>(), std::make_shared<FakeClock>()};
   ServiceSet& services = Services();
   services.messageBox = doubles.messageBox;
   services.fileDialog = doubles.fileDialog;
@@ -205,7 +204,8 @@ TestServices InstallTestServices() {
   return doubles;
 }
 
-ScopedTestServices::ScopedTestServices()
-    : previous_(Services()), doubles_(InstallTestServices()) {}
+ScopedTestServices::ScopedTestServices() : previous_(Services()), doubles_(InstallTestServices()) {}
 
-ScopedTestServices::~ScopedTestServices() { Services() = previous_; }
+ScopedTestServices::~ScopedTestServices() {
+  Services() = previous_;
+}

@@ -297,9 +297,10 @@ std::vector<uint8_t> ExpectedDisplayBits(int x, int y, int width, int height, in
 
 // QuarnDataTransform converts for real: YUV422 by BT.601 studio range (Y 16..235, U/V 16..240),
 // RGB565 and RGB555 expanded by repeating each colour's top bits, RGB888 copied, RGB8888 with X
-// dropped, all into 24-bit B G R; both 8-bit formats copied into 8 bit, as the simulated cards do. Output is bottom-up,
-// rows padded to 4 bytes with zeros. ExpectedTransform gives the same bytes for a source frame
-// (packed, top row first) of `format`; empty for an unknown format or a source too small.
+// dropped, all into 24-bit B G R; both 8-bit formats copied into 8 bit, as the simulated cards do.
+// Output is bottom-up, rows padded to 4 bytes with zeros. ExpectedTransform gives the same bytes
+// for a source frame (packed, top row first) of `format`; empty for an unknown format or a source
+// too small.
 std::vector<uint8_t> ExpectedTransform(std::span<const uint8_t> source, int width, int height,
                                        int format);
 

@@ -22,8 +22,8 @@ extern "C" {
  *
  * Pixels crossing the contract are 32-bit words xxRRGGBB (bytes B, G, R, x in memory): the top
  * byte carries nothing (either side may leave any value there; hosts treat every pixel as
- * opaque). Rows top first, `stride` bytes apart. Screen coordinates are the desktop's global coordinates, the
- * same ones the output window is given in.
+ * opaque). Rows top first, `stride` bytes apart. Screen coordinates are the desktop's global
+ * coordinates, the same ones the output window is given in.
  *
  * A QuarnHostWindow describes the window that live video is drawn over. The library calls
  * GetClientRect and DrawPixels from its own threads, so both must be safe to call from any
@@ -45,8 +45,8 @@ typedef struct QuarnHostWindow {
   int (*GetClientRect)(void* context, QuarnRect* screenRect);
   /* Draws `width` x `height` pixels with their top-left corner at screen point (screenX,
    * screenY). The host clips to its client area; parts outside it are dropped. */
-  void (*DrawPixels)(void* context, int32_t screenX, int32_t screenY, int32_t width,
-                     int32_t height, const uint32_t* pixels, size_t stride);
+  void (*DrawPixels)(void* context, int32_t screenX, int32_t screenY, int32_t width, int32_t height,
+                     const uint32_t* pixels, size_t stride);
 } QuarnHostWindow;
 
 /* A QuarnHostDC is a device context on a window's client area. It is only used during the
@@ -109,8 +109,7 @@ QUARN_API int QuarnOpenSnapEx(QUARN_HANDLE handle, QuarnSnapCallback callback, v
 QUARN_API int QuarnCloseSnapEx(QUARN_HANDLE handle);
 /* Fills a ring of `slots` frames from byte `offset` of static memory, one after another, and
  * calls the callback once per frame. */
-QUARN_API int QuarnStartSnapEx(QUARN_HANDLE handle, uint64_t offset, int interline,
-                               uint16_t slots);
+QUARN_API int QuarnStartSnapEx(QUARN_HANDLE handle, uint64_t offset, int interline, uint16_t slots);
 /* Stops filling the ring; returns only when no callback of that card runs, except when called
  * from inside that card's callback. */
 QUARN_API int QuarnStopSnapEx(QUARN_HANDLE handle);

@@ -27,6 +27,7 @@ typedef uint32_t QUARN_HANDLE;
 typedef uint32_t QUARN_MEMLOCK;
 
 /* ---- Statuses ---------------------------------------------------------- */
+/* clang-format off */
 #define QUARN_OK 0
 #define QUARN_ERR_GENERAL (-1)         /* unspecified failure */
 #define QUARN_ERR_BAD_PARAMETER (-2)   /* an argument is out of range or a pointer is null */
@@ -41,6 +42,7 @@ typedef uint32_t QUARN_MEMLOCK;
 #define QUARN_ERR_NO_SIGNAL (-11)      /* the selected source carries no signal */
 #define QUARN_ERR_SNAP_STATE (-12)     /* snap operation in the wrong order (not open, already open) */
 #define QUARN_ERR_NO_WINDOW (-13)      /* no host window or device context to draw on or read from */
+/* clang-format on */
 
 /* ---- Parameter codes --------------------------------------------------- */
 /* Video standards; the image is 768 x 576 for PAL, 640 x 480 for NTSC. */
@@ -48,13 +50,13 @@ typedef uint32_t QUARN_MEMLOCK;
 #define QUARN_STANDARD_NTSC 1
 
 /* Pixel formats of stored frames, with their bits per pixel. */
-#define QUARN_FORMAT_YUV422 0      /* 16 bits: Y0 U Y1 V per pixel pair */
-#define QUARN_FORMAT_RGB888 1      /* 24 bits: B G R */
-#define QUARN_FORMAT_RGB565 2      /* 16 bits, little-endian RRRRRGGGGGGBBBBB */
-#define QUARN_FORMAT_RGB555 3      /* 15 bits in 2 bytes, little-endian 0RRRRRGGGGGBBBBB */
-#define QUARN_FORMAT_RGB8888 4     /* 32 bits: B G R X */
-#define QUARN_FORMAT_ALL8 5        /* 8-bit luma, 0..255 */
-#define QUARN_FORMAT_LIMITED8 6    /* 8-bit luma, 16..235 */
+#define QUARN_FORMAT_YUV422 0   /* 16 bits: Y0 U Y1 V per pixel pair */
+#define QUARN_FORMAT_RGB888 1   /* 24 bits: B G R */
+#define QUARN_FORMAT_RGB565 2   /* 16 bits, little-endian RRRRRGGGGGGBBBBB */
+#define QUARN_FORMAT_RGB555 3   /* 15 bits in 2 bytes, little-endian 0RRRRRGGGGGBBBBB */
+#define QUARN_FORMAT_RGB8888 4  /* 32 bits: B G R X */
+#define QUARN_FORMAT_ALL8 5     /* 8-bit luma, 0..255 */
+#define QUARN_FORMAT_LIMITED8 6 /* 8-bit luma, 16..235 */
 
 /* Scan modes: both field modes deliver one field, half the output height. */
 #define QUARN_SCAN_FRAME 0
@@ -62,9 +64,9 @@ typedef uint32_t QUARN_MEMLOCK;
 #define QUARN_SCAN_FIELD1 2
 
 /* Source types and how many numbered sources each has. */
-#define QUARN_SOURCE_VIDEO 0       /* "Video 1" .. "Video 6", numbers 0..5 */
-#define QUARN_SOURCE_SVIDEO 1      /* "S-Video 1" .. "S-Video 3", numbers 0..2 */
-#define QUARN_SOURCE_YCBCR 2       /* "YCbCr1", "YCbCr2", numbers 0..1 */
+#define QUARN_SOURCE_VIDEO 0  /* "Video 1" .. "Video 6", numbers 0..5 */
+#define QUARN_SOURCE_SVIDEO 1 /* "S-Video 1" .. "S-Video 3", numbers 0..2 */
+#define QUARN_SOURCE_YCBCR 2  /* "YCbCr1", "YCbCr2", numbers 0..1 */
 #define QUARN_VIDEO_SOURCES 6
 #define QUARN_SVIDEO_SOURCES 3
 #define QUARN_YCBCR_SOURCES 2
@@ -137,8 +139,8 @@ QUARN_API int QuarnCaptureShot(QUARN_HANDLE handle);
 /* Stores `count` consecutive frames from byte `offset` of static memory, each packed at the
  * output window's size in the current format (no row padding, top row first); field scan
  * modes and interline 0 store half-height frames. */
-QUARN_API int QuarnSnapShot(QUARN_HANDLE handle, uint64_t offset, uint32_t reserved,
-                            int interline, uint16_t count);
+QUARN_API int QuarnSnapShot(QUARN_HANDLE handle, uint64_t offset, uint32_t reserved, int interline,
+                            uint16_t count);
 /* Pages of 4 KB now reserved; status 0 means the reservation is in force. */
 QUARN_API int QuarnGetStaticMem(int* pages);
 /* Requests a new reservation; it takes effect after the machine has restarted. */

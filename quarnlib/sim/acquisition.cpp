@@ -3,8 +3,8 @@
 #include "acquisition.h"
 
 #include <chrono>
-#include <cstdio>
 #include <condition_variable>
+#include <cstdio>
 #include <stop_token>
 #include <utility>
 
@@ -76,7 +76,7 @@ class Pacer {
   bool started_ = false;
   std::chrono::steady_clock::time_point next_{};
   uint32_t late_ = 0;  // frame periods given up because a frame came too late
-  std::mutex mutex_;  // protects nothing: the condition variable's wait needs a lock
+  std::mutex mutex_;   // protects nothing: the condition variable's wait needs a lock
   std::condition_variable_any cv_;
 };
 
@@ -349,9 +349,13 @@ int EndSnap(Card& card, bool close) {
 
 }  // namespace
 
-int StopSnap(Card& card) { return EndSnap(card, /*close=*/false); }
+int StopSnap(Card& card) {
+  return EndSnap(card, /*close=*/false);
+}
 
-int CloseSnap(Card& card) { return EndSnap(card, /*close=*/true); }
+int CloseSnap(Card& card) {
+  return EndSnap(card, /*close=*/true);
+}
 
 int StartSnap(const std::shared_ptr<Card>& card, uint64_t offset, int interline, uint16_t slots) {
   Acquisition& acquisition = card->acquisition;

@@ -45,21 +45,21 @@ class PixelMask {
 
 // Everything the picture depends on, as last accepted by the card.
 struct PictureParams {
-  int cardNumber = 1;     // from 1; shown in the picture
-  int sourceType = 0;     // QUARN_SOURCE_*
+  int cardNumber = 1;  // from 1; shown in the picture
+  int sourceType = 0;  // QUARN_SOURCE_*
   int sourceNumber = 0;
-  bool signal = true;     // false: a flat "no signal" picture
-  int standard = 0;       // QUARN_STANDARD_*: image 768 x 576 or 640 x 480
-  int format = 1;         // QUARN_FORMAT_*
-  int crystal = 0;        // QUARN_CRYSTAL_*; the wrong one for the standard makes the picture roll
+  bool signal = true;  // false: a flat "no signal" picture
+  int standard = 0;    // QUARN_STANDARD_*: image 768 x 576 or 640 x 480
+  int format = 1;      // QUARN_FORMAT_*
+  int crystal = 0;     // QUARN_CRYSTAL_*; the wrong one for the standard makes the picture roll
   uint8_t brightness = 128;
   uint8_t contrast = 128;
   uint8_t hue = 128;
   uint8_t saturation = 128;
-  uint8_t pll = 245;      // off 245 the picture is stretched or squeezed horizontally
+  uint8_t pll = 245;  // off 245 the picture is stretched or squeezed horizontally
   int inputX = 0, inputY = 0, inputWidth = 768, inputHeight = 576;  // image pixels
-  int outputWidth = 768, outputHeight = 576;  // full (frame) output size
-  int delayX = 0, delayY = 0;                 // shift the sampled picture
+  int outputWidth = 768, outputHeight = 576;                        // full (frame) output size
+  int delayX = 0, delayY = 0;                                       // shift the sampled picture
   bool mirrorHorizontal = false;
   bool mirrorVertical = false;
   uint8_t chromaTrap = 1;  // 0: chroma leaks into luma as a fine dot pattern

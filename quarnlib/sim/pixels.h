@@ -24,9 +24,9 @@ bool TransformFrame(uint8_t* dst, const uint8_t* src, int width, int height, int
 bool FrameToXrgb(const uint8_t* src, int format, int width, int height, uint32_t* dst,
                  size_t dstStride);
 
-// Converts xxRRGGBB words (top row first, the top byte ignored) into a bottom-up bitmap at `depth` bits per pixel
-// (8: grey luma, 15: 0RRRRRGGGGGBBBBB, 16: RRRRRGGGGGGBBBBB, 24: B G R, 32: B G R 0), rows
-// padded to 4 bytes. Returns false for another depth.
+// Converts xxRRGGBB words (top row first, the top byte ignored) into a bottom-up bitmap at `depth`
+// bits per pixel (8: grey luma, 15: 0RRRRRGGGGGBBBBB, 16: RRRRRGGGGGGBBBBB, 24: B G R, 32: B G R
+// 0), rows padded to 4 bytes. Returns false for another depth.
 bool XrgbToDib(const uint32_t* src, size_t srcStride, int width, int height, int depth,
                uint8_t* dst);
 

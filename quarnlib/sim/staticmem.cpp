@@ -4,7 +4,6 @@
 #include "staticmem.h"
 
 #include <QuarnVideo.h>
-
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -156,7 +155,9 @@ struct FileId {
   bool operator==(const FileId&) const = default;
 };
 
-FileId IdOf(const struct stat& st) { return FileId{st.st_dev, st.st_ino}; }
+FileId IdOf(const struct stat& st) {
+  return FileId{st.st_dev, st.st_ino};
+}
 
 std::string Join(std::string_view dir, std::string_view name) {
   std::string path(dir);
@@ -366,7 +367,9 @@ struct Record {
   std::string memoryBootId;   // boot at which the memory's current contents were created
 };
 
-bool ValidPages(int pages) { return pages >= 0 && pages <= kMaxPages; }
+bool ValidPages(int pages) {
+  return pages >= 0 && pages <= kMaxPages;
+}
 
 std::string FormatRecord(const Record& record) {
   std::string text(kRecordHeader);
@@ -423,8 +426,8 @@ struct TagTable {
 
 std::string FormatTags(const TagTable& table) {
   std::string text(kTagsHeader);
-  text += "\nmemory " + std::to_string(table.memory.dev) + ' ' +
-          std::to_string(table.memory.ino) + '\n';
+  text += "\nmemory " + std::to_string(table.memory.dev) + ' ' + std::to_string(table.memory.ino) +
+          '\n';
   for (const Tag& tag : table.tags) {
     text += std::to_string(tag.offset) + ' ' + std::to_string(tag.bytes) + ' ' +
             std::to_string(tag.format) + '\n';
@@ -684,8 +687,8 @@ class StaticMemory {
     });
     table.tags.push_back(tag);
     if (table.tags.size() > kMaxTags) {
-      table.tags.erase(table.tags.begin(),
-                       table.tags.begin() + static_cast<std::ptrdiff_t>(table.tags.size() - kMaxTags));
+      table.tags.erase(table.tags.begin(), table.tags.begin() + static_cast<std::ptrdiff_t>(
+                                                                    table.tags.size() - kMaxTags));
     }
     if (WriteFileAtomically(folder.folders().memory, kTagsName, FormatTags(table), false)) {
       folder.Bump(kTagsCounter);
@@ -738,8 +741,7 @@ class StaticMemory {
     std::optional<std::string> bootId = CurrentBootId();
     if (!folders || !bootId) return QUARN_ERR_STATIC_MEM;
     struct stat lockStat {};
-    const bool lockFileExists =
-        ::stat(Join(folders->state, kLockName).c_str(), &lockStat) == 0;
+    const bool lockFileExists = ::stat(Join(folders->state, kLockName).c_str(), &lockStat) == 0;
 
     std::lock_guard guard(m_stateMutex);
     const std::shared_ptr<StateFolder>& folder = m_cache.folder;
@@ -883,12 +885,18 @@ StaticMemory& Instance() {
 
 }  // namespace
 
-int StaticMemGetPages(int* pages) { return Instance().GetPages(pages); }
-int StaticMemSetPages(int pages) { return Instance().SetPages(pages); }
+int StaticMemGetPages(int* pages) {
+  return Instance().GetPages(pages);
+}
+int StaticMemSetPages(int pages) {
+  return Instance().SetPages(pages);
+}
 int StaticMemLock(uint64_t offset, uint64_t size, uint32_t* lock, void** address) {
   return Instance().Lock(offset, size, lock, address);
 }
-int StaticMemUnlock(uint32_t lock) { return Instance().Unlock(lock); }
+int StaticMemUnlock(uint32_t lock) {
+  return Instance().Unlock(lock);
+}
 void StaticMemTagFrames(uint64_t offset, uint64_t bytes, int format) {
   Instance().TagFrames(offset, bytes, format);
 }

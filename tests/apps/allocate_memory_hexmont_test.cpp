@@ -5,7 +5,6 @@
 // both answers and a refused restart.
 #include <QLineEdit>
 #include <QPushButton>
-
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,7 +41,9 @@ Shown ShownBy(const CDialog& d) {
 }
 
 // As the user: replaces the edit box's text, then clicks a button.
-void Type(CDialog& d, const std::string& text) { d.SetDlgItemText(IDC_ALLOC_PAGES, text); }
+void Type(CDialog& d, const std::string& text) {
+  d.SetDlgItemText(IDC_ALLOC_PAGES, text);
+}
 void Click(CDialog& d, UINT id) {
   auto* button = qobject_cast<QPushButton*>(d.GetDlgItem(id)->GetWidget());
   ASSERT_NE(button, nullptr);

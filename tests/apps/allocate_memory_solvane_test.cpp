@@ -2,7 +2,6 @@
 // main frame and calling the library through the frame's card object, and inert without a card
 // object (nothing read, nothing validated, nothing requested).
 #include <QPushButton>
-
 #include <optional>
 #include <string>
 

@@ -1,11 +1,11 @@
 // apps_test_main.cpp - runs the program tests inside a QApplication on Qt's offscreen platform,
 // with the single-instance locks and the configuration in a private temporary folder, so a
 // program running on the same machine neither refuses nor is refused by the tests.
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 namespace {
 

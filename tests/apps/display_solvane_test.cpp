@@ -21,9 +21,7 @@ namespace {
 
 class SolvaneDisplayTest : public apptest::SolvaneFrameTest {
  protected:
-  void SetUp() override {
-    ASSERT_NO_FATAL_FAILURE(StartProgram());
-  }
+  void SetUp() override { ASSERT_NO_FATAL_FAILURE(StartProgram()); }
 
   // A scroll notification as the view's bar sends it.
   void Scroll(int bar, UINT code, int pos = 0) {

@@ -2,12 +2,12 @@
 // capture library and the service doubles: start-up and its single-instance refusal, opening and
 // closing the cards, the menu bar and accelerators, the view's messages to the frame, the stock
 // document commands and the help links.
-#include <QTest>
+#include "hexmont_app.h"
 
+#include <QTest>
 #include <filesystem>
 #include <fstream>
 
-#include "hexmont_app.h"
 #include "main_frm.h"
 #include "program_test_support.h"
 #include "resource_ids.h"
@@ -15,20 +15,20 @@
 
 namespace {
 
+using apptest::FrameProbe;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
-using apptest::FrameProbe;
 
 using Harness = FrameworkHarness<CHexmontApp>;
 
 // The calls that apply one card's default parameters, in Hexmont's order (the offscreen screen
 // is 32 bits deep, which gives format 4).
 std::vector<std::string> ApplyCalls(const std::string& h) {
-  return {"QuarnSetVideoStandard(" + h + ", 0)", "QuarnSetVideoSource(" + h + ", 0, 0)",
-          "QuarnSetVideoFormat(" + h + ", 4)",   "QuarnSetScanMode(" + h + ", 0)",
-          "QuarnAdjustVideo(" + h + ", 1, 128)", "QuarnAdjustVideo(" + h + ", 2, 128)",
-          "QuarnAdjustVideo(" + h + ", 3, 128)", "QuarnAdjustVideo(" + h + ", 4, 128)",
+  return {"QuarnSetVideoStandard(" + h + ", 0)",  "QuarnSetVideoSource(" + h + ", 0, 0)",
+          "QuarnSetVideoFormat(" + h + ", 4)",    "QuarnSetScanMode(" + h + ", 0)",
+          "QuarnAdjustVideo(" + h + ", 1, 128)",  "QuarnAdjustVideo(" + h + ", 2, 128)",
+          "QuarnAdjustVideo(" + h + ", 3, 128)",  "QuarnAdjustVideo(" + h + ", 4, 128)",
           "QuarnSetPLLFrequency(" + h + ", 245)", "QuarnSetInputWindow(" + h + ", 0, 0, 768, 576)",
           "QuarnSelectCryOSC(" + h + ", 0)"};
 }
@@ -82,7 +82,8 @@ TEST_F(HexmontTest, OpensEveryCardThenDetectsSourcesThenAppliesParameters) {
   // Then the shown window's first move and size place every card's video (live video's tests).
   std::vector<std::string> calls = quarnfake::Calls().Texts();
   ASSERT_GE(calls.size(), expected.size());
-  EXPECT_THAT(std::vector<std::string>(calls.begin(), calls.begin() + static_cast<ptrdiff_t>(expected.size())),
+  EXPECT_THAT(std::vector<std::string>(calls.begin(),
+                                       calls.begin() + static_cast<ptrdiff_t>(expected.size())),
               ElementsAreArray(expected));
   for (size_t i = expected.size(); i < calls.size(); ++i) {
     EXPECT_THAT(calls[i], ::testing::AnyOf(::testing::StartsWith("QuarnSetInputWindow("),
@@ -165,55 +166,54 @@ TEST_F(HexmontTest, CommandsWithoutHandlersAreDisabledAndDoNothing) {
 
 TEST_F(HexmontTest, MenuBarIsComplete) {
   ASSERT_TRUE(h().Start());
-  EXPECT_THAT(apptest::MenuBarLines(frame()),
-              ElementsAreArray(std::vector<std::string>{
-                  "&File/&Print...\tCtrl+P = 57607",
-                  "&File/Print Pre&view = 57609",
-                  "&File/P&rint Setup... = 57606",
-                  "&File/-",
-                  "&File/E&xit = 57665",
-                  "&View/Capture\tCtrl+1 = 32821",
-                  "&View/Capture Shot\tCtrl+2 = 32786",
-                  "&View/Snap\tCtrl+3 = 32822",
-                  "&View/Snap Shot\tCtrl+4 = 32787",
-                  "&View/Playback/Step = 32803",
-                  "&View/Playback/Circle = 32804",
-                  "&View/Playback/Stop = 32805",
-                  "&View/Display/Clip = 32798",
-                  "&View/Display/Scale = 32799",
-                  "&View/Mask = 32795",
-                  "&View/Save Serials... = 32812",
-                  "&Paramter/Select card... = 32827",
-                  "&Paramter/-",
-                  "&Paramter/Video Format/YUV422 = 32776",
-                  "&Paramter/Video Format/RGB555 = 32777",
-                  "&Paramter/Video Format/RGB565 = 32778",
-                  "&Paramter/Video Format/RGB888 = 32779",
-                  "&Paramter/Video Format/RGB8888 = 32780",
-                  "&Paramter/Video Format/-",
-                  "&Paramter/Video Format/All 8 bit = 32781",
-                  "&Paramter/Video Format/Limmited 8 bit = 32782",
-                  "&Paramter/Video Standard/PAL = 32790",
-                  "&Paramter/Video Standard/NTSC = 32791",
-                  "&Paramter/Scan Mode/Frame = 32793",
-                  "&Paramter/Scan Mode/Field = 32794",
-                  "&Paramter/Scan Mode/Field1 = 32830",
-                  "&Paramter/Video Source... = 32801",
-                  "&Paramter/Adjust... = 32800",
-                  "&Paramter/Allocate Memory... = 32802",
-                  "&Paramter/-",
-                  "&Paramter/Interline = 32823",
-                  "&Paramter/-",
-                  "&Paramter/CryOSC Type/35M = 32814",
-                  "&Paramter/CryOSC Type/28M = 32815",
-                  "&Paramter/Mirror Direction/Horizon = 32817",
-                  "&Paramter/Mirror Direction/vertical = 32818",
-                  "&Paramter/Chroma Trap in the Luma = 32819",
-                  "&Help/Go to Update Website... = 32828",
-                  "&Help/Contact Norvel Tarpis... = 32829",
-                  "&Help/-",
-                  "&Help/&About Hexmont... = 57664",
-              }));
+  EXPECT_THAT(apptest::MenuBarLines(frame()), ElementsAreArray(std::vector<std::string>{
+                                                  "&File/&Print...\tCtrl+P = 57607",
+                                                  "&File/Print Pre&view = 57609",
+                                                  "&File/P&rint Setup... = 57606",
+                                                  "&File/-",
+                                                  "&File/E&xit = 57665",
+                                                  "&View/Capture\tCtrl+1 = 32821",
+                                                  "&View/Capture Shot\tCtrl+2 = 32786",
+                                                  "&View/Snap\tCtrl+3 = 32822",
+                                                  "&View/Snap Shot\tCtrl+4 = 32787",
+                                                  "&View/Playback/Step = 32803",
+                                                  "&View/Playback/Circle = 32804",
+                                                  "&View/Playback/Stop = 32805",
+                                                  "&View/Display/Clip = 32798",
+                                                  "&View/Display/Scale = 32799",
+                                                  "&View/Mask = 32795",
+                                                  "&View/Save Serials... = 32812",
+                                                  "&Paramter/Select card... = 32827",
+                                                  "&Paramter/-",
+                                                  "&Paramter/Video Format/YUV422 = 32776",
+                                                  "&Paramter/Video Format/RGB555 = 32777",
+                                                  "&Paramter/Video Format/RGB565 = 32778",
+                                                  "&Paramter/Video Format/RGB888 = 32779",
+                                                  "&Paramter/Video Format/RGB8888 = 32780",
+                                                  "&Paramter/Video Format/-",
+                                                  "&Paramter/Video Format/All 8 bit = 32781",
+                                                  "&Paramter/Video Format/Limmited 8 bit = 32782",
+                                                  "&Paramter/Video Standard/PAL = 32790",
+                                                  "&Paramter/Video Standard/NTSC = 32791",
+                                                  "&Paramter/Scan Mode/Frame = 32793",
+                                                  "&Paramter/Scan Mode/Field = 32794",
+                                                  "&Paramter/Scan Mode/Field1 = 32830",
+                                                  "&Paramter/Video Source... = 32801",
+                                                  "&Paramter/Adjust... = 32800",
+                                                  "&Paramter/Allocate Memory... = 32802",
+                                                  "&Paramter/-",
+                                                  "&Paramter/Interline = 32823",
+                                                  "&Paramter/-",
+                                                  "&Paramter/CryOSC Type/35M = 32814",
+                                                  "&Paramter/CryOSC Type/28M = 32815",
+                                                  "&Paramter/Mirror Direction/Horizon = 32817",
+                                                  "&Paramter/Mirror Direction/vertical = 32818",
+                                                  "&Paramter/Chroma Trap in the Luma = 32819",
+                                                  "&Help/Go to Update Website... = 32828",
+                                                  "&Help/Contact Norvel Tarpis... = 32829",
+                                                  "&Help/-",
+                                                  "&Help/&About Hexmont... = 57664",
+                                              }));
 }
 
 TEST_F(HexmontTest, EachAcceleratorSendsItsCommand) {
@@ -225,16 +225,16 @@ TEST_F(HexmontTest, EachAcceleratorSendsItsCommand) {
   for (const apptest::AccelKey& key : apptest::SharedAcceleratorKeys()) {
     probe.commands.clear();
     h().Key(key.key, key.modifiers);
-    EXPECT_THAT(probe.commands, ElementsAre(key.id)) << QKeySequence(key.key | key.modifiers)
-                                                           .toString()
-                                                           .toStdString();
+    EXPECT_THAT(probe.commands, ElementsAre(key.id))
+        << QKeySequence(key.key | key.modifiers).toString().toStdString();
   }
   // Ctrl+P prints through the view (which takes the command before the frame).
   h().Key(Qt::Key_P, Qt::ControlModifier);
   EXPECT_EQ(h().printUi().printDialogs, 1);
 }
 
-// ---- View ----------------------------------------------------------------------------------------
+// ---- View
+// ----------------------------------------------------------------------------------------
 
 TEST_F(HexmontTest, ClickInTheViewReachesTheFrameWithZeroParameters) {
   ASSERT_TRUE(h().Start());
@@ -285,7 +285,8 @@ TEST_F(HexmontTest, StockDocumentCommandsTouchNeitherCardsNorData) {
   EXPECT_EQ(frame().GetWindowText(), "Quarn Multi Performance");
 }
 
-// ---- Help ------------------------------------------------------------------------------------------
+// ---- Help
+// ------------------------------------------------------------------------------------------
 
 TEST_F(HexmontTest, HelpLinksOpenTheirAddressesAndReportAFailedShell) {
   ASSERT_TRUE(h().Start());
@@ -318,7 +319,8 @@ TEST_F(HexmontTest, AboutRunsDialogTemplate100) {
   EXPECT_THAT(h().dialogs, ElementsAre(100u));
 }
 
-// ---- Closing ---------------------------------------------------------------------------------------
+// ---- Closing
+// ---------------------------------------------------------------------------------------
 
 TEST_F(HexmontTest, CardsEndWhenTheFrameObjectGoesNotWhenTheWindowCloses) {
   quarnfake::SetCardCount(2);

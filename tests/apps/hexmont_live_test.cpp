@@ -5,7 +5,6 @@
 // the display buffers, the title and closing while live.
 #include <QImage>
 #include <QPainter>
-
 #include <set>
 
 #include "hexmont_app.h"
@@ -22,7 +21,8 @@ using ::testing::IsEmpty;
 
 using Harness = FrameworkHarness<CHexmontApp>;
 
-// ---- Grid cells ----------------------------------------------------------------------------------
+// ---- Grid cells
+// ----------------------------------------------------------------------------------
 
 struct GridShape {
   int cards;
@@ -32,7 +32,7 @@ struct GridShape {
 
 // The grids the card counts give: 1 x 1, one row of 2, 2 x 2 for 3 and 4, 2 rows of 3 for 5 and
 // 6, 3 x 3 for 7 to 9, 3 rows of 4 for 10.
-const GridShape kGridShapes[] = {{1, 1, 1}, {2, 1, 2}, {3, 2, 2}, {4, 2, 2},  {5, 2, 3},
+const GridShape kGridShapes[] = {{1, 1, 1}, {2, 1, 2}, {3, 2, 2}, {4, 2, 2}, {5, 2, 3},
                                  {6, 2, 3}, {7, 3, 3}, {8, 3, 3}, {9, 3, 3}, {10, 3, 4}};
 
 TEST(HexmontGrid, CardCountsGiveTheirRowsAndColumnsOfEqualCellsInRowOrder) {
@@ -84,7 +84,8 @@ TEST(HexmontGrid, AnIndexOutsideTheCardsKeepsTheCellItHad) {
   EXPECT_EQ(CRect(hexmont::GridCell(view, 0, 0, previous)), CRect(previous));
 }
 
-// ---- Output rectangles ---------------------------------------------------------------------------
+// ---- Output rectangles
+// ---------------------------------------------------------------------------
 
 RECT Fit(const RECT& cell, int imageWidth = 768, int imageHeight = 576, int screenWidth = 1280,
          int screenHeight = 1024) {
@@ -93,16 +94,19 @@ RECT Fit(const RECT& cell, int imageWidth = 768, int imageHeight = 576, int scre
 }
 
 TEST(HexmontOutput, EveryCellOfOddAndNegativeViewsFitsTheImageOnStepsOfFourAndTwo) {
-  const RECT views[] = {{-37, -5, 966, 710}, {-601, -333, 679, 691}, {3, 1, 1280, 1024},
-                        {13, 27, 2011, 1571}, {-5, 19, 402, 318}};
+  const RECT views[] = {{-37, -5, 966, 710},
+                        {-601, -333, 679, 691},
+                        {3, 1, 1280, 1024},
+                        {13, 27, 2011, 1571},
+                        {-5, 19, 402, 318}};
   const std::pair<int, int> images[] = {{768, 576}, {640, 480}};
   for (const RECT& view : views) {
     for (const GridShape& shape : kGridShapes) {
       for (const auto& [imageWidth, imageHeight] : images) {
         for (int i = 0; i < shape.cards; ++i) {
-          SCOPED_TRACE(::testing::Message() << "view " << view.left << "," << view.top << " cards "
-                                            << shape.cards << " card " << i << " image "
-                                            << imageWidth);
+          SCOPED_TRACE(::testing::Message()
+                       << "view " << view.left << "," << view.top << " cards " << shape.cards
+                       << " card " << i << " image " << imageWidth);
           const RECT cell = hexmont::GridCell(view, i, shape.cards, RECT{});
           const RECT out = Fit(cell, imageWidth, imageHeight);
           EXPECT_LE(out.right - out.left, imageWidth);
@@ -164,7 +168,8 @@ TEST(HexmontOutput, RemaindersOfNegativeEdgesAreThoseOfSignedDivision) {
   const RECT out = hexmont::FitOutputRect({-7, -3, -1, -1}, -100, -100, 1280, 1024, 768, 576, 4, 2);
   EXPECT_EQ(CRect(out), CRect(0, 0, 0, 0));
   // Edges already on a step are left alone, negative or not.
-  const RECT kept = hexmont::FitOutputRect({-8, -4, -4, -2}, -100, -100, 1280, 1024, 768, 576, 4, 2);
+  const RECT kept =
+      hexmont::FitOutputRect({-8, -4, -4, -2}, -100, -100, 1280, 1024, 768, 576, 4, 2);
   EXPECT_EQ(CRect(kept), CRect(-8, -4, -4, -2));
 }
 
@@ -224,12 +229,13 @@ TEST(HexmontPaintRules, DestinationIsTheSmallerOfPictureAndOutputFromTheCellCorn
 
 TEST(HexmontPaintRules, PrinterScaleTruncatesTowardsZero) {
   EXPECT_EQ(hexmont::ScaleForPrinter(96, 600), 600);
-  EXPECT_EQ(hexmont::ScaleForPrinter(7, 600), 43);     // 43.75: truncated, not rounded
+  EXPECT_EQ(hexmont::ScaleForPrinter(7, 600), 43);      // 43.75: truncated, not rounded
   EXPECT_EQ(hexmont::ScaleForPrinter(-50, 600), -312);  // -312.5: towards zero, not floored
   EXPECT_EQ(hexmont::ScaleForPrinter(316, 96), 316);
 }
 
-// ---- Through the frame ---------------------------------------------------------------------------
+// ---- Through the frame
+// ---------------------------------------------------------------------------
 
 class HexmontLiveTest : public ::testing::Test {
  protected:
@@ -476,20 +482,20 @@ TEST_F(HexmontLiveTest, CloseWhileLiveStopsLiveVideoThroughCaptureFirst) {
   EXPECT_EQ(h().app().m_pMainWnd, nullptr);  // then the frame closed
 }
 
-// ---- Placement ------------------------------------------------------------------------------------
+// ---- Placement
+// ------------------------------------------------------------------------------------
 
 TEST_F(HexmontLiveTest, PlaceVideoPutsThreeCardsInAGridOfFourAndLeavesTheLastCellEmpty) {
   Start(3);
   cards().screenWidth = 1280;
   cards().screenHeight = 1024;
   frame().PlaceVideo(RECT{-37, 13, 966, 728});  // 1003 x 715: cells of 501 x 357
-  EXPECT_THAT(quarnfake::Calls().Texts(),
-              ElementsAre("QuarnSetInputWindow(h1, 0, 0, 460, 354)",
-                          "QuarnSetOutputWindow(h1, 0, 14, 460, 354)",
-                          "QuarnSetInputWindow(h2, 0, 0, 500, 354)",
-                          "QuarnSetOutputWindow(h2, 464, 14, 500, 354)",
-                          "QuarnSetInputWindow(h3, 0, 0, 460, 356)",
-                          "QuarnSetOutputWindow(h3, 0, 370, 460, 356)"));
+  EXPECT_THAT(
+      quarnfake::Calls().Texts(),
+      ElementsAre(
+          "QuarnSetInputWindow(h1, 0, 0, 460, 354)", "QuarnSetOutputWindow(h1, 0, 14, 460, 354)",
+          "QuarnSetInputWindow(h2, 0, 0, 500, 354)", "QuarnSetOutputWindow(h2, 464, 14, 500, 354)",
+          "QuarnSetInputWindow(h3, 0, 0, 460, 356)", "QuarnSetOutputWindow(h3, 0, 370, 460, 356)"));
   // Remembered for the read-back and painting.
   EXPECT_EQ(cards().Record(1).cellRect, CRect(464, 13, 964, 369));
   EXPECT_EQ(cards().Record(1).outputRect, CRect(464, 14, 964, 368));
@@ -523,17 +529,16 @@ TEST_F(HexmontLiveTest, PlaceVideoDuringSnapStopsAndRestartsEachRingAfterThePrev
   // Format 4 (32 bits, from the offscreen screen): 4 bytes a pixel, two frames a ring.
   const uint64_t second = 2ull * 4 * 460 * 354;
   const uint64_t third = second + 2ull * 4 * 500 * 354;
-  EXPECT_THAT(quarnfake::Calls().Texts(),
-              ElementsAreArray(std::vector<std::string>{
-                  "QuarnStopSnapEx(h1)", "QuarnStopSnapEx(h2)", "QuarnStopSnapEx(h3)",
-                  "QuarnSetInputWindow(h1, 0, 0, 460, 354)",
-                  "QuarnSetOutputWindow(h1, 0, 14, 460, 354)", "QuarnStartSnapEx(h1, 0, 1, 2)",
-                  "QuarnSetInputWindow(h2, 0, 0, 500, 354)",
-                  "QuarnSetOutputWindow(h2, 464, 14, 500, 354)",
-                  "QuarnStartSnapEx(h2, " + std::to_string(second) + ", 0, 2)",
-                  "QuarnSetInputWindow(h3, 0, 0, 460, 356)",
-                  "QuarnSetOutputWindow(h3, 0, 370, 460, 356)",
-                  "QuarnStartSnapEx(h3, " + std::to_string(third) + ", 1, 2)"}));
+  EXPECT_THAT(
+      quarnfake::Calls().Texts(),
+      ElementsAreArray(std::vector<std::string>{
+          "QuarnStopSnapEx(h1)", "QuarnStopSnapEx(h2)", "QuarnStopSnapEx(h3)",
+          "QuarnSetInputWindow(h1, 0, 0, 460, 354)", "QuarnSetOutputWindow(h1, 0, 14, 460, 354)",
+          "QuarnStartSnapEx(h1, 0, 1, 2)", "QuarnSetInputWindow(h2, 0, 0, 500, 354)",
+          "QuarnSetOutputWindow(h2, 464, 14, 500, 354)",
+          "QuarnStartSnapEx(h2, " + std::to_string(second) + ", 0, 2)",
+          "QuarnSetInputWindow(h3, 0, 0, 460, 356)", "QuarnSetOutputWindow(h3, 0, 370, 460, 356)",
+          "QuarnStartSnapEx(h3, " + std::to_string(third) + ", 1, 2)"}));
   EXPECT_EQ(cards().Record(0).snapOffset, 0u);
   EXPECT_EQ(cards().Record(1).snapOffset, second);
   EXPECT_EQ(cards().Record(2).snapOffset, third);
@@ -541,7 +546,8 @@ TEST_F(HexmontLiveTest, PlaceVideoDuringSnapStopsAndRestartsEachRingAfterThePrev
 
 TEST_F(HexmontLiveTest, MovingOrSizingTheFramePlacesTheVideoOnTheViewsNewRectangle) {
   Start(1);
-  for (const CRect& target : {CRect(13, 21, 13 + 401, 21 + 333), CRect(50, 60, 50 + 300, 60 + 250)}) {
+  for (const CRect& target :
+       {CRect(13, 21, 13 + 401, 21 + 333), CRect(50, 60, 50 + 300, 60 + 250)}) {
     quarnfake::ClearCalls();
     frame().MoveWindow(target.left, target.top, target.Width(), target.Height());
     h().ProcessEvents();
@@ -596,7 +602,8 @@ TEST_F(HexmontLiveTest, TheFramesPaintSetsItsTitleAndANewDocumentDoesNotUndoIt) 
 
 // A context on a 600 x 400 image of a known colour, screen-like or as a printer page.
 struct ImageContext {
-  explicit ImageContext(bool printing, int dpiX = 96, int dpiY = 96) : image(600, 400, QImage::Format_RGB32) {
+  explicit ImageContext(bool printing, int dpiX = 96, int dpiY = 96)
+      : image(600, 400, QImage::Format_RGB32) {
     image.fill(QColor(1, 2, 3));
     image.setDotsPerMeterX(static_cast<int>(dpiX / 0.0254 + 0.5));
     image.setDotsPerMeterY(static_cast<int>(dpiY / 0.0254 + 0.5));

@@ -4,7 +4,6 @@
 // sent to the cards, the sections written at exit in order with everything else kept, and
 // hostile files that must neither crash the program nor lose what they hold.
 #include <QTest>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -185,7 +184,9 @@ TEST_F(HexmontIniTest, HostileValuesGiveTheReadersValueAndTheFileKeepsTheRest) {
   const std::string huge(1 << 20, 'z');
   const std::string before =
       "[Video Parameter0]\nStandard=-3\nScan=text\nBrightness=99999999999\nContrast=\n"
-      "Junk=" + huge + "\nHue=  -0x10  \n"
+      "Junk=" +
+      huge +
+      "\nHue=  -0x10  \n"
       "[Video Parameter0]\nPLL=1\n";
   WriteIni(before);
   ASSERT_TRUE(h().Start());
@@ -200,8 +201,10 @@ TEST_F(HexmontIniTest, HostileValuesGiveTheReadersValueAndTheFileKeepsTheRest) {
   Close();
   EXPECT_EQ(ReadIni(),
             "[Video Parameter0]\nStandard=-3\nScan=0\nBrightness=255\nContrast=128\n"
-            "Junk=" + huge + "\nHue=240\nSource=0\nSaturation=128\nPLL=245\nCryOsc=0\n"
-            "[Video Parameter0]\nPLL=1\n");
+            "Junk=" +
+                huge +
+                "\nHue=240\nSource=0\nSaturation=128\nPLL=245\nCryOsc=0\n"
+                "[Video Parameter0]\nPLL=1\n");
 }
 
 TEST_F(HexmontIniTest, AFolderWhereTheFileShouldBeGivesDefaultsAndStaysAsItIs) {

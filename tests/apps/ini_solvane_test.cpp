@@ -4,7 +4,6 @@
 // saved mask loaded once the card is open, the section written at exit (signed delays, Hexmont's
 // sections kept) and hostile files.
 #include <QTest>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -110,15 +109,15 @@ TEST_F(SolvaneIniTest, EveryValueGoesThroughItsSetterInOrderBeforeTheCardOpens) 
   // fixed order, the input window of the kept standard (NTSC) last but the delays. Then the card
   // opens.
   const auto calls = quarnfake::Calls().Handle(0).Texts();
-  EXPECT_THAT(calls, ElementsAre("QuarnSetVideoFormat(0, 4)", "QuarnSetVideoStandard(0, 1)",
-                                 "QuarnSetScanMode(0, 2)", "QuarnSetVideoSource(0, 1, 1)",
-                                 "QuarnAdjustVideo(0, 1, 11)", "QuarnAdjustVideo(0, 2, 12)",
-                                 "QuarnAdjustVideo(0, 3, 13)", "QuarnAdjustVideo(0, 4, 14)",
-                                 "QuarnSetPLLFrequency(0, 15)", "QuarnSelectCryOSC(0, 1)",
-                                 "QuarnEnableVideoMirror(0, 0, 1)",
-                                 "QuarnEnableVideoMirror(0, 1, 1)", "QuarnLumaControl(0, 0, 0)",
-                                 "QuarnEnableMask(0, 0)", "QuarnSetInputWindow(0, 0, 0, 640, 480)",
-                                 "QuarnSetDelay(0, -5, 3)"));
+  EXPECT_THAT(calls,
+              ElementsAre("QuarnSetVideoFormat(0, 4)", "QuarnSetVideoStandard(0, 1)",
+                          "QuarnSetScanMode(0, 2)", "QuarnSetVideoSource(0, 1, 1)",
+                          "QuarnAdjustVideo(0, 1, 11)", "QuarnAdjustVideo(0, 2, 12)",
+                          "QuarnAdjustVideo(0, 3, 13)", "QuarnAdjustVideo(0, 4, 14)",
+                          "QuarnSetPLLFrequency(0, 15)", "QuarnSelectCryOSC(0, 1)",
+                          "QuarnEnableVideoMirror(0, 0, 1)", "QuarnEnableVideoMirror(0, 1, 1)",
+                          "QuarnLumaControl(0, 0, 0)", "QuarnEnableMask(0, 0)",
+                          "QuarnSetInputWindow(0, 0, 0, 640, 480)", "QuarnSetDelay(0, -5, 3)"));
   EXPECT_EQ(quarnfake::Calls().front().op, "QuarnSetVideoFormat");
 }
 
@@ -197,9 +196,8 @@ TEST_F(SolvaneIniTest, SavedMaskIsLoadedAtFullHeightOnceTheCardIsOpen) {
   EXPECT_EQ(pixels[768u * 576u].Text(), "QuarnSetPixelMask(h1, 50, 50, 1)");
   EXPECT_EQ(pixels.back().Text(), "QuarnSetPixelMask(h1, 199, 150, 1)");
   // Loaded after the card was opened and sent its set.
-  EXPECT_GT(pixels.front().seq, quarnfake::Calls("QuarnEnableMask").Handle(quarnfake::HandleOf(1))
-                                    .front()
-                                    .seq);
+  EXPECT_GT(pixels.front().seq,
+            quarnfake::Calls("QuarnEnableMask").Handle(quarnfake::HandleOf(1)).front().seq);
   Close();
   EXPECT_THAT(ReadIni(), HasSubstr("\nMask=1\n"));
 }
@@ -219,14 +217,14 @@ TEST_F(SolvaneIniTest, HexmontsSectionsAndUnknownKeysAreKept) {
   ASSERT_TRUE(h().Start());
   Close();
   const std::string section(kDefaultSection);
-  EXPECT_EQ(ReadIni(), hexmont + "[Video Parameter]\nMine=yes\n" +
-                           section.substr(section.find('\n') + 1));
+  EXPECT_EQ(ReadIni(),
+            hexmont + "[Video Parameter]\nMine=yes\n" + section.substr(section.find('\n') + 1));
 }
 
 TEST_F(SolvaneIniTest, HostileValuesAndARepeatedSectionNeitherCrashNorLoseLines) {
   const std::string huge(1 << 20, '7');
-  const std::string before = "[video parameter]\nClip=text\nInterline=" + huge +
-                             "\n[Video Parameter]\nClip=5\n";
+  const std::string before =
+      "[video parameter]\nClip=text\nInterline=" + huge + "\n[Video Parameter]\nClip=5\n";
   WriteIni(before);
   ASSERT_TRUE(h().Start());
   EXPECT_EQ(frame().clip, 0);  // text reads as 0

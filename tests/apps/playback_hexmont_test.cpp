@@ -46,11 +46,9 @@ class HexmontPlaybackTest : public ::testing::Test {
   // What the display buffer of card `index` must hold when stored frame `k` is shown.
   std::vector<uint8_t> ExpectedPicture(int index, int k) {
     const BITMAPINFOHEADER& info = cards().Record(index).displayHeader->bmiHeader;
-    const auto stored =
-        quarnfake::StaticMemory(cards().Record(index).snapOffset + k * FrameBytes(index),
-                                FrameBytes(index));
-    return quarnfake::ExpectedTransform(stored, info.biWidth, info.biHeight,
-                                        QUARN_FORMAT_RGB8888);
+    const auto stored = quarnfake::StaticMemory(
+        cards().Record(index).snapOffset + k * FrameBytes(index), FrameBytes(index));
+    return quarnfake::ExpectedTransform(stored, info.biWidth, info.biHeight, QUARN_FORMAT_RGB8888);
   }
   std::vector<uint8_t> Picture(int index, size_t bytes) {
     const uint8_t* data = cards().Record(index).displayBuffer.data();

@@ -3,7 +3,6 @@
 // fitting, the 16-bit limit, failures; Step, Circle and Stop with clicks, timer ticks, their rules
 // and check marks, wrapping after the last frame and switching between the modes.
 #include <QTest>
-
 #include <algorithm>
 #include <span>
 
@@ -56,7 +55,8 @@ class SolvanePlaybackTest : public apptest::SolvaneFrameTest {
   quarnfake::ScopedFake fake_;
 };
 
-// ---- Snap Shot -----------------------------------------------------------------------------------
+// ---- Snap Shot
+// -----------------------------------------------------------------------------------
 
 // 3.5 frames' worth of static memory: 3 frames are stored, the memory for them filled white first.
 TEST_F(SolvanePlaybackTest, SnapShotStoresTheFramesThatFitAndTellsTheCount) {
@@ -105,8 +105,7 @@ TEST_F(SolvanePlaybackTest, TheCountIsLimitedToWhatTheLibraryCanStore) {
   ASSERT_EQ(card().SetOutputWindow(0, 0, 4, 2), QUARN_OK);
   quarnfake::SetStaticMemPages(200);
   ASSERT_TRUE(h().Send(ID_VIEW_SNAP_SHOT));
-  EXPECT_EQ(quarnfake::Calls("QuarnSnapShot").back().Text(),
-            "QuarnSnapShot(h1, 0, 0, 1, 65535)");
+  EXPECT_EQ(quarnfake::Calls("QuarnSnapShot").back().Text(), "QuarnSnapShot(h1, 0, 0, 1, 65535)");
   EXPECT_EQ(boxes().last().text, "Snap shot 65535 images totally to memory ");
   EXPECT_EQ(frame().imageCount, 65535);
 }
@@ -130,7 +129,8 @@ TEST_F(SolvanePlaybackTest, WithoutStaticMemorySnapShotDoesNothingVisible) {
   EXPECT_EQ(boxes().count(), 0u);
 }
 
-// ---- Step, Circle, Stop ------------------------------------------------------------------------------
+// ---- Step, Circle, Stop
+// ------------------------------------------------------------------------------
 
 // Step shows frame 0 at once, each click the next; the (N+1)-th shows frame 0 again.
 TEST_F(SolvanePlaybackTest, StepShowsFrameZeroAtOnceAndEachClickTheNextWrappingAtTheEnd) {

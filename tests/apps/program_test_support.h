@@ -3,12 +3,11 @@
 // commands and messages that reach the main frame, and the accelerator keys of the shared table.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include <QMenu>
 #include <QMenuBar>
-
 #include <memory>
 #include <string>
 #include <utility>

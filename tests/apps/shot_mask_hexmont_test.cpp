@@ -4,7 +4,6 @@
 // repaint from the display buffers, and the demonstration mask's library calls (count, order,
 // values) in frame and field modes and for NTSC cards.
 #include <QImage>
-
 #include <string>
 #include <vector>
 

@@ -4,7 +4,6 @@
 // the callback's conversion, stride and drawing into the card's cell, a slot outside the ring,
 // the restart of the rings on a resize, and closing the frame while snapping.
 #include <QImage>
-
 #include <string>
 #include <vector>
 
@@ -283,14 +282,13 @@ TEST_F(HexmontSnapTest, AResizeWhileSnappingStopsEveryCardMovesTheRingsAndRestar
   quarnfake::ClearCalls();
   frame().PlaceVideo(RECT{0, 0, 600, 400});  // cells of 300 x 400
   const uint64_t ring1 = 2ull * 4 * 296 * 398;
-  EXPECT_THAT(quarnfake::Calls().Texts(),
-              ElementsAre("QuarnStopSnapEx(h1)", "QuarnStopSnapEx(h2)",
-                          "QuarnSetInputWindow(h1, 0, 0, 296, 398)",
-                          "QuarnSetOutputWindow(h1, 0, 0, 296, 398)",
-                          "QuarnStartSnapEx(h1, 0, 1, 2)",
-                          "QuarnSetInputWindow(h2, 0, 0, 296, 398)",
-                          "QuarnSetOutputWindow(h2, 300, 0, 296, 398)",
-                          "QuarnStartSnapEx(h2, " + std::to_string(ring1) + ", 1, 2)"));
+  EXPECT_THAT(
+      quarnfake::Calls().Texts(),
+      ElementsAre(
+          "QuarnStopSnapEx(h1)", "QuarnStopSnapEx(h2)", "QuarnSetInputWindow(h1, 0, 0, 296, 398)",
+          "QuarnSetOutputWindow(h1, 0, 0, 296, 398)", "QuarnStartSnapEx(h1, 0, 1, 2)",
+          "QuarnSetInputWindow(h2, 0, 0, 296, 398)", "QuarnSetOutputWindow(h2, 300, 0, 296, 398)",
+          "QuarnStartSnapEx(h2, " + std::to_string(ring1) + ", 1, 2)"));
   EXPECT_EQ(cards_().mode, CCardSet::kModeSnap);
   ASSERT_EQ(quarnfake::DeliverSnapFrame(2, 0), 1);
   EXPECT_EQ(Header(1).biWidth, 296);

@@ -50,7 +50,8 @@ class SolvaneSnapTest : public apptest::SolvaneFrameTest {
   quarnfake::ScopedFake fake_;  // before the harness: the program's calls land in a clean log
 };
 
-// ---- On and off ----------------------------------------------------------------------------------
+// ---- On and off
+// ----------------------------------------------------------------------------------
 
 TEST_F(SolvaneSnapTest, SnapOpensFillsTheRingWhiteAndStartsIt) {
   ASSERT_EQ(card().GetVideoFormat(), kFormatRgb8888);  // from the 32-bit display
@@ -142,7 +143,8 @@ TEST_F(SolvaneSnapTest, ClosingTheWindowWhileSnappingClosesTheSnapFirst) {
   EXPECT_LT(close, end);
 }
 
-// ---- Frames ----------------------------------------------------------------------------------------
+// ---- Frames
+// ----------------------------------------------------------------------------------------
 
 // The first frame comes at the start tick: the elapsed time plus one millisecond gives 1000 fps
 // rather than a division by zero.
@@ -185,7 +187,8 @@ TEST_F(SolvaneSnapTest, ASlotOutsideTheRingIsIgnored) {
   EXPECT_EQ(quarnfake::CallCount("QuarnStaticMemLock"), 0u);
 }
 
-// ---- Restart of the ring when the windows change ---------------------------------------------------
+// ---- Restart of the ring when the windows change
+// ---------------------------------------------------
 
 // A new size stops the snap, sends the windows, refills the ring at the new frame size and
 // starts again; the frames then read back at the new size, and the rate counts from now.
@@ -201,9 +204,9 @@ TEST_F(SolvaneSnapTest, AResizeRestartsTheRingAndTheRate) {
   const std::vector<std::string> ops = Ops();
   ASSERT_FALSE(ops.empty());
   // Every placement (the move and the size may each place the video) is one whole restart.
-  const std::vector<std::string> restart = {
-      "QuarnStopSnapEx",    "QuarnSetInputWindow",   "QuarnSetOutputWindow",
-      "QuarnStaticMemLock", "QuarnStaticMemUnlock", "QuarnStartSnapEx"};
+  const std::vector<std::string> restart = {"QuarnStopSnapEx",      "QuarnSetInputWindow",
+                                            "QuarnSetOutputWindow", "QuarnStaticMemLock",
+                                            "QuarnStaticMemUnlock", "QuarnStartSnapEx"};
   ASSERT_EQ(ops.size() % restart.size(), 0u) << quarnfake::Calls();
   for (size_t i = 0; i < ops.size(); ++i) EXPECT_EQ(ops[i], restart[i % restart.size()]) << i;
   const quarnfake::Call fill = quarnfake::Calls("QuarnStaticMemLock").back();

@@ -3,10 +3,9 @@
 // window and scrolls the view: meant to run under ThreadSanitizer, which reports any access the
 // callback and the UI thread share without a hand-over. Frames arrive unpaced (as fast as the
 // card can make them); static memory lives in a private folder.
-#include <QCoreApplication>
-
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
@@ -48,9 +47,7 @@ class SimulatorEnvironment : public ::testing::Environment {
 
 class SolvaneSnapThreadsTest : public apptest::SolvaneFrameTest {
  protected:
-  void SetUp() override {
-    ASSERT_NO_FATAL_FAILURE(StartProgram());
-  }
+  void SetUp() override { ASSERT_NO_FATAL_FAILURE(StartProgram()); }
 
   // Runs the UI thread's events until the frame counter reaches `count` (frames keep arriving on
   // the card's thread meanwhile); false if it never does. Notes whether the title showed a rate.

@@ -3,12 +3,11 @@
 // and Snap off, with 2 and 4 cards. Run under ThreadSanitizer it shows that the callback and the
 // user-interface thread share the records, display buffers and view without a race, and that
 // stopping a card before its windows change really quiesces its callback.
+#include <gtest/gtest.h>
+
 #include <QElapsedTimer>
 #include <QImage>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -91,8 +90,8 @@ class HexmontSnapThreadsTest : public ::testing::Test {
   }
 
   void RunCycles(int cycles) {
-    const RECT sizes[] = {{40, 30, 40 + 640, 30 + 480}, {10, 10, 10 + 500, 10 + 420},
-                          {60, 50, 60 + 720, 50 + 560}};
+    const RECT sizes[] = {
+        {40, 30, 40 + 640, 30 + 480}, {10, 10, 10 + 500, 10 + 420}, {60, 50, 60 + 720, 50 + 560}};
     for (int cycle = 0; cycle < cycles; ++cycle) {
       SCOPED_TRACE(cycle);
       ASSERT_TRUE(h_->Send(ID_VIEW_SNAP));

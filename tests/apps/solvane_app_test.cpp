@@ -2,8 +2,9 @@
 // capture library and the service doubles: start-up and its single-instance refusal, opening and
 // closing card 1, the layout step after showing, the menu bar and accelerators, the view's
 // messages to the frame, the stock document commands and the help links.
-#include <QTest>
+#include "solvane_app.h"
 
+#include <QTest>
 #include <filesystem>
 #include <fstream>
 
@@ -11,14 +12,13 @@
 #include "program_test_support.h"
 #include "resource_ids.h"
 #include "resources.h"
-#include "solvane_app.h"
 
 namespace {
 
+using apptest::FrameProbe;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
-using apptest::FrameProbe;
 
 using Harness = FrameworkHarness<CSolvaneApp>;
 
@@ -69,15 +69,14 @@ TEST_F(SolvaneTest, SetsTheFormatFromTheDepthThenOpensDetectsAndApplies) {
       ElementsAre(
           // Before the card is open: handle 0. The library refuses it, but the card keeps the
           // display's format (32 bits: RGB8888) and sends it once open.
-          "QuarnSetVideoFormat(0, 4)", "BeginQuarnCard(1, ptr)",
-          "QuarnSetVideoSource(h1, 0, 0)", "QuarnVideoPresent(h1, ptr)",
-          "QuarnSetVideoStandard(h1, 0)", "QuarnSetVideoSource(h1, 0, 0)",
-          "QuarnSetVideoFormat(h1, 4)", "QuarnSetScanMode(h1, 0)", "QuarnSelectCryOSC(h1, 0)",
-          "QuarnAdjustVideo(h1, 1, 128)", "QuarnAdjustVideo(h1, 2, 128)",
-          "QuarnAdjustVideo(h1, 3, 128)", "QuarnAdjustVideo(h1, 4, 128)",
-          "QuarnSetPLLFrequency(h1, 245)", "QuarnSetInputWindow(h1, 0, 0, 768, 576)",
-          "QuarnSetOutputWindow(h1, 0, 0, 768, 576)", "QuarnEnableMask(h1, 0)",
-          "QuarnSetDelay(h1, 0, 0)", "QuarnEnableVideoMirror(h1, 0, 0)",
+          "QuarnSetVideoFormat(0, 4)", "BeginQuarnCard(1, ptr)", "QuarnSetVideoSource(h1, 0, 0)",
+          "QuarnVideoPresent(h1, ptr)", "QuarnSetVideoStandard(h1, 0)",
+          "QuarnSetVideoSource(h1, 0, 0)", "QuarnSetVideoFormat(h1, 4)", "QuarnSetScanMode(h1, 0)",
+          "QuarnSelectCryOSC(h1, 0)", "QuarnAdjustVideo(h1, 1, 128)",
+          "QuarnAdjustVideo(h1, 2, 128)", "QuarnAdjustVideo(h1, 3, 128)",
+          "QuarnAdjustVideo(h1, 4, 128)", "QuarnSetPLLFrequency(h1, 245)",
+          "QuarnSetInputWindow(h1, 0, 0, 768, 576)", "QuarnSetOutputWindow(h1, 0, 0, 768, 576)",
+          "QuarnEnableMask(h1, 0)", "QuarnSetDelay(h1, 0, 0)", "QuarnEnableVideoMirror(h1, 0, 0)",
           "QuarnEnableVideoMirror(h1, 1, 0)", "QuarnLumaControl(h1, 0, 1)"));
   EXPECT_EQ(frame().Card().GetHandle(), quarnfake::HandleOf(1));
   EXPECT_GT(frame().screenWidth, 0);
@@ -154,58 +153,57 @@ TEST_F(SolvaneTest, CommandsWithoutHandlersAreDisabledAndDoNothing) {
 
 TEST_F(SolvaneTest, MenuBarIsComplete) {
   ASSERT_TRUE(h().Start());
-  EXPECT_THAT(apptest::MenuBarLines(frame()),
-              ElementsAreArray(std::vector<std::string>{
-                  "&File/&Open...\tCtrl+O = 32808",
-                  "&File/&Save As ...\tCtrl+S = 32809",
-                  "&File/-",
-                  "&File/&Print...\tCtrl+P = 57607",
-                  "&File/Print Pre&view = 57609",
-                  "&File/P&rint Setup... = 57606",
-                  "&File/-",
-                  "&File/E&xit = 57665",
-                  "&View/Capture\tCtrl+1 = 32821",
-                  "&View/Capture Shot\tCtrl+2 = 32786",
-                  "&View/Snap\tCtrl+3 = 32822",
-                  "&View/Snap Shot\tCtrl+4 = 32787",
-                  "&View/Playback/Step = 32803",
-                  "&View/Playback/Circle = 32804",
-                  "&View/Playback/Stop = 32805",
-                  "&View/Display/Clip = 32798",
-                  "&View/Display/Scale = 32799",
-                  "&View/Mask = 32795",
-                  "&View/Save Serials... = 32812",
-                  "&View/Open Serials... = 32811",
-                  "&Paramter/Video Format/YUV422 = 32776",
-                  "&Paramter/Video Format/RGB555 = 32777",
-                  "&Paramter/Video Format/RGB565 = 32778",
-                  "&Paramter/Video Format/RGB888 = 32779",
-                  "&Paramter/Video Format/RGB8888 = 32780",
-                  "&Paramter/Video Format/-",
-                  "&Paramter/Video Format/All 8 bit = 32781",
-                  "&Paramter/Video Format/Limmited 8 bit = 32782",
-                  "&Paramter/Video Standard/PAL = 32790",
-                  "&Paramter/Video Standard/NTSC = 32791",
-                  "&Paramter/Scan Mode/Frame = 32793",
-                  "&Paramter/Scan Mode/Field = 32794",
-                  "&Paramter/Scan Mode/Field1 = 32828",
-                  "&Paramter/Video Source... = 32801",
-                  "&Paramter/Adjust... = 32800",
-                  "&Paramter/Delay... = 32825",
-                  "&Paramter/Allocate Memory... = 32802",
-                  "&Paramter/-",
-                  "&Paramter/Interline = 32823",
-                  "&Paramter/-",
-                  "&Paramter/CryOSC Type/35M = 32814",
-                  "&Paramter/CryOSC Type/28M = 32815",
-                  "&Paramter/Mirror Direction/Horizon = 32817",
-                  "&Paramter/Mirror Direction/vertical = 32818",
-                  "&Paramter/Chroma Trap in the Luma = 32819",
-                  "&Help/Go to Update Website... = 32826",
-                  "&Help/Contact Norvel Tarpis... = 32827",
-                  "&Help/-",
-                  "&Help/&About Solvane... = 57664",
-              }));
+  EXPECT_THAT(apptest::MenuBarLines(frame()), ElementsAreArray(std::vector<std::string>{
+                                                  "&File/&Open...\tCtrl+O = 32808",
+                                                  "&File/&Save As ...\tCtrl+S = 32809",
+                                                  "&File/-",
+                                                  "&File/&Print...\tCtrl+P = 57607",
+                                                  "&File/Print Pre&view = 57609",
+                                                  "&File/P&rint Setup... = 57606",
+                                                  "&File/-",
+                                                  "&File/E&xit = 57665",
+                                                  "&View/Capture\tCtrl+1 = 32821",
+                                                  "&View/Capture Shot\tCtrl+2 = 32786",
+                                                  "&View/Snap\tCtrl+3 = 32822",
+                                                  "&View/Snap Shot\tCtrl+4 = 32787",
+                                                  "&View/Playback/Step = 32803",
+                                                  "&View/Playback/Circle = 32804",
+                                                  "&View/Playback/Stop = 32805",
+                                                  "&View/Display/Clip = 32798",
+                                                  "&View/Display/Scale = 32799",
+                                                  "&View/Mask = 32795",
+                                                  "&View/Save Serials... = 32812",
+                                                  "&View/Open Serials... = 32811",
+                                                  "&Paramter/Video Format/YUV422 = 32776",
+                                                  "&Paramter/Video Format/RGB555 = 32777",
+                                                  "&Paramter/Video Format/RGB565 = 32778",
+                                                  "&Paramter/Video Format/RGB888 = 32779",
+                                                  "&Paramter/Video Format/RGB8888 = 32780",
+                                                  "&Paramter/Video Format/-",
+                                                  "&Paramter/Video Format/All 8 bit = 32781",
+                                                  "&Paramter/Video Format/Limmited 8 bit = 32782",
+                                                  "&Paramter/Video Standard/PAL = 32790",
+                                                  "&Paramter/Video Standard/NTSC = 32791",
+                                                  "&Paramter/Scan Mode/Frame = 32793",
+                                                  "&Paramter/Scan Mode/Field = 32794",
+                                                  "&Paramter/Scan Mode/Field1 = 32828",
+                                                  "&Paramter/Video Source... = 32801",
+                                                  "&Paramter/Adjust... = 32800",
+                                                  "&Paramter/Delay... = 32825",
+                                                  "&Paramter/Allocate Memory... = 32802",
+                                                  "&Paramter/-",
+                                                  "&Paramter/Interline = 32823",
+                                                  "&Paramter/-",
+                                                  "&Paramter/CryOSC Type/35M = 32814",
+                                                  "&Paramter/CryOSC Type/28M = 32815",
+                                                  "&Paramter/Mirror Direction/Horizon = 32817",
+                                                  "&Paramter/Mirror Direction/vertical = 32818",
+                                                  "&Paramter/Chroma Trap in the Luma = 32819",
+                                                  "&Help/Go to Update Website... = 32826",
+                                                  "&Help/Contact Norvel Tarpis... = 32827",
+                                                  "&Help/-",
+                                                  "&Help/&About Solvane... = 57664",
+                                              }));
 }
 
 TEST_F(SolvaneTest, EachAcceleratorSendsItsCommand) {
@@ -217,9 +215,8 @@ TEST_F(SolvaneTest, EachAcceleratorSendsItsCommand) {
   for (const apptest::AccelKey& key : apptest::SharedAcceleratorKeys()) {
     probe.commands.clear();
     h().Key(key.key, key.modifiers);
-    EXPECT_THAT(probe.commands, ElementsAre(key.id)) << QKeySequence(key.key | key.modifiers)
-                                                           .toString()
-                                                           .toStdString();
+    EXPECT_THAT(probe.commands, ElementsAre(key.id))
+        << QKeySequence(key.key | key.modifiers).toString().toStdString();
   }
   h().Key(Qt::Key_P, Qt::ControlModifier);
   EXPECT_EQ(h().printUi().printDialogs, 1);
@@ -236,7 +233,8 @@ TEST_F(SolvaneTest, CtrlOAndCtrlSReachTheDocumentNotTheImageCommands) {
   EXPECT_EQ(h().services().fileDialog->count(), 2u);
 }
 
-// ---- View ----------------------------------------------------------------------------------------
+// ---- View
+// ----------------------------------------------------------------------------------------
 
 TEST_F(SolvaneTest, ClickInTheViewReachesTheFrameWithZeroParameters) {
   ASSERT_TRUE(h().Start());
@@ -286,7 +284,8 @@ TEST_F(SolvaneTest, StockDocumentCommandsTouchNeitherCardNorData) {
   EXPECT_EQ(frame().GetWindowText(), "Solvane");
 }
 
-// ---- Help ------------------------------------------------------------------------------------------
+// ---- Help
+// ------------------------------------------------------------------------------------------
 
 TEST_F(SolvaneTest, HelpLinksOpenTheirAddressesAndReportAFailedShell) {
   ASSERT_TRUE(h().Start());
@@ -308,10 +307,9 @@ TEST_F(SolvaneTest, HelpLinksOpenTheirAddressesAndReportAFailedShell) {
   ASSERT_EQ(boxes().count(), 2u);
   EXPECT_EQ(boxes().last().text, "Sorry: cannot access web location");
 
-  EXPECT_THAT(shell.addresses(),
-              ElementsAre("mailto:Quarn Support <support@quarn.example>",
-                          "mailto:Quarn Support <support@quarn.example>",
-                          "https://quarn.example/update"));
+  EXPECT_THAT(shell.addresses(), ElementsAre("mailto:Quarn Support <support@quarn.example>",
+                                             "mailto:Quarn Support <support@quarn.example>",
+                                             "https://quarn.example/update"));
 }
 
 TEST_F(SolvaneTest, AboutRunsDialogTemplate100) {
@@ -320,7 +318,8 @@ TEST_F(SolvaneTest, AboutRunsDialogTemplate100) {
   EXPECT_THAT(h().dialogs, ElementsAre(100u));
 }
 
-// ---- Closing ---------------------------------------------------------------------------------------
+// ---- Closing
+// ---------------------------------------------------------------------------------------
 
 TEST_F(SolvaneTest, CardClosesWhenTheWindowIsDestroyedAndOnlyThen) {
   ASSERT_TRUE(h().Start());

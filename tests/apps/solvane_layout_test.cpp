@@ -1,11 +1,11 @@
 // solvane_layout_test.cpp - Solvane's window rules on their own: the position-changing rule (on
 // the screen, aligned, never larger than the picture, the minimised and maximised cases), the
 // clip-mode scroll ranges and the input and output windows for a view rectangle.
+#include "solvane_layout.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "solvane_layout.h"
 
 namespace {
 

@@ -150,7 +150,8 @@ TEST_F(SolvaneLiveTest, StoppingWithTheMaskOnFillsTheMaskedRectanglesWithTheBack
   EXPECT_EQ(PixelAt(10, 10), 0xFF0000u);
 }
 
-// ---- Painting and erasing ------------------------------------------------------------------------
+// ---- Painting and erasing
+// ------------------------------------------------------------------------
 
 // A view that erased during live video would blank the video between two frames.
 TEST_F(SolvaneLiveTest, LiveVideoIsNotErasedButIdleViewsShowTheDisplayBuffer) {
@@ -332,7 +333,8 @@ TEST_F(SolvaneLiveTest, ARejectedOutputWindowKeepsTheRememberedOne) {
   EXPECT_EQ(card().GetInputWindow().width, 200);
 }
 
-// ---- Position rule and size on the real frame --------------------------------------------------------
+// ---- Position rule and size on the real frame
+// --------------------------------------------------------
 
 // The offscreen platform keeps windows inside its screen, so the negative cases are left to the
 // rule's own tests; here the frame applies the rule to its real borders.
@@ -395,15 +397,16 @@ TEST_F(SolvaneLiveTest, SizeRestartsTheFrameRateCount) {
   EXPECT_EQ(frame().startTick, 123456u);
 }
 
-// ---- Closing ----------------------------------------------------------------------------------------
+// ---- Closing
+// ----------------------------------------------------------------------------------------
 
 TEST_F(SolvaneLiveTest, ClosingWhileLiveStopsThroughCaptureBeforeTheCardCloses) {
   ASSERT_TRUE(h().Send(ID_VIEW_CAPTURE));
   quarnfake::ClearCalls();
   frame().SendMessage(WM_CLOSE);
-  EXPECT_THAT(quarnfake::Calls().Without("QuarnGetDisplayBits").Texts(),
-              ElementsAre("QuarnCaptureEx(h1, wnd, 0)", "QuarnCaptureShot(h1)",
-                          "EndQuarnCard(h1)"));
+  EXPECT_THAT(
+      quarnfake::Calls().Without("QuarnGetDisplayBits").Texts(),
+      ElementsAre("QuarnCaptureEx(h1, wnd, 0)", "QuarnCaptureShot(h1)", "EndQuarnCard(h1)"));
   EXPECT_EQ(quarnfake::CallCount("QuarnGetDisplayBits"), 1u);
   EXPECT_EQ(h().app().m_pMainWnd, nullptr);
 }

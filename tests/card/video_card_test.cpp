@@ -597,7 +597,9 @@ TEST_F(VideoCardTest, SolvaneCloseEndsThenSaves) {
 
 // ---- Continuous snap, snap shot, frames in static memory ----
 
-int NoCallback(QuarnSnapInfo*) { return 1; }
+int NoCallback(QuarnSnapInfo*) {
+  return 1;
+}
 
 // Each operation acts only in its state: open from idle, start, stop and close while open, snap
 // shot from idle. A start in the wrong state would hand the library a ring while nothing reads it.
@@ -613,7 +615,7 @@ TEST_F(VideoCardTest, SnapOperationsActOnlyInTheirState) {
   ASSERT_EQ(card_.OpenSnap(&NoCallback, &context), QUARN_OK);
   EXPECT_EQ(card_.GetState(), CVideoCard::kStateSnap);
   EXPECT_EQ(card_.OpenSnap(&NoCallback, &context), QUARN_OK);  // already open: nothing
-  EXPECT_EQ(card_.SnapShot(0, 0, 1, 3), QUARN_OK);              // not idle: nothing
+  EXPECT_EQ(card_.SnapShot(0, 0, 1, 3), QUARN_OK);             // not idle: nothing
   EXPECT_EQ(card_.StartSnap(8192, 1, 2), QUARN_OK);
   EXPECT_EQ(card_.StopSnap(), QUARN_OK);
   EXPECT_EQ(card_.CloseSnap(), QUARN_OK);
@@ -668,8 +670,7 @@ TEST_F(VideoCardTest, SnapShotSetsTheFrameHeaderOnSuccessOnly) {
   EXPECT_EQ(card_.GetDisplayHeader()->bmiHeader.biWidth, 0);
   EXPECT_EQ(card_.SnapShot(4096, 0, 1, 7), QUARN_OK);
   EXPECT_THAT(quarnfake::Calls("QuarnSnapShot").Texts(),
-              ElementsAre("QuarnSnapShot(h1, 4096, 0, 1, 7)",
-                                   "QuarnSnapShot(h1, 4096, 0, 1, 7)"));
+              ElementsAre("QuarnSnapShot(h1, 4096, 0, 1, 7)", "QuarnSnapShot(h1, 4096, 0, 1, 7)"));
   EXPECT_EQ(card_.GetDisplayHeader()->bmiHeader.biWidth, 320);
   EXPECT_EQ(card_.GetDisplayHeader()->bmiHeader.biHeight, 240);
 }
@@ -702,8 +703,7 @@ TEST_F(VideoCardTest, TransformFromStaticMemStridesByPaddedRows) {
   EXPECT_EQ(transform.Int(3), 4);
   EXPECT_EQ(transform.Int(4), 24);
   EXPECT_EQ(transform.Int(5), 1);
-  const std::vector<uint8_t> expected =
-      quarnfake::ExpectedTransform(frame, 5, 4, kFormatRgb888);
+  const std::vector<uint8_t> expected = quarnfake::ExpectedTransform(frame, 5, 4, kFormatRgb888);
   ASSERT_FALSE(expected.empty());
   EXPECT_TRUE(std::equal(expected.begin(), expected.end(), card_.GetDisplayBuffer()));
 }

@@ -1,9 +1,9 @@
 // dialog_test.cpp - dialogs from templates: controls placed in dialog units, data exchange,
 // the framework's validation texts, and a failed validation keeping the dialog open.
+#include <gtest/gtest.h>
+
 #include <QLineEdit>
 #include <QPushButton>
-
-#include <gtest/gtest.h>
 
 #include "test_program.h"
 

@@ -1,8 +1,8 @@
 // document_test.cpp - the stock document commands on a document that holds nothing.
+#include <gtest/gtest.h>
+
 #include <QFileInfo>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include "test_program.h"
 

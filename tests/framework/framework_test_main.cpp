@@ -1,7 +1,7 @@
 // framework_test_main.cpp - runs the framework tests inside a QApplication (offscreen platform).
-#include <QApplication>
-
 #include <gtest/gtest.h>
+
+#include <QApplication>
 
 int main(int argc, char** argv) {
   // Windows and screens exist without a display server (also when tests are listed).

@@ -1,12 +1,11 @@
 // instance_lock_test.cpp - the named single-instance lock across handles and processes.
+#include "instance_lock.h"
+
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <string>
-
-#include "instance_lock.h"
 
 namespace {
 

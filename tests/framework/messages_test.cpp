@@ -1,9 +1,9 @@
 // messages_test.cpp - synchronous SendMessage to the handlers, private messages, timers, the
 // view forwarding clicks, the position-changing hook for program and user moves, and closing.
+#include <gtest/gtest.h>
+
 #include <QMouseEvent>
 #include <QTest>
-
-#include <gtest/gtest.h>
 
 #include "test_program.h"
 

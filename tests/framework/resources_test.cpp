@@ -1,9 +1,9 @@
 // resources_test.cpp - menus built from a table (texts, ids, separators, order) and
 // accelerator keys reaching their command ids.
+#include <gtest/gtest.h>
+
 #include <QMenu>
 #include <QMenuBar>
-
-#include <gtest/gtest.h>
 
 #include "test_program.h"
 

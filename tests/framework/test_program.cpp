@@ -10,30 +10,37 @@ std::shared_ptr<const ResourceSet> TestResources() {
                           MenuCommand("Print Pre&view", ID_FILE_PRINT_PREVIEW),
                           MenuCommand("P&rint Setup...", ID_FILE_PRINT_SETUP), MenuSeparator(),
                           MenuCommand("E&xit", ID_APP_EXIT)}),
-      MenuPopup("&View", {MenuCommand("Capture\tCtrl+1", kIdCapture),
-                          MenuCommand("Ruled", kIdRuled), MenuCommand("No handler", kIdNoHandler),
-                          MenuCommand("View cmd", kIdViewCmd), MenuCommand("Frame cmd", kIdFrameCmd),
-                          MenuCommand("Doc cmd", kIdDocCmd), MenuCommand("App cmd", kIdAppCmd)}),
+      MenuPopup("&View",
+                {MenuCommand("Capture\tCtrl+1", kIdCapture), MenuCommand("Ruled", kIdRuled),
+                 MenuCommand("No handler", kIdNoHandler), MenuCommand("View cmd", kIdViewCmd),
+                 MenuCommand("Frame cmd", kIdFrameCmd), MenuCommand("Doc cmd", kIdDocCmd),
+                 MenuCommand("App cmd", kIdAppCmd)}),
       MenuPopup("&Help", {MenuCommand("&About Tester...", ID_APP_ABOUT)}),
   };
   res->accelerators[kIdTemplate] = {
-      {'1', FCONTROL, kIdCapture},     {'N', FCONTROL, ID_FILE_NEW},
-      {'O', FCONTROL, ID_FILE_OPEN},   {'S', FCONTROL, ID_FILE_SAVE},
-      {'C', FCONTROL, ID_EDIT_COPY},   {VK_INSERT, FCONTROL, ID_EDIT_COPY},
+      {'1', FCONTROL, kIdCapture},      {'N', FCONTROL, ID_FILE_NEW},
+      {'O', FCONTROL, ID_FILE_OPEN},    {'S', FCONTROL, ID_FILE_SAVE},
+      {'C', FCONTROL, ID_EDIT_COPY},    {VK_INSERT, FCONTROL, ID_EDIT_COPY},
       {VK_DELETE, FSHIFT, ID_EDIT_CUT}, {VK_BACK, FALT, ID_EDIT_UNDO},
-      {VK_F6, 0, ID_NEXT_PANE},        {VK_F6, FSHIFT, ID_PREV_PANE},
+      {VK_F6, 0, ID_NEXT_PANE},         {VK_F6, FSHIFT, ID_PREV_PANE},
       {'2', FCONTROL, kIdRuled},
   };
   return res;
 }
 
 TestDoc::TestDoc() {
-  On(kIdFrameCmd, [this] { if (log) log->push_back("doc:frame"); });
-  On(kIdDocCmd, [this] { if (log) log->push_back("doc:doc"); });
+  On(kIdFrameCmd, [this] {
+    if (log) log->push_back("doc:frame");
+  });
+  On(kIdDocCmd, [this] {
+    if (log) log->push_back("doc:doc");
+  });
 }
 
 TestView::TestView() {
-  On(kIdViewCmd, [this] { if (log) log->push_back("view:view"); });
+  On(kIdViewCmd, [this] {
+    if (log) log->push_back("view:view");
+  });
 }
 
 void TestView::OnDraw(CDC* dc) {
@@ -71,12 +78,18 @@ int TestFrame::OnCreate(LPCREATESTRUCT create) {
   return failCreate;
 }
 
-void TestFrame::OnSize(UINT type, int cx, int cy) { sizes.push_back({type, cx, cy}); }
-void TestFrame::OnMove(int x, int y) { moves.emplace_back(x, y); }
+void TestFrame::OnSize(UINT type, int cx, int cy) {
+  sizes.push_back({type, cx, cy});
+}
+void TestFrame::OnMove(int x, int y) {
+  moves.emplace_back(x, y);
+}
 void TestFrame::OnLButtonDown(UINT flags, CPoint point) {
   clicks.emplace_back(static_cast<LONG>(flags), point.x + point.y);
 }
-void TestFrame::OnTimer(UINT_PTR id) { timers.push_back(id); }
+void TestFrame::OnTimer(UINT_PTR id) {
+  timers.push_back(id);
+}
 void TestFrame::OnWindowPosChanging(WINDOWPOS* pos) {
   CFrameWnd::OnWindowPosChanging(pos);
   if (!clampToOrigin) return;

@@ -10,13 +10,13 @@
 #include "harness.h"
 
 inline constexpr UINT kIdTemplate = 128;
-inline constexpr UINT kIdViewCmd = 32770;     // handled by view and frame: the view wins
-inline constexpr UINT kIdFrameCmd = 32771;    // handled by frame and document: the frame wins
-inline constexpr UINT kIdDocCmd = 32772;      // handled by document and application
-inline constexpr UINT kIdAppCmd = 32773;      // handled by the application only
-inline constexpr UINT kIdRuled = 32774;       // frame handler, rule from a flag
-inline constexpr UINT kIdNoHandler = 32775;   // a rule but no handler
-inline constexpr UINT kIdCapture = 32821;     // Ctrl+1 in the accelerator table
+inline constexpr UINT kIdViewCmd = 32770;    // handled by view and frame: the view wins
+inline constexpr UINT kIdFrameCmd = 32771;   // handled by frame and document: the frame wins
+inline constexpr UINT kIdDocCmd = 32772;     // handled by document and application
+inline constexpr UINT kIdAppCmd = 32773;     // handled by the application only
+inline constexpr UINT kIdRuled = 32774;      // frame handler, rule from a flag
+inline constexpr UINT kIdNoHandler = 32775;  // a rule but no handler
+inline constexpr UINT kIdCapture = 32821;    // Ctrl+1 in the accelerator table
 inline constexpr UINT WM_APPLY_TEST = WM_USER + 100;
 
 std::shared_ptr<const ResourceSet> TestResources();
@@ -28,8 +28,10 @@ class TestDoc : public CDocument {
   int serializeStores = 0;
   int serializeLoads = 0;
   void Serialize(CArchive& ar) override {
-    if (ar.IsStoring()) ++serializeStores;
-    else ++serializeLoads;
+    if (ar.IsStoring())
+      ++serializeStores;
+    else
+      ++serializeLoads;
   }
 };
 
@@ -59,7 +61,11 @@ class TestFrame : public CFrameWnd {
   int ruledRuns = 0;
   int failCreate = 0;
   bool clampToOrigin = false;  // the hook keeps the frame at x, y >= 0 and at most 500 wide
-  struct Size { UINT type; int cx; int cy; };
+  struct Size {
+    UINT type;
+    int cx;
+    int cy;
+  };
   std::vector<Size> sizes;
   std::vector<CPoint> moves;
   std::vector<UINT_PTR> timers;

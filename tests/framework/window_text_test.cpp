@@ -2,11 +2,10 @@
 // when the UI thread runs its events, the latest text in one update however many were posted,
 // posting again after an update, posting while the UI thread takes them, and a window that goes
 // before its update runs.
-#include <QCoreApplication>
-#include <QWidget>
-
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QWidget>
 #include <atomic>
 #include <memory>
 #include <string>

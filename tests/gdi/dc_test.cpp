@@ -160,8 +160,8 @@ TEST(DcCaps, PrinterReportsItsResolutionAndPage) {
   EXPECT_NE(dc.GetSafeHdc()->ReadPixels(dc.GetSafeHdc()->context, 0, 0, 1, 1, &pixel, 4), 0)
       << "a printer page cannot be read back";
   const CoordinateDib dib(2, 2);
-  EXPECT_EQ(dc.StretchDIBits(0, 0, 200, 200, 0, 0, 2, 2, dib.bits.data(), &dib.info,
-                             DIB_RGB_COLORS, SRCCOPY),
+  EXPECT_EQ(dc.StretchDIBits(0, 0, 200, 200, 0, 0, 2, 2, dib.bits.data(), &dib.info, DIB_RGB_COLORS,
+                             SRCCOPY),
             2);
   painter.end();
 }
@@ -174,8 +174,8 @@ TEST(DcPainter, StretchDIBitsOnPainterIsUprightAndUnsmoothed) {
   {
     QPainter painter(&page);
     CDC dc(painter, /*printing=*/false);
-    EXPECT_EQ(dc.StretchDIBits(0, 0, 8, 4, 0, 0, 2, 2, dib.bits.data(), &dib.info,
-                               DIB_RGB_COLORS, SRCCOPY),
+    EXPECT_EQ(dc.StretchDIBits(0, 0, 8, 4, 0, 0, 2, 2, dib.bits.data(), &dib.info, DIB_RGB_COLORS,
+                               SRCCOPY),
               2);
   }
   for (int y = 0; y < 4; ++y) {

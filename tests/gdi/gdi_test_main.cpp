@@ -1,7 +1,7 @@
 // gdi_test_main.cpp - runs the drawing tests inside a QApplication on the offscreen platform.
-#include <QApplication>
-
 #include <gtest/gtest.h>
+
+#include <QApplication>
 
 int main(int argc, char** argv) {
   // Windows and screens exist without a display server.

@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QWidget>
-
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -19,7 +18,9 @@ namespace {
 // A block of `width` x `height` pixels of one colour, with `pad` unused words per row.
 struct Block {
   Block(int w, int h, uint32_t colour, int pad = 0)
-      : width(w), height(h), stride(static_cast<size_t>(w + pad) * 4),
+      : width(w),
+        height(h),
+        stride(static_cast<size_t>(w + pad) * 4),
         pixels(static_cast<size_t>((w + pad) * h), 0xFFFFFFFF) {
     for (int y = 0; y < h; ++y) {
       for (int x = 0; x < w; ++x) pixels[static_cast<size_t>(y * (w + pad) + x)] = colour;
@@ -71,7 +72,8 @@ TEST(HostWindow, DrawPixelsClipsToClientArea) {
   s.store.SetChangedHandler([&](const QRect& r) { changed.push_back(r); });
   Block block(8, 8, 0, /*pad=*/3);
   for (int y = 0; y < 8; ++y) {
-    for (int x = 0; x < 8; ++x) block.pixels[static_cast<size_t>(y * 11 + x)] = 0x010000u * x + 0x0100u * y + 1;
+    for (int x = 0; x < 8; ++x)
+      block.pixels[static_cast<size_t>(y * 11 + x)] = 0x010000u * x + 0x0100u * y + 1;
   }
   Draw(s.host.Contract(), 98, 49, block);  // two columns left of and one row above the area
   for (int y = 0; y < 3; ++y) {

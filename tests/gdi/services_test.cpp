@@ -60,8 +60,8 @@ TEST(ServiceDoubles, FileDialogScriptsPathsAndCancels) {
   d->fileDialog->ScriptPath("/tmp/a.bmp");
   d->fileDialog->ScriptCancel();
   std::string path = "unchanged";
-  EXPECT_TRUE(Services().fileDialog->Save(kOwner, "BMP Files (*.bmp)|*.bmp||", "bmp", "frame",
-                                          &path));
+  EXPECT_TRUE(
+      Services().fileDialog->Save(kOwner, "BMP Files (*.bmp)|*.bmp||", "bmp", "frame", &path));
   EXPECT_EQ(path, "/tmp/a.bmp");
   path = "unchanged";
   EXPECT_FALSE(Services().fileDialog->Open(nullptr, "", "", &path));
@@ -94,9 +94,9 @@ TEST(ServiceDoubles, RestartRecordsOrderAndScriptedAnswers) {
   EXPECT_FALSE(Services().restart->CanRestart());
   d->restart->SetRestartResult(false);
   EXPECT_FALSE(Services().restart->Restart());
-  EXPECT_EQ(d->restart->calls(), (std::vector<RecordingRestart::Call>{
-                                     RecordingRestart::Call::kCanRestart,
-                                     RecordingRestart::Call::kRestart}));
+  EXPECT_EQ(d->restart->calls(),
+            (std::vector<RecordingRestart::Call>{RecordingRestart::Call::kCanRestart,
+                                                 RecordingRestart::Call::kRestart}));
   EXPECT_EQ(d->restart->restarts(), 1);
 }
 
@@ -148,7 +148,8 @@ TEST(QtServiceMapping, MessageBoxStyles) {
   EXPECT_EQ(MessageBoxIcon(MB_OK | MB_ICONWARNING), QMessageBox::Warning);
   EXPECT_EQ(MessageBoxIcon(MB_ICONINFORMATION), QMessageBox::Information);
   EXPECT_EQ(MessageBoxIcon(MB_YESNO), QMessageBox::NoIcon);
-  EXPECT_EQ(MessageBoxButtons(MB_OK | MB_ICONWARNING), QMessageBox::StandardButtons(QMessageBox::Ok));
+  EXPECT_EQ(MessageBoxButtons(MB_OK | MB_ICONWARNING),
+            QMessageBox::StandardButtons(QMessageBox::Ok));
   EXPECT_EQ(MessageBoxButtons(MB_YESNO), QMessageBox::Yes | QMessageBox::No);
   EXPECT_EQ(MessageBoxResult(QMessageBox::Yes), IDYES);
   EXPECT_EQ(MessageBoxResult(QMessageBox::No), IDNO);

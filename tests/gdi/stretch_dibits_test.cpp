@@ -107,8 +107,8 @@ TEST(StretchDIBitsLayout, SixteenAndFifteenBitComponents) {
     const BITMAPINFO info = MakeInfo(3, 1, bitCount);
     TestSurface s(3, 1);
     CClientDC dc(s.host);
-    ASSERT_EQ(
-        dc.StretchDIBits(0, 0, 3, 1, 0, 0, 3, 1, bits.data(), &info, DIB_RGB_COLORS, SRCCOPY), 1);
+    ASSERT_EQ(dc.StretchDIBits(0, 0, 3, 1, 0, 0, 3, 1, bits.data(), &info, DIB_RGB_COLORS, SRCCOPY),
+              1);
     EXPECT_EQ(s.At(0, 0), 0xFF0000u);
     EXPECT_EQ(s.At(1, 0), 0x00FF00u);
     EXPECT_EQ(s.At(2, 0), 0xFFFFFFu);
@@ -135,9 +135,9 @@ TEST(StretchDIBitsRects, SourceOriginIsTopLeftOfPicture) {
   TestSurface s(6, 6);
   s.Fill(kGrey);
   CClientDC dc(s.host);
-  EXPECT_EQ(dc.StretchDIBits(2, 3, 2, 1, 1, 0, 2, 1, dib.bits.data(), &dib.info, DIB_RGB_COLORS,
-                             SRCCOPY),
-            1);
+  EXPECT_EQ(
+      dc.StretchDIBits(2, 3, 2, 1, 1, 0, 2, 1, dib.bits.data(), &dib.info, DIB_RGB_COLORS, SRCCOPY),
+      1);
   EXPECT_EQ(s.At(2, 3), CoordinateDib::Expected(1, 0));
   EXPECT_EQ(s.At(3, 3), CoordinateDib::Expected(2, 0));
   EXPECT_EQ(s.At(1, 3), kGrey);
@@ -152,9 +152,9 @@ TEST(StretchDIBitsRects, ColorOnColorShrinkDropsRowsAndColumns) {
   TestSurface s(4, 3);
   CClientDC dc(s.host);
   dc.SetStretchBltMode(COLORONCOLOR);
-  EXPECT_EQ(dc.StretchDIBits(0, 0, 4, 3, 0, 0, 8, 6, dib.bits.data(), &dib.info, DIB_RGB_COLORS,
-                             SRCCOPY),
-            6);
+  EXPECT_EQ(
+      dc.StretchDIBits(0, 0, 4, 3, 0, 0, 8, 6, dib.bits.data(), &dib.info, DIB_RGB_COLORS, SRCCOPY),
+      6);
   for (int y = 0; y < 3; ++y) {
     for (int x = 0; x < 4; ++x) EXPECT_EQ(s.At(x, y), CoordinateDib::Expected(2 * x, 2 * y));
   }
@@ -178,8 +178,8 @@ TEST(StretchDIBitsRects, ClipsAtEveryEdge) {
   TestSurface s(5, 5);
   s.Fill(kGrey);
   CClientDC dc(s.host);
-  EXPECT_EQ(dc.StretchDIBits(-2, -1, 4, 4, 0, 0, 4, 4, dib.bits.data(), &dib.info,
-                             DIB_RGB_COLORS, SRCCOPY),
+  EXPECT_EQ(dc.StretchDIBits(-2, -1, 4, 4, 0, 0, 4, 4, dib.bits.data(), &dib.info, DIB_RGB_COLORS,
+                             SRCCOPY),
             4);
   EXPECT_EQ(s.At(0, 0), CoordinateDib::Expected(2, 1));
   EXPECT_EQ(s.At(1, 2), CoordinateDib::Expected(3, 3));
@@ -197,8 +197,8 @@ TEST(StretchDIBitsRects, ClipsAtEveryEdge) {
   EXPECT_EQ(s.At(2, 1), CoordinateDib::Expected(2, 0));
   // Entirely outside: nothing drawn, and still the source lines reported.
   s.Fill(kGrey);
-  EXPECT_EQ(dc.StretchDIBits(50, 50, 4, 4, 0, 0, 4, 4, dib.bits.data(), &dib.info,
-                             DIB_RGB_COLORS, SRCCOPY),
+  EXPECT_EQ(dc.StretchDIBits(50, 50, 4, 4, 0, 0, 4, 4, dib.bits.data(), &dib.info, DIB_RGB_COLORS,
+                             SRCCOPY),
             4);
   EXPECT_EQ(s.At(4, 4), kGrey);
 }
@@ -209,9 +209,9 @@ TEST(StretchDIBitsRects, SourcePastPictureDrawsOnlyPicture) {
   TestSurface s(4, 4);
   s.Fill(kGrey);
   CClientDC dc(s.host);
-  EXPECT_EQ(dc.StretchDIBits(0, 0, 4, 4, 0, 0, 4, 4, dib.bits.data(), &dib.info, DIB_RGB_COLORS,
-                             SRCCOPY),
-            2);
+  EXPECT_EQ(
+      dc.StretchDIBits(0, 0, 4, 4, 0, 0, 4, 4, dib.bits.data(), &dib.info, DIB_RGB_COLORS, SRCCOPY),
+      2);
   EXPECT_EQ(s.At(1, 1), CoordinateDib::Expected(1, 1));
   EXPECT_EQ(s.At(2, 1), kGrey);
   EXPECT_EQ(s.At(1, 2), kGrey);

@@ -52,7 +52,9 @@ class TempFolder {
   fs::path path_;
 };
 
-bool RunningAsRoot() { return ::geteuid() == 0; }
+bool RunningAsRoot() {
+  return ::geteuid() == 0;
+}
 
 // ---- The integer reader -------------------------------------------------------------------------
 

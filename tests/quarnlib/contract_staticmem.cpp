@@ -2,7 +2,6 @@
 // reservation and its restart rule, locks and their ranges, contents shared by locks and by
 // processes, and locking from several threads at once.
 #include <QuarnVideo.h>
-
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -216,7 +215,8 @@ TEST_F(ReservationTest, KernelBootIdIsUsedWhenNoneIsForced) {
   EXPECT_EQ(Pages(), 77);
 }
 
-// ---- Lock ranges ---------------------------------------------------------------------------------
+// ---- Lock ranges
+// ---------------------------------------------------------------------------------
 
 using LockRangeTest = StaticMemTest;
 
@@ -291,7 +291,8 @@ TEST_F(LockRangeTest, LockIdsAreNonZeroAndDistinct) {
   for (QUARN_MEMLOCK lock : locks) EXPECT_EQ(QuarnStaticMemUnlock(lock), QUARN_OK);
 }
 
-// ---- Contents ------------------------------------------------------------------------------------
+// ---- Contents
+// ------------------------------------------------------------------------------------
 
 using ContentsTest = StaticMemTest;
 
@@ -343,7 +344,8 @@ TEST_F(ContentsTest, LockWithoutAskingFirstAppliesPendingRequest) {
   EXPECT_EQ(second.status(), QUARN_OK);
 }
 
-// ---- A second process ----------------------------------------------------------------------------
+// ---- A second process
+// ----------------------------------------------------------------------------
 
 // Runs the probe with this process's environment and returns its output lines.
 std::vector<std::string> RunProbe(const std::vector<std::string>& commands) {
@@ -360,8 +362,8 @@ std::vector<std::string> RunProbe(const std::vector<std::string>& commands) {
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, QUARN_STATICMEM_PROBE, &actions, nullptr, argv.data(),
-                                  environ);
+  const int spawned =
+      posix_spawn(&pid, QUARN_STATICMEM_PROBE, &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   close(out[1]);
   std::string text;
@@ -445,7 +447,8 @@ TEST_F(SecondProcessTest, LockMapsMemoryRecreatedByAnotherProcess) {
   EXPECT_EQ(Pages(), 8);
 }
 
-// ---- Threads -------------------------------------------------------------------------------------
+// ---- Threads
+// -------------------------------------------------------------------------------------
 
 using ThreadedTest = StaticMemTest;
 

@@ -2,9 +2,8 @@
 // entry point (snap code records them, the frame transform reads them), tested on the simulator's
 // own functions.
 #include <QuarnVideo.h>
-#include <staticmem.h>
-
 #include <gtest/gtest.h>
+#include <staticmem.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -54,9 +53,9 @@ class FrameTagTest : public testing::Test {
   void SetUp() override {
     const char* parent = std::getenv("QUARN_SIM_STATE_DIR");
     if (parent != nullptr) m_parent = parent;
-    std::string pattern =
-        (m_parent.empty() ? std::filesystem::temp_directory_path() : std::filesystem::path(m_parent)) /
-        "tags-XXXXXX";
+    std::string pattern = (m_parent.empty() ? std::filesystem::temp_directory_path()
+                                            : std::filesystem::path(m_parent)) /
+                          "tags-XXXXXX";
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     m_dir = pattern;
     setenv("QUARN_SIM_STATE_DIR", m_dir.c_str(), 1);
