@@ -205,8 +205,7 @@ QColor ToColor(COLORREF color) {
 
 }  // namespace
 
-CDC::CDC(CHostWindow& window)
-    : window_(&window), bkColor_(window.BackingStore().BackgroundColor()) {
+CDC::CDC(CHostWindow& window) : window_(&window), bkColor_(window.BackgroundColor()) {
   hostDC_.context = this;
   hostDC_.window = window.Contract();
   hostDC_.GetDepth = [](void* context) {
@@ -242,7 +241,7 @@ int CDC::StretchDIBits(int x, int y, int dw, int dh, int sx, int sy, int sw, int
   const int lines = source.height();
 
   if (window_ != nullptr) {
-    window_->BackingStore().Draw(
+    window_->Draw(
         [&](QImage& image) {
           const QRect area = Clip(x, y, dw, dh, image.width(), image.height());
           if (!area.isEmpty()) DrawDib(*dib, blit, image, area);
@@ -281,6 +280,18 @@ CPalette* CDC::SelectPalette(CPalette* palette, BOOL forceBackground) {
   return std::exchange(palette_, palette);
 }
 
+CScopedPalette::CScopedPalette(CDC& dc, CPalette* palette, bool when) : dc_(dc) {
+  if (!when || palette == nullptr) return;
+  displaced_ = dc_.SelectPalette(palette, FALSE);
+  dc_.RealizePalette();
+}
+
+CScopedPalette::~CScopedPalette() {
+  if (displaced_ == nullptr) return;
+  dc_.SelectPalette(displaced_, FALSE);
+  dc_.RealizePalette();
+}
+
 UINT CDC::RealizePalette() {
   if (window_ != nullptr) return window_->RealizePalette();
   return static_cast<UINT>(palette_->entries().size());
@@ -294,7 +305,7 @@ void CDC::FillColor(const QRect& rect, COLORREF color) {
   if (rect.isEmpty()) return;
   if (window_ != nullptr) {
     const QRgb value = ToColor(color).rgb();
-    window_->BackingStore().Draw(
+    window_->Draw(
         [&](QImage& image) {
           const QRect area = rect.intersected(image.rect());
           for (int row = area.top(); row <= area.bottom(); ++row) {
@@ -318,8 +329,7 @@ void CDC::FillSolidRect(const RECT& rect, COLORREF color) {
 }
 
 void CDC::FillBackground(const RECT& rect) {
-  const COLORREF color =
-      window_ != nullptr ? window_->BackingStore().BackgroundColor() : RGB(255, 255, 255);
+  const COLORREF color = window_ != nullptr ? window_->BackgroundColor() : RGB(255, 255, 255);
   FillColor(Clip(rect.left, rect.top, rect.Width(), rect.Height(), INT32_MAX, INT32_MAX), color);
 }
 

@@ -85,6 +85,25 @@ class CDC {
   QuarnHostDC hostDC_{};
 };
 
+// A logical palette selected into a context as a foreground palette and realized for the length
+// of a scope; the palette it displaced is selected back and realized when the scope ends. With a
+// null palette, or `when` false, nothing is selected or restored. Palettes selected into a view
+// belong to its window, so the displaced one is kept here, never in a shared slot: several
+// threads may draw with their own scopes at once.
+class CScopedPalette {
+ public:
+  CScopedPalette(CDC& dc, CPalette* palette, bool when = true);
+  ~CScopedPalette();
+  CScopedPalette(const CScopedPalette&) = delete;
+  CScopedPalette& operator=(const CScopedPalette&) = delete;
+  // The palette the selection replaced; null when nothing was selected.
+  CPalette* Displaced() const { return displaced_; }
+
+ private:
+  CDC& dc_;
+  CPalette* displaced_ = nullptr;
+};
+
 // The type of a view that can give a client context: it exposes its host window.
 template <typename View>
 concept HasHostWindow = requires(View& view) {

@@ -227,6 +227,18 @@ int CHostWindow::ReadPixels(int32_t x, int32_t y, int32_t width, int32_t height,
   return 0;
 }
 
+void CHostWindow::Draw(const std::function<void(QImage&)>& draw, const QRect& changed) {
+  // Held shared until the drawing is in, so Close() never returns with a draw in flight.
+  std::shared_lock lock(stateMutex_);
+  if (closed_) return;
+  store_.Draw(draw, changed);
+}
+
+COLORREF CHostWindow::BackgroundColor() const {
+  std::shared_lock lock(stateMutex_);
+  return closed_ ? RGB(255, 255, 255) : store_.BackgroundColor();
+}
+
 int CHostWindow::Depth() const {
   std::shared_lock lock(stateMutex_);
   return geometry_.depth;

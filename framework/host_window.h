@@ -6,6 +6,7 @@
 
 #include <QRect>
 #include <QSize>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
@@ -71,6 +72,13 @@ class CHostWindow {
   int ReadPixels(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t* pixels,
                  size_t stride) const;
   int Depth() const;
+
+  // Every other drawing on the window (device contexts: bitmaps, fills) goes through these, so a
+  // closed window is drawn into by nobody. Draw runs `draw` on the backing store's image and
+  // reports `changed`; nothing once closed. Any thread.
+  void Draw(const std::function<void(QImage&)>& draw, const QRect& changed);
+  // The window's erase colour; white once closed.
+  COLORREF BackgroundColor() const;
 
   // The palette selected into the window (shared by all its device contexts); any thread.
   // Returns the one it displaces.
