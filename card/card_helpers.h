@@ -1,6 +1,6 @@
 // card_helpers.h - the small functions both programs share around the capture library: bits per
-// pixel of a format, the format for a display depth, the flat source index and its (type, number)
-// pair, source detection on one card, and the warning box that shows a failing status.
+// pixel of a format, the format for a display depth, source detection on one card, and the warning
+// box that shows a failing status.
 #pragma once
 
 #include <cstdint>
@@ -16,14 +16,6 @@ int BitsForFormat(int format);
 // The stored-frame format that matches a display depth: 8 -> 6, 15 -> 3, 16 -> 2, 24 -> 1,
 // 32 -> 4, any other depth -1.
 int FormatForDepth(int depth);
-
-// Flat source index 0..10 to (type, number). Any other index returns false and leaves both
-// outputs as they were.
-bool IndexToSource(int index, int32_t& type, int32_t& number);
-
-// (type, number) to the flat source index: type 0 gives number, 1 gives number + 6, 2 gives
-// number + 9, any other type -1. The number is not range-checked.
-int SourceToIndex(int type, int number);
 
 // Finds an input with a signal: for each index 0..10 selects it (writing type and number), waits
 // 1 ms and asks for a signal; stops at the first input with one or when the card answers

@@ -62,3 +62,44 @@ void WriteStoredParameters(CPrivateProfile& profile, std::string_view section,
     write("Mask", v.maskEnabled);
   }
 }
+
+StoredParameters StoredFromSet(const VideoParameterSet& set) {
+  StoredParameters v;
+  v.standard = set.standard;
+  v.scanMode = set.scanMode;
+  v.sourceIndex = SourceToIndex(set.sourceType, set.sourceNumber);
+  v.brightness = set.brightness;
+  v.contrast = set.contrast;
+  v.hue = set.hue;
+  v.saturation = set.saturation;
+  v.pll = set.pll;
+  v.crystal = set.crystal;
+  v.mirrorHorizontal = set.mirrorHorizontal;
+  v.mirrorVertical = set.mirrorVertical;
+  v.chromaTrap = set.chromaTrap;
+  v.maskEnabled = set.maskEnabled;
+  v.xDelay = set.xDelay;
+  v.yDelay = set.yDelay;
+  return v;
+}
+
+VideoParameterSet SetFromStored(const StoredParameters& v, VideoParameterSet set) {
+  set.standard = v.standard;
+  set.scanMode = v.scanMode;
+  IndexToSource(v.sourceIndex, set.sourceType, set.sourceNumber);
+  set.brightness = LowByte(v.brightness);
+  set.contrast = LowByte(v.contrast);
+  set.hue = LowByte(v.hue);
+  set.saturation = LowByte(v.saturation);
+  set.pll = LowByte(v.pll);
+  set.crystal = v.crystal;
+  set.mirrorHorizontal = v.mirrorHorizontal;
+  set.mirrorVertical = v.mirrorVertical;
+  set.chromaTrap = LowByte(v.chromaTrap);
+  set.maskEnabled = v.maskEnabled;
+  set.xDelay = v.xDelay;
+  set.yDelay = v.yDelay;
+  const ImageSize size = ImageSizeOf(set.standard);
+  set.inputWindow = VideoWindow{0, 0, size.width, size.height};
+  return set;
+}

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "private_profile.h"
+#include "video_parameter_set.h"
 
 inline constexpr std::string_view kParameterFileName = "QuarnCard.ini";
 // Solvane's one section; Hexmont's sections add the card index: "Video Parameter0", ...
@@ -43,6 +44,16 @@ struct StoredParameters {
 
   friend bool operator==(const StoredParameters&, const StoredParameters&) = default;
 };
+
+// The one pair of conversions between a card's parameter set and its stored form. Clip and
+// interline are Solvane's window flags, not the card's: the caller puts them in and takes them out.
+//
+// Stored from the set: the source as its flat index, byte fields 0..255, the rest as they are.
+StoredParameters StoredFromSet(const VideoParameterSet& set);
+// The set a section describes, starting from `base` for what the file does not say: byte fields
+// keep the low 8 bits of the number read; a source index outside 0..10 leaves base's source; the
+// input window covers the image of the standard read. The format is never stored.
+VideoParameterSet SetFromStored(const StoredParameters& stored, VideoParameterSet base);
 
 // Which keys a section carries: Hexmont's nine, or Solvane's seventeen.
 enum class ParameterKeys { kHexmont, kSolvane };

@@ -77,6 +77,20 @@ inline constexpr std::array<std::string_view, kSourceIndexCount> kSourceLabels =
     "Video 1",   "Video 2",   "Video 3",   "Video 4", "Video 5", "Video 6",
     "S-Video 1", "S-Video 2", "S-Video 3", "YCbCr1",  "YCbCr2"};
 
+// Flat source index 0..10 to (type, number). Any other index returns false and leaves both
+// outputs as they were.
+bool IndexToSource(int index, int32_t& type, int32_t& number);
+
+// (type, number) to the flat source index: type 0 gives number, 1 gives number + 6, 2 gives
+// number + 9, any other type -1. The number is not range-checked.
+int SourceToIndex(int type, int number);
+
+// The low 8 bits of a number: what the byte parameters (brightness, contrast, hue, saturation,
+// PLL, chroma trap) keep of any value they are given.
+constexpr uint8_t LowByte(int32_t value) {
+  return static_cast<uint8_t>(value & 0xFF);
+}
+
 // ---- Image size of a standard -------------------------------------------------------------------
 
 struct ImageSize {

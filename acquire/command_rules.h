@@ -1,0 +1,76 @@
+// command_rules.h - the menu-state rules of the acquisition commands as plain functions of the
+// frame's state: whether a command may run (a disabled one never does) and its check mark. The
+// frames register each next to its handler (RuleOf in the frame), and tests ask them as tables.
+#pragma once
+
+#include <optional>
+
+#include "acquisition_state.h"
+#include "cmd_target.h"
+
+// What a rule says about a command: whether it may run, and its check mark (none: the mark is
+// left as the menu shows it).
+struct MenuRule {
+  bool enabled = true;
+  std::optional<int> check;
+  friend bool operator==(const MenuRule&, const MenuRule&) = default;
+};
+
+// Gives the rule to the framework: the check mark first, then the enabled state.
+void ApplyMenuRule(CCmdUI& ui, const MenuRule& rule);
+
+// Hexmont's main frame, as its rules see it.
+struct HexmontFrameState {
+  AcquisitionMode mode = AcquisitionMode::kIdle;
+  int clip = 1;
+  int mask = 0;
+  int storedImages = 0;  // frames Snap Shot stored (0: nothing to play or save)
+  int stepFlag = 1;      // playback steps (1) or circles (0)
+};
+
+// Solvane's main frame and card, as its rules see them.
+struct SolvaneFrameState {
+  CardState state = CardState::kIdle;
+  bool playing = false;
+  int stepFlag = 1;
+  int imageCount = 0;        // frames Snap Shot stored
+  bool bmpSequence = false;  // playback reads a numbered BMP sequence instead
+  int clip = 1;
+  int maskEnabled = 0;
+};
+
+namespace hexmont {
+
+MenuRule CaptureRule(const HexmontFrameState& s);      // idle or live; checked while live
+MenuRule IdleOnlyRule(const HexmontFrameState& s);     // Capture Shot, Snap Shot
+MenuRule SnapRule(const HexmontFrameState& s);         // idle or snapping; checked while snapping
+MenuRule MaskRule(const HexmontFrameState& s);         // idle; checked while the mask is on
+MenuRule ClipRule(const HexmontFrameState& s);         // always; checked in clip mode
+MenuRule ScaleRule(const HexmontFrameState& s);        // always; checked in scale mode
+MenuRule StepRule(const HexmontFrameState& s);         // frames stored; checked while stepping
+MenuRule CircleRule(const HexmontFrameState& s);       // frames stored; checked while circling
+MenuRule StopRule(const HexmontFrameState& s);         // during playback
+MenuRule SaveSerialsRule(const HexmontFrameState& s);  // frames stored
+
+}  // namespace hexmont
+
+namespace solvane {
+
+// Capture: idle or live, playback off; checked while live.
+MenuRule CaptureRule(const SolvaneFrameState& s);
+// Capture Shot, Snap Shot and Open Serials: idle and playback off.
+MenuRule IdleOnlyRule(const SolvaneFrameState& s);
+// Snap: idle or snapping, playback off; checked while snapping.
+MenuRule SnapRule(const SolvaneFrameState& s);
+// Mask: idle; checked while the card's mask is on.
+MenuRule MaskRule(const SolvaneFrameState& s);
+MenuRule ClipRule(const SolvaneFrameState& s);
+MenuRule ScaleRule(const SolvaneFrameState& s);
+// Step and Circle: frames stored or a BMP sequence chosen; checked in their sub-mode of playback.
+MenuRule StepRule(const SolvaneFrameState& s);
+MenuRule CircleRule(const SolvaneFrameState& s);
+MenuRule StopRule(const SolvaneFrameState& s);
+// Save Serials: frames stored and playback off.
+MenuRule SaveSerialsRule(const SolvaneFrameState& s);
+
+}  // namespace solvane
