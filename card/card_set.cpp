@@ -7,37 +7,54 @@
 #include "services.h"
 
 void LoadDefaultParameters(CardRecord& record) {
-  const VideoParameterSet defaults;
-  record.standard = defaults.standard;
-  record.scanMode = defaults.scanMode;
-  record.sourceType = defaults.sourceType;
-  record.sourceNumber = defaults.sourceNumber;
-  record.brightness = defaults.brightness;
-  record.contrast = defaults.contrast;
-  record.hue = defaults.hue;
-  record.saturation = defaults.saturation;
-  record.pll = defaults.pll;
-  record.crystal = defaults.crystal;
-  const ImageSize size = ImageSizeOf(record.standard);
-  record.imageWidth = size.width;
-  record.imageHeight = size.height;
-  record.inputRect = RECT{0, 0, size.width, size.height};
+  VideoParameterSet defaults;
+  defaults.format = record.params.format;
+  SetRecordParameters(record, defaults);
 }
 
-void ApplyRecordParameters(const CardRecord& r) {
-  QuarnSetVideoStandard(r.handle, r.standard);
-  QuarnSetVideoSource(r.handle, r.sourceType, r.sourceNumber);
-  QuarnSetVideoFormat(r.handle, r.format);
-  QuarnSetScanMode(r.handle, r.scanMode);
-  QuarnAdjustVideo(r.handle, kAdjustBrightness, r.brightness);
-  QuarnAdjustVideo(r.handle, kAdjustContrast, r.contrast);
-  QuarnAdjustVideo(r.handle, kAdjustHue, r.hue);
-  QuarnAdjustVideo(r.handle, kAdjustSaturation, r.saturation);
-  QuarnSetPLLFrequency(r.handle, static_cast<uint8_t>(r.pll & 0xFF));
-  QuarnSetInputWindow(r.handle, r.inputRect.left, r.inputRect.top, r.inputRect.Width(),
-                      r.inputRect.Height());
+void SetRecordParameters(CardRecord& record, const VideoParameterSet& set) {
+  const int32_t format = record.params.format;
+  record.params = set;
+  record.params.format = format;
+  const ImageSize size = ImageSizeOf(set.standard);
+  record.imageWidth = size.width;
+  record.imageHeight = size.height;
+  record.params.inputWindow = VideoWindow{0, 0, size.width, size.height};
+}
+
+namespace {
+
+// Whether the card turned a value down as out of range. Other failures (a card that is not open,
+// a busy one) say nothing about the value, so it is kept.
+bool Refused(int status) {
+  return status == QUARN_ERR_BAD_PARAMETER;
+}
+
+}  // namespace
+
+void ApplyRecordParameters(CardRecord& r) {
+  const VideoParameterSet defaults;
+  VideoParameterSet& p = r.params;
+  if (Refused(QuarnSetVideoStandard(r.handle, p.standard))) {
+    // The image and the input window follow the standard the card keeps.
+    SetRecordParameters(r, [&] {
+      VideoParameterSet set = p;
+      set.standard = defaults.standard;
+      return set;
+    }());
+  }
+  QuarnSetVideoSource(r.handle, p.sourceType, p.sourceNumber);
+  QuarnSetVideoFormat(r.handle, p.format);
+  if (Refused(QuarnSetScanMode(r.handle, p.scanMode))) p.scanMode = defaults.scanMode;
+  QuarnAdjustVideo(r.handle, kAdjustBrightness, p.brightness);
+  QuarnAdjustVideo(r.handle, kAdjustContrast, p.contrast);
+  QuarnAdjustVideo(r.handle, kAdjustHue, p.hue);
+  QuarnAdjustVideo(r.handle, kAdjustSaturation, p.saturation);
+  QuarnSetPLLFrequency(r.handle, p.pll);
+  const VideoWindow& in = p.inputWindow;
+  QuarnSetInputWindow(r.handle, in.x, in.y, in.width, in.height);
   // Output windows follow at the frame's first move or size.
-  QuarnSelectCryOSC(r.handle, r.crystal);
+  if (Refused(QuarnSelectCryOSC(r.handle, p.crystal))) p.crystal = defaults.crystal;
 }
 
 CCardSet::CCardSet() : records_(std::make_unique<CardRecord[]>(kMaxCards)) {}
@@ -76,7 +93,7 @@ void CCardSet::OpenCards() {
     // The record's remaining constructor values are its member initialisers.
   }
 
-  mode = kModeIdle;
+  mode = AcquisitionMode::kIdle;
   clip = 1;
   mask = 0;
   storedImages = 0;
@@ -103,7 +120,7 @@ void CCardSet::LoadParameters(const std::function<void(CCardSet&)>& loadParamete
 
 void CCardSet::DetectSources() {
   for (CardRecord& record : Records()) {
-    DetectSignalSource(record.handle, record.sourceType, record.sourceNumber);
+    DetectSignalSource(record.handle, record.params.sourceType, record.params.sourceNumber);
   }
 }
 
@@ -113,22 +130,31 @@ void CCardSet::SetupDisplay(int width, int height, int depth) {
   displayDepth = depth;
   palette = CreateGreyPalette();
   for (CardRecord& record : Records()) {
-    record.format = FormatForDepth(depth);
-    record.displayHeader = FillDisplayHeader(record.headerStorage);
-    record.displayBuffer.Allocate(0);
+    record.params.format = FormatForDepth(depth);
+    record.picture.SetUp(0);
   }
 }
 
 void CCardSet::ApplyAllParameters() {
-  for (const CardRecord& record : Records()) ApplyRecordParameters(record);
+  for (CardRecord& record : Records()) ApplyRecordParameters(record);
 }
 
 void CCardSet::CloseCards() {
   if (!open_) return;
   open_ = false;
   for (CardRecord& record : Records()) {
-    EndQuarnCard(record.handle);
-    record.displayBuffer.Free();
+    // An ended card calls nothing back any more; one that would not end may still.
+    if (EndQuarnCard(record.handle) == QUARN_OK) {
+      record.snapContext.Confirm();
+      record.snapOpen = false;
+    }
   }
+  // A callback still coming reaches nothing from here on, so the pictures can go.
+  DetachSnapCallbacks();
+  for (CardRecord& record : Records()) record.picture.Release();
   palette.reset();
+}
+
+void CCardSet::DetachSnapCallbacks() {
+  for (CardRecord& record : Records()) record.snapContext.Reset();
 }

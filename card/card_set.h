@@ -15,70 +15,75 @@
 #include <span>
 
 #include "QuarnVideo.h"
-#include "display.h"
+#include "acquisition_state.h"
+#include "display_picture.h"
 #include "gdi_types.h"
+#include "snap_context.h"
 #include "video_parameter_set.h"
 
 class CHostWindow;
 
-// One card of Hexmont. The constructor's values: image size, the three rectangles and the header
-// pointer 0, mirror flags 0, chroma trap and interline 1; the parameter fields are 0 until the
-// parameter set is read at window creation. Hexmont keeps a parameter when the library answers 0.
-// Not copyable or movable: the header pointer points into the record's own storage.
+// One card of Hexmont: its handle, its parameter set, where its picture goes and the picture
+// itself. The constructor's values: image size and the rectangles 0, mirror flags 0, chroma trap
+// and interline 1; the other parameters are the set's initial values until the parameter set is
+// read at window creation. Hexmont keeps a parameter when the library answers 0. Not copyable or
+// movable: the snap callback is given the record's address.
 struct CardRecord {
   CardRecord() = default;
   CardRecord(const CardRecord&) = delete;
   CardRecord& operator=(const CardRecord&) = delete;
 
   QUARN_HANDLE handle = 0;  // stays 0 when BeginQuarnCard failed; calls still go out with it
-  int32_t scanMode = 0;
-  int32_t format = 0;
-  int32_t standard = 0;
-  int32_t sourceType = 0;
-  int32_t sourceNumber = 0;
-  int32_t crystal = 0;
-  uint8_t hue = 0;
-  uint8_t brightness = 0;
-  uint8_t contrast = 0;
-  uint8_t saturation = 0;
-  int32_t pll = 0;         // 0..255, sent as 8 bits
+  // Scan mode .. input window, mirror flags and chroma trap; the format comes from the display
+  // depth. The set's output window is not used: Hexmont's is outputRect, in screen coordinates.
+  VideoParameterSet params;
   int32_t imageWidth = 0;  // from the standard
   int32_t imageHeight = 0;
-  RECT inputRect{};                     // image pixels
-  RECT outputRect{};                    // screen pixels
-  RECT cellRect{};                      // screen pixels, right and bottom inclusive
-  BITMAPINFO* displayHeader = nullptr;  // into headerStorage once set up
-  DisplayBuffer displayBuffer;
-  DisplayHeaderStorage headerStorage;
-  int32_t mirrorHorizontal = 0;
-  int32_t mirrorVertical = 0;
-  int32_t chromaTrap = 1;
+  RECT outputRect{};  // screen pixels
+  RECT cellRect{};    // screen pixels, right and bottom inclusive
+  CDisplayPicture picture;
   int32_t interline = 1;
   uint64_t snapOffset = 0;  // static-memory offset of the card's snap ring or stored sequence
-  // What the snap callback draws with (both borrowed): the view's host window and the frame's
-  // palette for 8-bit pictures. Like the geometry, the format and snapOffset, they are written
-  // by the user-interface thread only while the card's snap is stopped, and read by the callback.
+  // The view's host window the snap callback draws into (borrowed). Like the geometry, the
+  // format and snapOffset, it is written by the user-interface thread only while the card's snap
+  // is stopped, and read by the callback.
   CHostWindow* snapWindow = nullptr;
-  CPalette* snapPalette = nullptr;
+  // The card's snap was opened and has not been closed: a callback may come.
+  bool snapOpen = false;
+  // The last Snap Shot stored this card's frames (a card whose snap shot failed is not played).
+  bool framesStored = false;
+  // What the library calls back with. Declared last, so it is destroyed first: the callback is
+  // cut off from the record before anything of the record goes.
+  CSnapContextOwner snapContext;
+
+  // The input window as a rectangle (left, top, right, bottom; image pixels).
+  RECT InputRect() const {
+    const VideoWindow& w = params.inputWindow;
+    return RECT{w.x, w.y, w.x + w.width, w.y + w.height};
+  }
+  void SetInputRect(const RECT& r) {
+    params.inputWindow = VideoWindow{r.left, r.top, r.Width(), r.Height()};
+  }
 };
 
 // The values a record gets when no ini file exists: PAL, frame scan, "Video 1", brightness,
-// contrast, hue and saturation 128, PLL 245, crystal 35M, image 768 x 576 and the input rectangle
+// contrast, hue and saturation 128, PLL 245, crystal 35M, image 768 x 576 and the input window
 // covering it. The format is not touched (it comes from the display depth).
 void LoadDefaultParameters(CardRecord& record);
 
-// Sends one record's parameters in Hexmont's order, statuses ignored: standard, source, format,
-// scan mode, brightness, contrast, hue, saturation, PLL, input window, crystal.
-void ApplyRecordParameters(const CardRecord& record);
+// Sets the record's parameters from a set read from the file (the format and the flags the file
+// does not keep stay), with the image size of its standard.
+void SetRecordParameters(CardRecord& record, const VideoParameterSet& set);
+
+// Sends one record's parameters in Hexmont's order: standard, source, format, scan mode,
+// brightness, contrast, hue, saturation, PLL, input window, crystal. A standard, scan mode or
+// crystal the card turns down as out of range (QUARN_ERR_BAD_PARAMETER) goes back to its
+// default in the record, so a value the card cannot take is neither kept nor saved.
+void ApplyRecordParameters(CardRecord& record);
 
 class CCardSet {
  public:
   static constexpr int kMaxCards = 128;
-  // Acquisition modes of the frame (one for all cards).
-  static constexpr int kModeIdle = 0;
-  static constexpr int kModeLive = 2;
-  static constexpr int kModeSnap = 4;
-  static constexpr int kModePlayback = 5;
 
   CCardSet();
   // Runs CloseCards when the cards were opened and are not closed yet.
@@ -103,15 +108,19 @@ class CCardSet {
   // Source detection on every card, handle 0 included.
   void DetectSources();
   // Keeps the screen size and depth, creates the frame's grey palette, and for every card sets
-  // the format from the depth, fills the display header and allocates the display buffer
-  // filled with 0 (a failed allocation leaves that buffer empty).
+  // the format from the depth and sets its picture up with a black buffer (a failed allocation
+  // leaves that buffer empty).
   void SetupDisplay(int screenWidth, int screenHeight, int depth);
   // ApplyRecordParameters for every card.
   void ApplyAllParameters();
 
   // The frame destructor's step: EndQuarnCard for every card (handle 0 included), frees its
-  // buffer; then deletes the palette. Runs once after OpenCards; later calls do nothing.
+  // picture; then deletes the palette. Runs once after OpenCards; later calls do nothing. A card
+  // that ends confirms that no snap callback of it can come any more.
   void CloseCards();
+  // Cuts every card's snap callback off from its record (waiting for one in flight); what they
+  // draw into is about to go.
+  void DetachSnapCallbacks();
 
   // ---- Records ----
   int CardCount() const { return cardCount_; }
@@ -129,7 +138,7 @@ class CCardSet {
   int cardCount_ = 0;
 
  public:
-  int mode = kModeIdle;
+  AcquisitionMode mode = AcquisitionMode::kIdle;
 
  private:
   std::unique_ptr<CardRecord[]> records_;  // always kMaxCards

@@ -11,10 +11,6 @@ bool Accepted(int status) {
   return status == QUARN_OK || status == QUARN_ERR_NOT_APPLIED;
 }
 
-uint8_t LowByte(int value) {
-  return static_cast<uint8_t>(value & 0xFF);
-}
-
 }  // namespace
 
 CVideoCard::CVideoCard(int cardNumber) : cardNumber_(cardNumber) {}
@@ -49,7 +45,10 @@ int CVideoCard::Open() {
 int CVideoCard::Close() {
   StopAcquisition();
   const int status = EndQuarnCard(handle_);
-  if (status == QUARN_OK) handle_ = 0;
+  if (status == QUARN_OK) {
+    handle_ = 0;
+    snapContext_.Confirm();  // an ended card calls nothing back
+  }
   return status;
 }
 
@@ -60,12 +59,18 @@ void CVideoCard::DetectSource() {
 
 void CVideoCard::ApplyParameters() {
   if (handle_ == 0) return;
-  const VideoParameterSet& p = params_;
-  QuarnSetVideoStandard(handle_, p.standard);
+  VideoParameterSet& p = params_;
+  const VideoParameterSet initial;
+  // A field the card turns down as out of range takes its initial value. Other failures say
+  // nothing about the value, so it is kept.
+  const auto keepOrReset = [](int status, auto& field, auto initialValue) {
+    if (status == QUARN_ERR_BAD_PARAMETER) field = initialValue;
+  };
+  keepOrReset(QuarnSetVideoStandard(handle_, p.standard), p.standard, initial.standard);
   QuarnSetVideoSource(handle_, p.sourceType, p.sourceNumber);
-  QuarnSetVideoFormat(handle_, p.format);
-  QuarnSetScanMode(handle_, p.scanMode);
-  QuarnSelectCryOSC(handle_, p.crystal);
+  keepOrReset(QuarnSetVideoFormat(handle_, p.format), p.format, initial.format);
+  keepOrReset(QuarnSetScanMode(handle_, p.scanMode), p.scanMode, initial.scanMode);
+  keepOrReset(QuarnSelectCryOSC(handle_, p.crystal), p.crystal, initial.crystal);
   QuarnAdjustVideo(handle_, kAdjustBrightness, p.brightness);
   QuarnAdjustVideo(handle_, kAdjustContrast, p.contrast);
   QuarnAdjustVideo(handle_, kAdjustHue, p.hue);
@@ -75,33 +80,38 @@ void CVideoCard::ApplyParameters() {
                       p.inputWindow.height);
   QuarnSetOutputWindow(handle_, p.outputWindow.x, p.outputWindow.y, p.outputWindow.width,
                        p.outputWindow.height);
-  QuarnEnableMask(handle_, p.maskEnabled);
-  QuarnSetDelay(handle_, p.xDelay, p.yDelay);
-  QuarnEnableVideoMirror(handle_, kMirrorHorizontal, p.mirrorHorizontal);
-  QuarnEnableVideoMirror(handle_, kMirrorVertical, p.mirrorVertical);
-  QuarnLumaControl(handle_, kLumaChromaTrap, LowByte(p.chromaTrap));
+  keepOrReset(QuarnEnableMask(handle_, p.maskEnabled), p.maskEnabled, initial.maskEnabled);
+  if (QuarnSetDelay(handle_, p.xDelay, p.yDelay) == QUARN_ERR_BAD_PARAMETER) {
+    p.xDelay = initial.xDelay;
+    p.yDelay = initial.yDelay;
+  }
+  keepOrReset(QuarnEnableVideoMirror(handle_, kMirrorHorizontal, p.mirrorHorizontal),
+              p.mirrorHorizontal, initial.mirrorHorizontal);
+  keepOrReset(QuarnEnableVideoMirror(handle_, kMirrorVertical, p.mirrorVertical), p.mirrorVertical,
+              initial.mirrorVertical);
+  keepOrReset(QuarnLumaControl(handle_, kLumaChromaTrap, LowByte(p.chromaTrap)), p.chromaTrap,
+              initial.chromaTrap);
 }
 
 void CVideoCard::SetupDisplay() {
-  palette_ = CreateGreyPalette();
-  displayHeader_ = FillDisplayHeader(headerStorage_);
   // A failed allocation leaves the buffer empty (size 0); painting then has nothing to show.
-  displayBuffer_.Allocate(0xFF);
+  picture_.SetUp(0xFF);
 }
 
 void CVideoCard::Release() {
-  if (handle_ != 0) EndQuarnCard(handle_);
-  displayBuffer_.Free();
-  palette_.reset();
+  if (handle_ != 0 && EndQuarnCard(handle_) == QUARN_OK) snapContext_.Confirm();
+  // Whatever the library still calls back with reaches nothing from here on.
+  DetachSnapCallback();
+  picture_.Release();
 }
 
 void CVideoCard::StopAcquisition() {
-  if (state_ == kStateLive) {
+  if (state_ == CardState::kLive) {
     QuarnCaptureEx(handle_, nullptr, 0);
-  } else if (state_ == kStateSnap) {
-    QuarnCloseSnapEx(handle_);
+  } else if (state_ == CardState::kSnap) {
+    if (QuarnCloseSnapEx(handle_) == QUARN_OK) snapContext_.Confirm();
   }
-  state_ = kStateIdle;
+  state_ = CardState::kIdle;
 }
 
 // ---- Parameter setters ----
@@ -254,15 +264,14 @@ int64_t CVideoCard::FrameBytes() const {
 }
 
 void CVideoCard::SetFrameHeader(int interline) {
-  // Works on the storage itself, so it is valid before the display has been set up too.
-  BITMAPINFOHEADER& header = headerStorage_.info.bmiHeader;
-  header.biBitCount = static_cast<WORD>(StoredFrameBitCount(params_.format));
-  header.biWidth = params_.outputWindow.width;
-  header.biHeight = SnapLines(params_.outputWindow.height, params_.scanMode, interline);
+  // Works on the description's storage, so it is valid before the display has been set up too.
+  picture_.Describe(params_.outputWindow.width,
+                    SnapLines(params_.outputWindow.height, params_.scanMode, interline),
+                    StoredFrameBitCount(params_.format));
 }
 
 void CVideoCard::ClearDisplayBuffer() {
-  displayBuffer_.Fill(0xFF);
+  picture_.Fill(0xFF);
 }
 
 // ---- Queries ----

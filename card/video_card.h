@@ -9,21 +9,18 @@
 
 #include "QuarnVidEx.h"
 #include "QuarnVideo.h"
+#include "acquisition_state.h"
 #include "card_helpers.h"
-#include "display.h"
+#include "display_picture.h"
 #include "gdi_types.h"
 #include "host_window.h"
+#include "snap_context.h"
 #include "video_parameter_set.h"
 
 class CDC;
 
 class CVideoCard {
  public:
-  // Acquisition states.
-  static constexpr int kStateIdle = 0;
-  static constexpr int kStateLive = 2;
-  static constexpr int kStateSnap = 4;
-
   explicit CVideoCard(int cardNumber = 1);
 
   // While presetting, a setter called before the card is open keeps its value whatever the
@@ -44,16 +41,23 @@ class CVideoCard {
   virtual int Close();
   // Selects the first input with a signal (else "Video 1"); nothing while the handle is 0.
   virtual void DetectSource();
-  // Sends every kept parameter to the card, statuses ignored; nothing while the handle is 0.
+  // Sends every kept parameter to the card; nothing while the handle is 0. A value the card
+  // turns down as out of range (QUARN_ERR_BAD_PARAMETER: a standard, format, scan mode,
+  // crystal, mask, delay, mirror or chroma trap it has no use for, read from the ini file or
+  // kept from before the card opened) goes back to its initial value, so it is neither shown as
+  // in force nor saved.
   virtual void ApplyParameters();
-  // Creates the grey palette, fills the display header and allocates the display buffer
-  // (filled with 0xFF); a failed allocation leaves the buffer empty and its size 0.
+  // Sets the picture up: the grey palette, a fresh description and the display buffer (filled
+  // with 0xFF); a failed allocation leaves the buffer empty and its size 0.
   virtual void SetupDisplay();
-  // EndQuarnCard when the handle is set (status ignored, handle kept), frees the display buffer
-  // and deletes the palette.
+  // EndQuarnCard when the handle is set (status ignored, handle kept), then cuts the snap
+  // callback off (DetachSnapCallback) and frees the picture's buffer and palette.
   virtual void Release();
   // Stops live video (state 2) or closes the snap (state 4); the state becomes idle.
   virtual void StopAcquisition();
+  // Cuts the snap callback off from what it was opened with, waiting for one in flight; a
+  // callback the library still makes afterwards does nothing. Run before that goes.
+  void DetachSnapCallback() { snapContext_.Reset(); }
 
   // ---- Parameter setters: call the library with the handle (0 included), remember the value
   // when it answers 0 or QUARN_ERR_NOT_APPLIED, return the status. Byte values are passed and
@@ -127,10 +131,11 @@ class CVideoCard {
 
   // ---- Continuous snap and frames in static memory (video_card_acquire.cpp) ----
   // Idle only (else 0, nothing called): QuarnOpenSnapEx(handle, callback, context); on 0 the
-  // state becomes 4.
-  int OpenSnap(QuarnSnapCallback callback, void* context);
+  // state becomes 4. The context the callback receives is the card's CSnapContext, leading to
+  // `target` until the snap is confirmed closed or DetachSnapCallback runs.
+  int OpenSnap(QuarnSnapCallback callback, void* target);
   // Snap open only (else 0): QuarnCloseSnapEx; on 0 the state becomes idle. The library returns
-  // only when no callback runs any more.
+  // only when no callback runs any more. A failed close leaves the snap open (state 4).
   int CloseSnap();
   // Snap open only (else 0): QuarnStartSnapEx(handle, offset, interline, count) over a ring of
   // `count` frames. The display header describes the stored frames afterwards (SetFrameHeader);
@@ -159,7 +164,7 @@ class CVideoCard {
   // ---- Read access ----
   QUARN_HANDLE GetHandle() const { return handle_; }
   int GetCardNumber() const { return cardNumber_; }
-  int GetState() const { return state_; }
+  CardState GetState() const { return state_; }
   const VideoParameterSet& Params() const { return params_; }
   int GetScanMode() const { return params_.scanMode; }
   int GetVideoFormat() const { return params_.format; }
@@ -185,36 +190,37 @@ class CVideoCard {
   // Image size of the kept standard.
   ImageSize GetImageSize() const { return ImageSizeOf(params_.standard); }
 
-  // Display pieces: header (null until set up), buffer (empty until allocated), palettes.
-  BITMAPINFO* GetDisplayHeader() { return displayHeader_; }
-  const BITMAPINFO* GetDisplayHeader() const { return displayHeader_; }
-  uint8_t* GetDisplayBuffer() { return displayBuffer_.data(); }
-  const uint8_t* GetDisplayBuffer() const { return displayBuffer_.data(); }
-  size_t GetDisplayBufferSize() const { return displayBuffer_.size(); }
-  CPalette* GetPalette() const { return palette_.get(); }
+  // The picture: header (null until set up), buffer (empty until allocated), palette.
+  CDisplayPicture& Picture() { return picture_; }
+  const CDisplayPicture& Picture() const { return picture_; }
+  BITMAPINFO* GetDisplayHeader() { return picture_.Header(); }
+  const BITMAPINFO* GetDisplayHeader() const { return picture_.Header(); }
+  uint8_t* GetDisplayBuffer() { return picture_.Buffer(); }
+  const uint8_t* GetDisplayBuffer() const { return picture_.Buffer(); }
+  size_t GetDisplayBufferSize() const { return picture_.BufferSize(); }
+  CPalette* GetPalette() const { return picture_.Palette(); }
   // The palette that selecting ours displaced (borrowed, not owned); set by the painting code.
   CPalette* GetDisplacedPalette() const { return displacedPalette_; }
   void SetDisplacedPalette(CPalette* palette) { displacedPalette_ = palette; }
 
  protected:
   // For the acquisition operations (live video, snap) that move the state.
-  void SetState(int state) { state_ = state; }
+  void SetState(CardState state) { state_ = state; }
 
  private:
   // Whether a setter keeps its value after the library answered `status`.
   bool Keeps(int status) const;
   bool KeepsWindow(int status) const;
 
-  QUARN_HANDLE handle_ = 0;              // 0 while not open
-  bool presetting_ = false;              // see SetPresetting
-  int cardNumber_;                       // passed to BeginQuarnCard
-  int state_ = kStateIdle;               // 0 idle, 2 live video, 4 snap open
-  BITMAPINFO* displayHeader_ = nullptr;  // into headerStorage_ once set up
-  DisplayBuffer displayBuffer_;          // with its recorded size
-  VideoParameterSet params_;             // scan mode .. mask enabled
-  std::unique_ptr<CPalette> palette_;
+  QUARN_HANDLE handle_ = 0;  // 0 while not open
+  bool presetting_ = false;  // see SetPresetting
+  int cardNumber_;           // passed to BeginQuarnCard
+  CardState state_ = CardState::kIdle;
+  VideoParameterSet params_;  // scan mode .. mask enabled
+  CDisplayPicture picture_;   // description, display buffer and palette
   CPalette* displacedPalette_ = nullptr;
-  DisplayHeaderStorage headerStorage_;
+  // What the snap callback is given; its target is what OpenSnap was given.
+  CSnapContextOwner snapContext_;
 };
 
 // ---- Solvane's opening and closing, for its video window ----

@@ -3,6 +3,8 @@
 #include "main_frm.h"
 
 #include <QEvent>
+#include <algorithm>
+#include <vector>
 
 #include "QuarnVidEx.h"
 #include "allocate_memory_dlg.h"
@@ -15,10 +17,9 @@
 
 CMainFrame::CMainFrame() {
   RegisterHelpLinks(*this, hexmont::ID_HELP_UPDATE_WEBSITE, hexmont::ID_HELP_CONTACT);
-  On(ID_VIEW_CAPTURE, [this] { OnCapture(); }).Rule(ID_VIEW_CAPTURE, [this](CCmdUI& ui) {
-    ui.Enable(cards_.mode == CCardSet::kModeIdle || cards_.mode == CCardSet::kModeLive);
-    ui.SetCheck(cards_.mode == CCardSet::kModeLive ? 1 : 0);
-  });
+  On(ID_VIEW_CAPTURE, [this] {
+    OnCapture();
+  }).Rule(ID_VIEW_CAPTURE, RuleOf<hexmont::CaptureRule>());
   RegisterDisplayCommands();
   RegisterShotMaskCommands();
   RegisterSnapCommands();
@@ -29,6 +30,16 @@ CMainFrame::CMainFrame() {
 
 CMainFrame::~CMainFrame() {
   cards_.CloseCards();
+}
+
+HexmontFrameState CMainFrame::FrameState() const {
+  HexmontFrameState state;
+  state.mode = cards_.mode;
+  state.clip = cards_.clip;
+  state.mask = cards_.mask;
+  state.storedImages = cards_.storedImages;
+  state.stepFlag = cards_.stepFlag;
+  return state;
 }
 
 int CMainFrame::OnCreate(LPCREATESTRUCT create) {
@@ -51,18 +62,20 @@ int CMainFrame::OnCreate(LPCREATESTRUCT create) {
 void CMainFrame::OnClose() {
   SaveParameterSets();
   // Acquisition stops through the commands that started it, so their own stopping steps run.
-  if (cards_.mode == CCardSet::kModePlayback && cards_.stepFlag == 0) {
+  if (cards_.mode == AcquisitionMode::kPlayback && cards_.stepFlag == 0) {
     KillTimer(kPlaybackTimerId);
-  } else if (cards_.mode == CCardSet::kModeLive) {
+  } else if (cards_.mode == AcquisitionMode::kLive) {
     SendMessage(WM_COMMAND, ID_VIEW_CAPTURE, 0);
-  } else if (cards_.mode == CCardSet::kModeSnap) {
+  } else if (cards_.mode == AcquisitionMode::kSnap) {
     SendMessage(WM_COMMAND, ID_VIEW_SNAP, 0);
   }
   CFrameWnd::OnClose();
 }
 
 void CMainFrame::OnDestroy() {
-  if (cards_.mode == CCardSet::kModeSnap) CloseAllSnaps();
+  if (cards_.mode == AcquisitionMode::kSnap) CloseAllSnaps();
+  // A card whose snap would not close may still call back: from here on it reaches nothing.
+  cards_.DetachSnapCallbacks();
   CFrameWnd::OnDestroy();
 }
 
@@ -94,19 +107,21 @@ void CMainFrame::OnCapture() {
   CHostWindow& window = view->HostWindow();
   {
     CClientDC dc(window);
-    const bool start = cards_.mode == CCardSet::kModeIdle;
+    const bool start = cards_.mode == AcquisitionMode::kIdle;
+    // The frame's palette stays selected while live video runs (from the start to the stop, two
+    // commands), so this selection is not a scoped one.
     if (start) {
       if (cards_.palette) {
         cards_.displacedPalette = dc.SelectPalette(cards_.palette.get(), FALSE);
         dc.RealizePalette();
       }
-      cards_.mode = CCardSet::kModeLive;
+      cards_.mode = AcquisitionMode::kLive;
     } else {
       if (cards_.displacedPalette != nullptr) {
         dc.SelectPalette(cards_.displacedPalette, FALSE);
         dc.RealizePalette();
       }
-      cards_.mode = CCardSet::kModeIdle;
+      cards_.mode = AcquisitionMode::kIdle;
     }
 
     int failures = 0;
@@ -125,7 +140,7 @@ void CMainFrame::OnCapture() {
       FreezeAndReadBack(record, *view, dc, false);
     }
     // No card, or none that started: live video is not running.
-    if (failures >= cards_.CardCount()) cards_.mode = CCardSet::kModeIdle;
+    if (failures >= cards_.CardCount()) cards_.mode = AcquisitionMode::kIdle;
   }  // the context is released here
   Invalidate(TRUE);
 }
@@ -142,28 +157,41 @@ void CMainFrame::PlaceVideo(const RECT& viewRect) {
   CView* view = GetActiveView();
   if (view == nullptr) return;
   const int count = cards_.CardCount();
-  const bool snapping = cards_.mode == CCardSet::kModeSnap;
+  const bool snapping = cards_.mode == AcquisitionMode::kSnap;
   // The snap callback places each cell by the view's geometry snapshot: bring it up to date.
   if (snapping) view->HostWindow().UpdateGeometry();
   // The callback reads a card's rectangles and ring, so every card is stopped (no callback of it
   // runs any more) before they change. All cards stop first: a card's new ring may cover the
-  // old ring of a card after it, which must not be filled meanwhile.
-  if (snapping) {
-    for (const CardRecord& record : cards_.Records()) QuarnStopSnapEx(record.handle);
-  }
+  // old ring of a card after it, which must not be filled meanwhile. A card whose stop fails is
+  // still delivering: it keeps its windows and its ring, and the new rings of the others are
+  // laid out after every ring still in use.
+  std::vector<bool> delivering(static_cast<size_t>(count), false);
   uint64_t snapOffset = 0;
+  if (snapping) {
+    for (int i = 0; i < count; ++i) {
+      CardRecord& record = cards_.Record(i);
+      // A card whose open failed has no snap to stop; its stop's status says nothing.
+      if (QuarnStopSnapEx(record.handle) == QUARN_OK || !record.snapOpen) continue;
+      delivering[static_cast<size_t>(i)] = true;
+      const RECT& out = record.outputRect;
+      snapOffset =
+          std::max(snapOffset, record.snapOffset + hexmont::SnapRingBytes(record.params.format,
+                                                                          out.right - out.left,
+                                                                          out.bottom - out.top));
+    }
+  }
   for (int i = 0; i < count; ++i) {
     CardRecord& record = cards_.Record(i);
+    if (delivering[static_cast<size_t>(i)]) continue;
     record.cellRect = hexmont::GridCell(viewRect, i, count, record.cellRect);
     record.outputRect =
         hexmont::FitOutputRect(record.cellRect, 0, 0, cards_.screenWidth, cards_.screenHeight,
                                record.imageWidth, record.imageHeight, 4, 2);
     const RECT& out = record.outputRect;
-    record.inputRect =
-        hexmont::InputWindowFor(cards_.clip != 0, out, record.imageWidth, record.imageHeight);
-    QuarnSetInputWindow(record.handle, record.inputRect.left, record.inputRect.top,
-                        record.inputRect.right - record.inputRect.left,
-                        record.inputRect.bottom - record.inputRect.top);
+    record.SetInputRect(
+        hexmont::InputWindowFor(cards_.clip != 0, out, record.imageWidth, record.imageHeight));
+    const VideoWindow& in = record.params.inputWindow;
+    QuarnSetInputWindow(record.handle, in.x, in.y, in.width, in.height);
     QuarnSetOutputWindow(record.handle, out.left, out.top, out.right - out.left,
                          out.bottom - out.top);
     if (snapping) {
@@ -171,7 +199,7 @@ void CMainFrame::PlaceVideo(const RECT& viewRect) {
       record.snapOffset = snapOffset;
       QuarnStartSnapEx(record.handle, snapOffset, record.interline, 2);
       snapOffset +=
-          hexmont::SnapRingBytes(record.format, out.right - out.left, out.bottom - out.top);
+          hexmont::SnapRingBytes(record.params.format, out.right - out.left, out.bottom - out.top);
     }
     view->Invalidate(TRUE);
   }
@@ -199,7 +227,7 @@ void CMainFrame::OnWindowPosChanging(WINDOWPOS* pos) {
 
 void CMainFrame::PaintView(CDC* dc) {
   // During live video and snap the cards and the snap callback own the picture.
-  if (cards_.mode != CCardSet::kModeIdle && cards_.mode != CCardSet::kModePlayback) return;
+  if (cards_.mode != AcquisitionMode::kIdle && cards_.mode != AcquisitionMode::kPlayback) return;
   CView* view = GetActiveView();
   if (dc == nullptr || view == nullptr) return;
   dc->SetStretchBltMode(COLORONCOLOR);
@@ -207,9 +235,8 @@ void CMainFrame::PaintView(CDC* dc) {
   const int logX = printing ? dc->GetDeviceCaps(LOGPIXELSX) : 0;
   const int logY = printing ? dc->GetDeviceCaps(LOGPIXELSY) : 0;
   for (CardRecord& record : cards_.Records()) {
-    const BITMAPINFO* header = record.displayHeader;
-    if (header == nullptr) continue;
-    const BITMAPINFOHEADER& info = header->bmiHeader;
+    if (record.picture.Header() == nullptr) continue;
+    const BITMAPINFOHEADER& info = record.picture.Description();
     POINT origin{record.cellRect.left, record.cellRect.top};
     view->ScreenToClient(&origin);
     RECT dest = hexmont::PaintDestination(origin, info.biWidth, info.biHeight, record.outputRect);
@@ -219,18 +246,7 @@ void CMainFrame::PaintView(CDC* dc) {
       dest.top = hexmont::ScaleForPrinter(dest.top, logY);
       dest.bottom = hexmont::ScaleForPrinter(dest.bottom, logY);
     }
-    // An 8-bit picture is drawn through the frame's palette.
-    const bool eightBit = info.biBitCount == 8;
-    if (eightBit && cards_.palette) {
-      cards_.displacedPalette = dc->SelectPalette(cards_.palette.get(), FALSE);
-      dc->RealizePalette();
-    }
-    dc->StretchDIBits(dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, 0, 0,
-                      info.biWidth, info.biHeight, record.displayBuffer.data(), header,
-                      DIB_RGB_COLORS, SRCCOPY);
-    if (eightBit && cards_.displacedPalette != nullptr) {
-      dc->SelectPalette(cards_.displacedPalette, FALSE);
-      dc->RealizePalette();
-    }
+    record.picture.Draw(*dc, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, 0,
+                        0, info.biWidth, info.biHeight);
   }
 }

@@ -7,6 +7,7 @@
 #include "QuarnVidEx.h"
 #include "afx.h"
 #include "card_set.h"
+#include "command_rules.h"
 #include "view_painter.h"
 
 class CMainFrame : public CFrameWnd, public CViewPainter {
@@ -21,6 +22,8 @@ class CMainFrame : public CFrameWnd, public CViewPainter {
 
   CCardSet& Cards() { return cards_; }
   const CCardSet& Cards() const { return cards_; }
+  // What the menu-state rules look at.
+  HexmontFrameState FrameState() const;
 
   // The framework's creation (menu, view), then every card's parameters, source detection,
   // display set-up from the screen and applying the parameters.
@@ -77,9 +80,12 @@ class CMainFrame : public CFrameWnd, public CViewPainter {
   // Snap (32822, main_frm_snap.cpp), enabled when idle or snapping, checked while snapping:
   // opens and starts a two-slot ring per card, or closes every card's snap.
   void OnSnap();
-  // The snap callback, on the library's thread: the context is the card's record; converts the
-  // filled slot into its display buffer and draws it 1:1 into the card's cell. Returns 1.
+  // The snap callback, on the library's thread: the context is the card's snap context, which
+  // leads to its record while the frame has it; converts the filled slot into the card's picture
+  // and draws it 1:1 into the card's cell. Returns 1.
   static int SnapFrameCallback(QuarnSnapInfo* info);
+  // The callback's work for one card (library thread).
+  static void DrawSnapFrame(CardRecord& record, uint32_t slot);
   // Playback (main_frm_playback.cpp): Step (32803), Circle (32804), Stop (32805).
   void OnPlaybackStep();
   void OnPlaybackCircle();
@@ -90,8 +96,9 @@ class CMainFrame : public CFrameWnd, public CViewPainter {
   // The playback timer shows the next frame in Circle; a click steps in Step.
   void OnTimer(UINT_PTR id) override;
   void OnLButtonDown(UINT flags, CPoint point) override;
-  // A frame destroyed with the snap still open (without OnClose) closes it first, so no callback
-  // draws into the view while it goes.
+  // A frame destroyed with the snap still open (without OnClose) closes it first; then every
+  // card's snap callback is cut off from its record, so nothing draws into the view or a record
+  // while they go.
   void OnDestroy() override;
 
   void AfterQtEvent(QEvent* event) override;
@@ -113,8 +120,14 @@ class CMainFrame : public CFrameWnd, public CViewPainter {
   // (main_frm_playback.cpp) with their rules.
   void RegisterSnapCommands();
   void RegisterPlaybackCommands();
-  // Closes every card's snap and makes the frame idle.
-  void CloseAllSnaps();
+  // Closes every card's open snap; the frame becomes idle when every close succeeded (a card whose
+  // close failed stays open and delivering). Returns whether all are closed.
+  bool CloseAllSnaps();
+  // A command's rule for the router, as a function of FrameState().
+  template <MenuRule (*Rule)(const HexmontFrameState&)>
+  std::function<void(CCmdUI&)> RuleOf() {
+    return [this](CCmdUI& ui) { ApplyMenuRule(ui, Rule(FrameState())); };
+  }
 
   CCardSet cards_;
   bool titlePainted_ = false;  // the frame's paint has set its title

@@ -4,14 +4,12 @@
 #include "main_frm.h"
 
 void CMainFrame::RegisterDisplayCommands() {
-  On(ID_DISPLAY_CLIP, [this] { OnDisplayClip(); }).Rule(ID_DISPLAY_CLIP, [this](CCmdUI& ui) {
-    ui.Enable(TRUE);
-    ui.SetCheck(cards_.clip == 1 ? 1 : 0);
-  });
-  On(ID_DISPLAY_SCALE, [this] { OnDisplayScale(); }).Rule(ID_DISPLAY_SCALE, [this](CCmdUI& ui) {
-    ui.Enable(TRUE);
-    ui.SetCheck(cards_.clip == 0 ? 1 : 0);
-  });
+  On(ID_DISPLAY_CLIP, [this] {
+    OnDisplayClip();
+  }).Rule(ID_DISPLAY_CLIP, RuleOf<hexmont::ClipRule>());
+  On(ID_DISPLAY_SCALE, [this] {
+    OnDisplayScale();
+  }).Rule(ID_DISPLAY_SCALE, RuleOf<hexmont::ScaleRule>());
 }
 
 void CMainFrame::OnDisplayClip() {

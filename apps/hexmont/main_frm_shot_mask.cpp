@@ -10,13 +10,8 @@
 void CMainFrame::RegisterShotMaskCommands() {
   On(ID_VIEW_CAPTURE_SHOT, [this] {
     OnCaptureShot();
-  }).Rule(ID_VIEW_CAPTURE_SHOT, [this](CCmdUI& ui) {
-    ui.Enable(cards_.mode == CCardSet::kModeIdle);
-  });
-  On(ID_VIEW_MASK, [this] { OnMask(); }).Rule(ID_VIEW_MASK, [this](CCmdUI& ui) {
-    ui.Enable(cards_.mode == CCardSet::kModeIdle);
-    ui.SetCheck(cards_.mask != 0 ? 1 : 0);
-  });
+  }).Rule(ID_VIEW_CAPTURE_SHOT, RuleOf<hexmont::IdleOnlyRule>());
+  On(ID_VIEW_MASK, [this] { OnMask(); }).Rule(ID_VIEW_MASK, RuleOf<hexmont::MaskRule>());
 }
 
 void CMainFrame::FreezeAndReadBack(CardRecord& record, CView& view, CDC& dc,
@@ -31,16 +26,10 @@ void CMainFrame::FreezeAndReadBack(CardRecord& record, CView& view, CDC& dc,
   const int width = record.outputRect.right - record.outputRect.left;
   int height = record.outputRect.bottom - record.outputRect.top;
   // The field modes deliver every other line only.
-  if (record.scanMode == kScanField || record.scanMode == kScanField1) height /= 2;
-
-  BITMAPINFO* header = record.displayHeader;
-  if (header == nullptr || record.displayBuffer.empty()) return;
-  // The library writes the depth into the header; the size is kept only for a picture it read.
-  if (QuarnGetDisplayBits(dc.GetSafeHdc(), origin.x, origin.y, width, height,
-                          &header->bmiHeader.biBitCount, record.displayBuffer.data()) == QUARN_OK) {
-    header->bmiHeader.biWidth = width;
-    header->bmiHeader.biHeight = height;
-  }
+  if (record.params.scanMode == kScanField || record.params.scanMode == kScanField1) height /= 2;
+  // The library writes the depth; the size is kept only for a picture it read. A failure is
+  // silent.
+  record.picture.ReadBack(dc, origin.x, origin.y, width, height);
 }
 
 void CMainFrame::OnCaptureShot() {
@@ -49,18 +38,9 @@ void CMainFrame::OnCaptureShot() {
   {
     CClientDC dc(view->HostWindow());
     // The frame's palette is in force while the pictures are read, so 8-bit ones read true.
-    CPalette* displaced = nullptr;
-    if (cards_.palette) {
-      displaced = dc.SelectPalette(cards_.palette.get(), FALSE);
-      cards_.displacedPalette = displaced;
-      dc.RealizePalette();
-    }
+    const CScopedPalette palette(dc, cards_.palette.get());
     // Every card, whichever one the parameter commands are aimed at.
     for (CardRecord& record : cards_.Records()) FreezeAndReadBack(record, *view, dc, true);
-    if (displaced != nullptr) {
-      dc.SelectPalette(displaced, FALSE);
-      dc.RealizePalette();
-    }
   }  // the context is released here
   // The mode stays idle, so the repaint shows the display buffers.
   Invalidate(TRUE);
@@ -72,7 +52,7 @@ void CMainFrame::OnMask() {
   if (cards_.mask != 0) {
     for (const CardRecord& record : cards_.Records()) {
       const int height =
-          record.scanMode == kScanFrame ? record.imageHeight : record.imageHeight / 2;
+          record.params.scanMode == kScanFrame ? record.imageHeight : record.imageHeight / 2;
       LoadDemonstrationMask(record.handle, record.imageWidth, height);
     }
   }

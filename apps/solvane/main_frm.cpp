@@ -18,9 +18,9 @@ void FillMaskRectangles(CDC& dc) {
 
 CMainFrame::CMainFrame() {
   RegisterHelpLinks(*this, solvane::ID_HELP_UPDATE_WEBSITE, solvane::ID_HELP_CONTACT);
-  On(ID_VIEW_CAPTURE, [this] { OnCapture(); }).Rule(ID_VIEW_CAPTURE, [this](CCmdUI& ui) {
-    OnUpdateCapture(ui);
-  });
+  On(ID_VIEW_CAPTURE, [this] {
+    OnCapture();
+  }).Rule(ID_VIEW_CAPTURE, RuleOf<solvane::CaptureRule>());
   RegisterDisplayCommands();
   RegisterShotMaskCommands();
   RegisterSnapCommands();
@@ -32,12 +32,24 @@ CMainFrame::CMainFrame() {
   });
 }
 
+SolvaneFrameState CMainFrame::FrameState() const {
+  SolvaneFrameState state;
+  state.state = Card().GetState();
+  state.playing = playing != 0;
+  state.stepFlag = stepFlag;
+  state.imageCount = imageCount;
+  state.bmpSequence = bmpSequence != 0;
+  state.clip = clip;
+  state.maskEnabled = Card().IsMaskEnabled();
+  return state;
+}
+
 void CMainFrame::OnCapture() {
   CView* view = GetActiveView();
   if (view == nullptr) return;
   CVideoCard& card = Card();
   CClientDC dc(view);
-  const bool start = card.GetState() == CVideoCard::kStateIdle;
+  const bool start = card.GetState() == CardState::kIdle;
   if (start) {
     card.ClearDisplayBuffer();
     Invalidate(1);
@@ -51,12 +63,6 @@ void CMainFrame::OnCapture() {
     // Freeze the last picture and read it back, so the view keeps showing it when idle.
     FreezeAndReadBack(*view, dc, false);
   }
-}
-
-void CMainFrame::OnUpdateCapture(CCmdUI& ui) {
-  const int state = Card().GetState();
-  ui.Enable((state == CVideoCard::kStateIdle || state == CVideoCard::kStateLive) && playing == 0);
-  ui.SetCheck(state == CVideoCard::kStateLive ? 1 : 0);
 }
 
 std::string CMainFrame::PerformanceTitle() const {
@@ -81,7 +87,7 @@ void CMainFrame::AfterQtEvent(QEvent* event) {
 void CMainFrame::PaintView(CDC* dc) {
   if (dc == nullptr) return;
   CVideoCard& card = Card();
-  if (card.GetState() != CVideoCard::kStateIdle && playing == 0) return;
+  if (card.GetState() != CardState::kIdle && playing == 0) return;
   if (!dc->IsPrinting()) {
     card.Draw(dc);
     return;
@@ -101,7 +107,7 @@ void CMainFrame::PaintView(CDC* dc) {
 }
 
 BOOL CMainFrame::EraseView(CDC* dc) {
-  if (Card().GetState() != CVideoCard::kStateLive) return 0;
+  if (Card().GetState() != CardState::kLive) return 0;
   if (dc != nullptr && Card().IsMaskEnabled() != 0) FillMaskRectangles(*dc);
   return 1;
 }
@@ -109,9 +115,9 @@ BOOL CMainFrame::EraseView(CDC* dc) {
 void CMainFrame::OnClose() {
   // Acquisition stops through the commands that started it, so their own stopping steps run.
   if (playing == 0) {
-    if (Card().GetState() == CVideoCard::kStateLive) {
+    if (Card().GetState() == CardState::kLive) {
       SendMessage(WM_COMMAND, ID_VIEW_CAPTURE, 0);
-    } else if (Card().GetState() == CVideoCard::kStateSnap) {
+    } else if (Card().GetState() == CardState::kSnap) {
       SendMessage(WM_COMMAND, ID_VIEW_SNAP, 0);
     }
   } else if (stepFlag == 0) {

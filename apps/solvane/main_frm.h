@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "command_rules.h"
 #include "video_wnd.h"
 #include "view_painter.h"
 
@@ -12,19 +13,18 @@ class CMainFrame : public CVideoWnd, public CViewPainter {
  public:
   CMainFrame();
 
+  // What the menu-state rules look at.
+  SolvaneFrameState FrameState() const;
+
   // Capture (32821): live video on (state 0) or off (state 2). Starting clears the display
   // buffer and invalidates the frame; stopping freezes the last picture and reads it back into
   // the display buffer. A failure shows its "Error message" box (no owner) and keeps the state.
   void OnCapture();
-  // Enabled when the card is idle or live and playback is off; checked while live.
-  void OnUpdateCapture(CCmdUI& ui);
 
   // Capture Shot (32786, main_frm_shot_mask.cpp): clears the display buffer to white, invalidates
   // the frame, then freezes and reads back the card's picture; a failing freeze shows its
   // "Error message" box (no owner) and the picture is still read back.
   void OnCaptureShot();
-  // Enabled when the card is idle and playback is off (the rule Snap Shot and Open Serials share).
-  void OnUpdateCaptureShot(CCmdUI& ui);
   // The freeze and read-back shared by Capture Shot and the stop of live video: card CaptureShot
   // (its failure boxed only when `reportFreezeFailure`), the mask's two rectangles filled with
   // the background when the mask is on, then GetDisplayBits through `dc`. Returns the freeze's
@@ -41,7 +41,6 @@ class CMainFrame : public CVideoWnd, public CViewPainter {
   // forgotten. Off: closes the snap. Enabled when the card is idle or snapping and playback is
   // off; checked while snapping.
   void OnSnap();
-  void OnUpdateSnap(CCmdUI& ui);
   // Snap Shot (32787, main_frm_snap.cpp; the rule of Capture Shot): as many frames as static
   // memory holds (65,535 at most), filled white first, stored in one call; a failure shows its
   // "Error message" box, success keeps the count and tells it in a "Notice" owned by the frame.
@@ -103,12 +102,18 @@ class CMainFrame : public CVideoWnd, public CViewPainter {
   // (main_frm_playback.cpp), with their rules.
   void RegisterSnapCommands();
   void RegisterPlaybackCommands();
+  // A command's rule for the router, as a function of FrameState().
+  template <MenuRule (*Rule)(const SolvaneFrameState&)>
+  std::function<void(CCmdUI&)> RuleOf() {
+    return [this](CCmdUI& ui) { ApplyMenuRule(ui, Rule(FrameState())); };
+  }
 };
 
 // The two rectangles the demonstration mask excludes from the video (x, y, width, height), filled
 // with the context's background colour where live video does not show and before a read-back.
 void FillMaskRectangles(CDC& dc);
 
-// The snap callback given to the library (any thread): the record's context is the frame (as a
-// CVideoWnd); calls its OnSnapFrame with the filled slot. Returns 1.
+// The snap callback given to the library (any thread): the record's context is the card's snap
+// context, which leads to the frame (as a CVideoWnd) while it has the snap; calls its OnSnapFrame
+// with the filled slot. Returns 1.
 int SnapFrameCallback(QuarnSnapInfo* info);

@@ -38,10 +38,11 @@ int ScrollPosition(UINT code, int origin, int step, const SCROLLINFO& info, UINT
 int CVideoWnd::ApplyWindows(const RECT& input, const RECT& output) {
   CVideoCard& card = Card();
   // The snap must not run while its windows change: the stop returns only when no callback
-  // runs, so the callback never sees the windows (or the header) half changed. Statuses of the
-  // stop and the start are not reported here.
-  const bool snapping = card.GetState() == CVideoCard::kStateSnap;
-  if (snapping) card.StopSnap();
+  // runs, so the callback never sees the windows (or the header) half changed. A stop that fails
+  // leaves the snap delivering with the windows it has, so nothing is changed then. Statuses
+  // are not reported here.
+  const bool snapping = card.GetState() == CardState::kSnap;
+  if (snapping && card.StopSnap() != QUARN_OK) return 1;
   card.SetInputRect(input);
   card.SetOutputRect(output);
   if (snapping) {
@@ -54,14 +55,12 @@ int CVideoWnd::ApplyWindows(const RECT& input, const RECT& output) {
 }
 
 void CMainFrame::RegisterDisplayCommands() {
-  On(ID_DISPLAY_CLIP, [this] { OnDisplayClip(); }).Rule(ID_DISPLAY_CLIP, [this](CCmdUI& ui) {
-    ui.Enable(TRUE);
-    ui.SetCheck(clip == 1 ? 1 : 0);
-  });
-  On(ID_DISPLAY_SCALE, [this] { OnDisplayScale(); }).Rule(ID_DISPLAY_SCALE, [this](CCmdUI& ui) {
-    ui.Enable(TRUE);
-    ui.SetCheck(clip == 0 ? 1 : 0);
-  });
+  On(ID_DISPLAY_CLIP, [this] {
+    OnDisplayClip();
+  }).Rule(ID_DISPLAY_CLIP, RuleOf<solvane::ClipRule>());
+  On(ID_DISPLAY_SCALE, [this] {
+    OnDisplayScale();
+  }).Rule(ID_DISPLAY_SCALE, RuleOf<solvane::ScaleRule>());
 }
 
 void CMainFrame::OnDisplayClip() {

@@ -8,13 +8,16 @@
 void CVideoWnd::LoadParameters(CVideoCard& card) {
   CPrivateProfile profile = OpenParameterFile();
   profile.Load();  // an unreadable file reads as an empty one: every key gives its default
-  const StoredParameters v =
+  const StoredParameters stored =
       ReadStoredParameters(profile, kParameterSection, ParameterKeys::kSolvane);
-  // The setters' statuses are ignored. The card is not open yet: it keeps every value (see
-  // CVideoCard::SetPresetting) and is sent the whole set when it opens.
+  // A source index above 10 names no source: the card's own is sent again.
+  const VideoParameterSet v = SetFromStored(stored, card.Params());
+  // Each value through its setter, in this order; the statuses are ignored. The card is not open
+  // yet: it keeps every value (see CVideoCard::SetPresetting) and is sent the whole set when it
+  // opens, where a value it refuses goes back to its initial one.
   card.SetVideoStandard(v.standard);
   card.SetScanMode(v.scanMode);
-  card.SetSourceFromIndex(v.sourceIndex);
+  card.SetVideoSource(v.sourceType, v.sourceNumber);
   card.SetBrightness(v.brightness);
   card.SetContrast(v.contrast);
   card.SetHue(v.hue);
@@ -27,8 +30,8 @@ void CVideoWnd::LoadParameters(CVideoCard& card) {
   card.EnableMask(v.maskEnabled);
   const ImageSize size = card.GetImageSize();
   card.SetInputWindow(0, 0, size.width, size.height);
-  clip = v.clip;
-  interline = v.interline;
+  clip = stored.clip;
+  interline = stored.interline;
   card.SetDelay(v.xDelay, v.yDelay);
 }
 
@@ -37,24 +40,9 @@ void CVideoWnd::SaveParameters(const CVideoCard& card) {
   // reported.
   CPrivateProfile profile = OpenParameterFile();
   if (!profile.Load()) return;
-  StoredParameters v;
-  v.standard = card.GetVideoStandard();
-  v.sourceIndex = card.GetSourceIndex();
-  v.scanMode = card.GetScanMode();
-  v.brightness = card.GetBrightness();
-  v.contrast = card.GetContrast();
-  v.hue = card.GetHue();
-  v.saturation = card.GetSaturation();
-  v.pll = card.GetPllFrequency();
-  v.crystal = card.GetCrystal();
-  v.xDelay = card.GetXDelay();
-  v.yDelay = card.GetYDelay();
-  v.mirrorHorizontal = card.GetMirrorHorizontal();
-  v.mirrorVertical = card.GetMirrorVertical();
-  v.chromaTrap = card.GetChromaTrap();
+  StoredParameters v = StoredFromSet(card.Params());
   v.clip = clip;
   v.interline = interline;
-  v.maskEnabled = card.IsMaskEnabled();
   WriteStoredParameters(profile, kParameterSection, v, ParameterKeys::kSolvane);
   profile.Save();
 }

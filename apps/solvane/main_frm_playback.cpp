@@ -12,23 +12,15 @@ constexpr UINT kPlaybackPeriodMs = 100;
 }  // namespace
 
 void CMainFrame::RegisterPlaybackCommands() {
-  // Step and Circle need something to play: stored frames or a BMP sequence.
-  const auto playable = [this] { return imageCount > 0 || bmpSequence != 0; };
   On(ID_PLAYBACK_STEP, [this] {
     OnPlaybackStep();
-  }).Rule(ID_PLAYBACK_STEP, [this, playable](CCmdUI& ui) {
-    ui.Enable(playable());
-    ui.SetCheck(stepFlag != 0 && playing != 0 ? 1 : 0);
-  });
+  }).Rule(ID_PLAYBACK_STEP, RuleOf<solvane::StepRule>());
   On(ID_PLAYBACK_CIRCLE, [this] {
     OnPlaybackCircle();
-  }).Rule(ID_PLAYBACK_CIRCLE, [this, playable](CCmdUI& ui) {
-    ui.Enable(playable());
-    ui.SetCheck(stepFlag == 0 && playing != 0 ? 1 : 0);
-  });
-  On(ID_PLAYBACK_STOP, [this] { OnPlaybackStop(); }).Rule(ID_PLAYBACK_STOP, [this](CCmdUI& ui) {
-    ui.Enable(playing != 0);
-  });
+  }).Rule(ID_PLAYBACK_CIRCLE, RuleOf<solvane::CircleRule>());
+  On(ID_PLAYBACK_STOP, [this] {
+    OnPlaybackStop();
+  }).Rule(ID_PLAYBACK_STOP, RuleOf<solvane::StopRule>());
 }
 
 void CMainFrame::OnPlaybackStep() {

@@ -10,15 +10,8 @@
 void CMainFrame::RegisterShotMaskCommands() {
   On(ID_VIEW_CAPTURE_SHOT, [this] {
     OnCaptureShot();
-  }).Rule(ID_VIEW_CAPTURE_SHOT, [this](CCmdUI& ui) { OnUpdateCaptureShot(ui); });
-  On(ID_VIEW_MASK, [this] { OnMask(); }).Rule(ID_VIEW_MASK, [this](CCmdUI& ui) {
-    ui.Enable(Card().GetState() == CVideoCard::kStateIdle);
-    ui.SetCheck(Card().IsMaskEnabled() != 0 ? 1 : 0);
-  });
-}
-
-void CMainFrame::OnUpdateCaptureShot(CCmdUI& ui) {
-  ui.Enable(Card().GetState() == CVideoCard::kStateIdle && playing == 0);
+  }).Rule(ID_VIEW_CAPTURE_SHOT, RuleOf<solvane::IdleOnlyRule>());
+  On(ID_VIEW_MASK, [this] { OnMask(); }).Rule(ID_VIEW_MASK, RuleOf<solvane::MaskRule>());
 }
 
 int CMainFrame::FreezeAndReadBack(CView& view, CDC& dc, bool reportFreezeFailure) {

@@ -19,20 +19,22 @@ constexpr uint64_t kStaticMemPageBytes = 4096;
 
 int SnapFrameCallback(QuarnSnapInfo* info) {
   if (info == nullptr || info->context == nullptr) return 1;
-  static_cast<CVideoWnd*>(info->context)->OnSnapFrame(info->slot);
+  static_cast<CSnapContext*>(info->context)->VisitAs<CVideoWnd>([&](CVideoWnd& frame) {
+    frame.OnSnapFrame(info->slot);
+  });
   return 1;
 }
 
 // Runs on the library's thread. It touches only what the UI thread leaves alone while the snap
-// runs (the card's windows, header and display buffer change only while the snap is stopped),
-// draws through the view's host window (usable from any thread), counts in atomics and hands the
-// title over without waiting for the UI thread.
+// runs (the card's windows, header and display buffer change only while the snap is stopped, and
+// the window it draws into was fixed before the snap opened), draws through the view's host
+// window (usable from any thread), counts in atomics and hands the title over without waiting
+// for the UI thread. No widget or frame window is asked anything here.
 int CVideoWnd::OnSnapFrame(uint32_t slot) {
   // A slot the library reports outside the ring would read past it.
   if (!SlotInRing(slot, ringCount)) return 1;
-  CView* view = GetActiveView();
-  if (view == nullptr) return 1;
-  CClientDC dc(view->HostWindow());
+  if (snapWindow == nullptr) return 1;
+  CClientDC dc(*snapWindow);
   CVideoCard& card = Card();
   // A failed lock leaves the last picture in the buffer; it is drawn and counted again.
   card.TransformFromStaticMem(snapStartOffset, slot);
@@ -56,19 +58,11 @@ int CVideoWnd::OnSnapFrame(uint32_t slot) {
 }
 
 void CMainFrame::RegisterSnapCommands() {
-  On(ID_VIEW_SNAP, [this] { OnSnap(); }).Rule(ID_VIEW_SNAP, [this](CCmdUI& ui) {
-    OnUpdateSnap(ui);
-  });
+  On(ID_VIEW_SNAP, [this] { OnSnap(); }).Rule(ID_VIEW_SNAP, RuleOf<solvane::SnapRule>());
   // Snap Shot may run exactly when Capture Shot may: card idle, playback off.
-  On(ID_VIEW_SNAP_SHOT, [this] { OnSnapShot(); }).Rule(ID_VIEW_SNAP_SHOT, [this](CCmdUI& ui) {
-    OnUpdateCaptureShot(ui);
-  });
-}
-
-void CMainFrame::OnUpdateSnap(CCmdUI& ui) {
-  const int state = Card().GetState();
-  ui.Enable((state == CVideoCard::kStateIdle || state == CVideoCard::kStateSnap) && playing == 0);
-  ui.SetCheck(state == CVideoCard::kStateSnap ? 1 : 0);
+  On(ID_VIEW_SNAP_SHOT, [this] {
+    OnSnapShot();
+  }).Rule(ID_VIEW_SNAP_SHOT, RuleOf<solvane::IdleOnlyRule>());
 }
 
 void CMainFrame::OnSnap() {
@@ -79,7 +73,7 @@ void CMainFrame::OnSnap() {
     Invalidate(1);
     if (view != nullptr) view->Invalidate(1);
   };
-  if (card.GetState() == CVideoCard::kStateSnap) {
+  if (card.GetState() == CardState::kSnap) {
     // The close stops the snap too; it returns when no callback runs any more.
     card.CloseSnap();
     invalidate();
@@ -87,14 +81,17 @@ void CMainFrame::OnSnap() {
   }
   card.ClearDisplayBuffer();
   invalidate();
+  // What the callback draws into is fixed before any frame can come.
+  snapWindow = view != nullptr ? &view->HostWindow() : nullptr;
   // A failing open leaves the card idle; the start below then does nothing and no frame arrives.
   card.OpenSnap(&SnapFrameCallback, static_cast<CVideoWnd*>(this));
   CVideoCard::FillStaticMem(snapStartOffset, static_cast<uint64_t>(card.FrameBytes()) * ringCount,
                             0xFF);
-  const int status = card.StartSnap(snapStartOffset, interline, ringCount);
-  if (status != QUARN_OK) ShowStatusBox(status);
+  // The rate counts from here: the first frame may arrive before the start call returns.
   startTick.store(Services().clock->GetTickCount(), std::memory_order_relaxed);
   frameCounter.store(0, std::memory_order_relaxed);
+  const int status = card.StartSnap(snapStartOffset, interline, ringCount);
+  if (status != QUARN_OK) ShowStatusBox(status);
   // The ring overwrites what Snap Shot stored, and a BMP sequence is no longer played.
   imageCount = 0;
   bmpSequence = 0;

@@ -40,6 +40,8 @@ int CVideoWnd::OnCreate(LPCREATESTRUCT create) {
 
 void CVideoWnd::OnDestroy() {
   CloseSolvaneCard(*card_, [this](const CVideoCard& card) { SaveParameters(card); });
+  // A snap the card could not close may still call back: from here on it reaches nothing.
+  card_->DetachSnapCallback();
   CFrameWnd::OnDestroy();
 }
 

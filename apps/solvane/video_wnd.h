@@ -25,7 +25,8 @@ class CVideoWnd : public CFrameWnd {
   // from the depth, the card's parameters, and opening the card (a failure shows its box;
   // creation succeeds either way).
   int OnCreate(LPCREATESTRUCT create) override;
-  // Closes the card, then saves its parameters.
+  // Closes the card, then saves its parameters; a snap callback the card could not stop is cut
+  // off from the frame before it goes.
   void OnDestroy() override;
 
   // The offsets between the frame's outer rectangle and the view's client area (screen pixels);
@@ -80,6 +81,8 @@ class CVideoWnd : public CFrameWnd {
   uint64_t snapStartOffset = 0;
   int interline = 1;
   uint16_t ringCount = 2;
+  // The view's host window the snap callback draws into (borrowed), fixed before the snap opens.
+  CHostWindow* snapWindow = nullptr;
   // Frame-rate display: frames counted since startTick (milliseconds since system start). The
   // snap callback counts and reads them on the library's thread while the UI thread resets them.
   std::atomic<uint32_t> frameCounter{0};

@@ -108,11 +108,11 @@ TEST_F(HexmontDisplayTest, LaterPlacementsKeepTheChosenMode) {
 TEST_F(HexmontDisplayTest, PrintingAt600DpiScalesAndTruncatesEachEdge) {
   Start(1);
   CardRecord& record = cards().Record(0);
-  BITMAPINFOHEADER& info = record.displayHeader->bmiHeader;
+  BITMAPINFOHEADER& info = record.picture.Header()->bmiHeader;
   info.biWidth = 50;
   info.biHeight = 40;
   info.biBitCount = 32;
-  auto* pixels = reinterpret_cast<uint32_t*>(record.displayBuffer.data());
+  auto* pixels = reinterpret_cast<uint32_t*>(record.picture.Buffer());
   std::fill(pixels, pixels + 50 * 40, 0xFF00FFu);
   POINT corner{7, 5};
   frame().GetActiveView()->ClientToScreen(&corner);

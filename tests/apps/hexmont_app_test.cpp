@@ -161,7 +161,7 @@ TEST_F(HexmontTest, CommandsWithoutHandlersAreDisabledAndDoNothing) {
     EXPECT_FALSE(h().Send(id)) << id;
   }
   EXPECT_THAT(quarnfake::Calls().Texts(), IsEmpty());
-  EXPECT_EQ(frame().Cards().mode, CCardSet::kModeIdle);
+  EXPECT_EQ(frame().Cards().mode, AcquisitionMode::kIdle);
 }
 
 TEST_F(HexmontTest, MenuBarIsComplete) {
@@ -338,7 +338,7 @@ TEST_F(HexmontTest, CloseStopsLiveVideoOrSnapThroughTheirCommands) {
   ASSERT_TRUE(h().Start());
   FrameProbe probe;
   probe.Commands(frame(), {ID_VIEW_CAPTURE, ID_VIEW_SNAP});
-  frame().Cards().mode = CCardSet::kModeLive;
+  frame().Cards().mode = AcquisitionMode::kLive;
   frame().SendMessage(WM_CLOSE);
   EXPECT_THAT(probe.commands, ElementsAre(ID_VIEW_CAPTURE));
 }
@@ -347,13 +347,13 @@ TEST_F(HexmontTest, CloseDuringSnapSendsSnap) {
   ASSERT_TRUE(h().Start());
   FrameProbe probe;
   probe.Commands(frame(), {ID_VIEW_CAPTURE, ID_VIEW_SNAP});
-  frame().Cards().mode = CCardSet::kModeSnap;
+  frame().Cards().mode = AcquisitionMode::kSnap;
   frame().SendMessage(WM_CLOSE);
   EXPECT_THAT(probe.commands, ElementsAre(ID_VIEW_SNAP));
 }
 
 TEST_F(HexmontTest, PlaybackOrIdleCloseSendsNoAcquisitionCommand) {
-  for (int mode : {CCardSet::kModePlayback, CCardSet::kModeIdle}) {
+  for (AcquisitionMode mode : {AcquisitionMode::kPlayback, AcquisitionMode::kIdle}) {
     h_.reset();  // a fresh program for each mode
     SetUp();
     ASSERT_TRUE(h().Start());
@@ -362,7 +362,7 @@ TEST_F(HexmontTest, PlaybackOrIdleCloseSendsNoAcquisitionCommand) {
     frame().Cards().mode = mode;
     frame().Cards().stepFlag = 0;
     frame().SendMessage(WM_CLOSE);
-    EXPECT_THAT(probe.commands, IsEmpty()) << "mode " << mode;
+    EXPECT_THAT(probe.commands, IsEmpty()) << "mode " << static_cast<int>(mode);
   }
 }
 

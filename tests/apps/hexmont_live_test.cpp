@@ -276,25 +276,25 @@ class HexmontLiveTest : public ::testing::Test {
 TEST_F(HexmontLiveTest, CaptureIsEnabledIdleOrLiveAndCheckedOnlyLive) {
   Start(2);
   struct {
-    int mode;
+    AcquisitionMode mode;
     bool enabled;
     int checked;
-  } const cases[] = {{CCardSet::kModeIdle, true, 0},
-                     {CCardSet::kModeLive, true, 1},
-                     {CCardSet::kModeSnap, false, 0},
-                     {CCardSet::kModePlayback, false, 0}};
+  } const cases[] = {{AcquisitionMode::kIdle, true, 0},
+                     {AcquisitionMode::kLive, true, 1},
+                     {AcquisitionMode::kSnap, false, 0},
+                     {AcquisitionMode::kPlayback, false, 0}};
   for (const auto& c : cases) {
     cards().mode = c.mode;
     EXPECT_EQ(h().IsEnabled(ID_VIEW_CAPTURE), c.enabled) << c.mode;
     EXPECT_EQ(h().Checked(ID_VIEW_CAPTURE), c.checked) << c.mode;
   }
-  cards().mode = CCardSet::kModeIdle;
+  cards().mode = AcquisitionMode::kIdle;
 }
 
 TEST_F(HexmontLiveTest, CtrlOneStartsEveryCardOverTheViewThenStopsThem) {
   Start(3);
   h().Key(Qt::Key_1, Qt::ControlModifier);
-  EXPECT_EQ(cards().mode, CCardSet::kModeLive);
+  EXPECT_EQ(cards().mode, AcquisitionMode::kLive);
   EXPECT_EQ(h().Checked(ID_VIEW_CAPTURE), 1);
   EXPECT_THAT(quarnfake::Calls("QuarnCaptureEx").Texts(),
               ElementsAre("QuarnCaptureEx(h1, wnd, 1)", "QuarnCaptureEx(h2, wnd, 1)",
@@ -304,7 +304,7 @@ TEST_F(HexmontLiveTest, CtrlOneStartsEveryCardOverTheViewThenStopsThem) {
 
   quarnfake::ClearCalls();
   h().Key(Qt::Key_1, Qt::ControlModifier);
-  EXPECT_EQ(cards().mode, CCardSet::kModeIdle);
+  EXPECT_EQ(cards().mode, AcquisitionMode::kIdle);
   EXPECT_EQ(h().Checked(ID_VIEW_CAPTURE), 0);
   EXPECT_THAT(quarnfake::Calls("QuarnCaptureEx").Texts(),
               ElementsAre("QuarnCaptureEx(h1, wnd, 0)", "QuarnCaptureEx(h2, wnd, 0)",
@@ -328,7 +328,7 @@ TEST_F(HexmontLiveTest, ACardThatFailsToStartShowsItsBoxOwnedByTheFrameAndTheOth
   EXPECT_TRUE(quarnfake::Card(1).live);
   EXPECT_FALSE(quarnfake::Card(2).live);
   EXPECT_TRUE(quarnfake::Card(3).live);
-  EXPECT_EQ(cards().mode, CCardSet::kModeLive);
+  EXPECT_EQ(cards().mode, AcquisitionMode::kLive);
   EXPECT_EQ(h().Checked(ID_VIEW_CAPTURE), 1);
 }
 
@@ -337,7 +337,7 @@ TEST_F(HexmontLiveTest, WhenEveryCardFailsLiveVideoStaysIdleAndUnchecked) {
   quarnfake::Script("QuarnCaptureEx").Returns(QUARN_ERR_GENERAL);
   EXPECT_TRUE(h().Send(ID_VIEW_CAPTURE));
   EXPECT_EQ(boxes().count(), 2u);  // one box per card
-  EXPECT_EQ(cards().mode, CCardSet::kModeIdle);
+  EXPECT_EQ(cards().mode, AcquisitionMode::kIdle);
   EXPECT_EQ(h().Checked(ID_VIEW_CAPTURE), 0);
   EXPECT_TRUE(h().IsEnabled(ID_VIEW_CAPTURE));
 }
@@ -347,7 +347,7 @@ TEST_F(HexmontLiveTest, WithNoCardCaptureStaysIdleAndUnchecked) {
   Start(0);
   boxes().Clear();  // the start-up's "no card" box
   EXPECT_TRUE(h().Send(ID_VIEW_CAPTURE));
-  EXPECT_EQ(cards().mode, CCardSet::kModeIdle);
+  EXPECT_EQ(cards().mode, AcquisitionMode::kIdle);
   EXPECT_EQ(h().Checked(ID_VIEW_CAPTURE), 0);
   EXPECT_EQ(boxes().count(), 0u);
   EXPECT_THAT(quarnfake::Calls().Texts(), IsEmpty());
@@ -370,7 +370,7 @@ TEST_F(HexmontLiveTest, StartSelectsTheFramesPaletteIntoTheViewAndStopPutsTheOld
 
 TEST_F(HexmontLiveTest, StopFreezesEachCardAndReadsItsCellBackIntoTheDisplayBuffer) {
   Start(2);
-  cards().Record(1).scanMode = 1;  // card 2 in a field mode: half the output height
+  cards().Record(1).params.scanMode = 1;  // card 2 in a field mode: half the output height
   quarnfake::SetDisplaySeed(77);
   h().Send(ID_VIEW_CAPTURE);
   quarnfake::ClearCalls();
@@ -400,16 +400,16 @@ TEST_F(HexmontLiveTest, StopFreezesEachCardAndReadsItsCellBackIntoTheDisplayBuff
     EXPECT_EQ(bits.Int(2), origins[i].y);
     EXPECT_EQ(bits.Int(3), width);
     EXPECT_EQ(bits.Int(4), height);
-    EXPECT_EQ(bits.Pointer(5), &record.displayHeader->bmiHeader.biBitCount);
-    EXPECT_EQ(bits.Pointer(6), record.displayBuffer.data());
+    EXPECT_EQ(bits.Pointer(5), &record.picture.Header()->bmiHeader.biBitCount);
+    EXPECT_EQ(bits.Pointer(6), record.picture.Buffer());
     // The header describes what was read; the buffer holds it.
-    EXPECT_EQ(record.displayHeader->bmiHeader.biWidth, width);
-    EXPECT_EQ(record.displayHeader->bmiHeader.biHeight, height);
-    EXPECT_EQ(record.displayHeader->bmiHeader.biBitCount, 32);
+    EXPECT_EQ(record.picture.Header()->bmiHeader.biWidth, width);
+    EXPECT_EQ(record.picture.Header()->bmiHeader.biHeight, height);
+    EXPECT_EQ(record.picture.Header()->bmiHeader.biBitCount, 32);
     const std::vector<uint8_t> expected =
         quarnfake::ExpectedDisplayBits(origins[i].x, origins[i].y, width, height);
-    ASSERT_LE(expected.size(), record.displayBuffer.size());
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), record.displayBuffer.data()));
+    ASSERT_LE(expected.size(), record.picture.BufferSize());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), record.picture.Buffer()));
   }
   EXPECT_EQ(quarnfake::Card(1).captureShots, 1);
   EXPECT_EQ(quarnfake::Card(2).captureShots, 1);
@@ -422,20 +422,20 @@ TEST_F(HexmontLiveTest, AFailedReadBackLeavesTheHeaderSizeAndAFailedStopSkipsThe
   quarnfake::Script("QuarnCaptureEx", 2).Returns(QUARN_ERR_GENERAL);
   quarnfake::Script("QuarnGetDisplayBits").ReturnsNext(QUARN_ERR_GENERAL);  // card 1's
   h().Send(ID_VIEW_CAPTURE);
-  EXPECT_EQ(cards().Record(0).displayHeader->bmiHeader.biWidth, 0);
-  EXPECT_EQ(cards().Record(0).displayHeader->bmiHeader.biHeight, 0);
-  EXPECT_EQ(cards().Record(1).displayHeader->bmiHeader.biWidth, 0);  // not stopped, not read
-  EXPECT_GT(cards().Record(2).displayHeader->bmiHeader.biWidth, 0);
+  EXPECT_EQ(cards().Record(0).picture.Header()->bmiHeader.biWidth, 0);
+  EXPECT_EQ(cards().Record(0).picture.Header()->bmiHeader.biHeight, 0);
+  EXPECT_EQ(cards().Record(1).picture.Header()->bmiHeader.biWidth, 0);  // not stopped, not read
+  EXPECT_GT(cards().Record(2).picture.Header()->bmiHeader.biWidth, 0);
   EXPECT_EQ(quarnfake::CallCount("QuarnCaptureShot"), 2u);
   EXPECT_EQ(quarnfake::Calls("QuarnCaptureShot").Card(2).size(), 0u);
   ASSERT_EQ(boxes().count(), 1u);
   EXPECT_EQ(boxes().last().owner, &frame());
-  EXPECT_EQ(cards().mode, CCardSet::kModeIdle);
+  EXPECT_EQ(cards().mode, AcquisitionMode::kIdle);
 }
 
 TEST_F(HexmontLiveTest, AfterStoppingTheViewShowsTheLastPictureOfEveryCell) {
   Start(2);
-  cards().Record(1).scanMode = 2;
+  cards().Record(1).params.scanMode = 2;
   quarnfake::SetDisplaySeed(77);
   h().Send(ID_VIEW_CAPTURE);
   h().Send(ID_VIEW_CAPTURE);
@@ -445,7 +445,7 @@ TEST_F(HexmontLiveTest, AfterStoppingTheViewShowsTheLastPictureOfEveryCell) {
   for (int i = 0; i < 2; ++i) {
     SCOPED_TRACE(i);
     const CardRecord& record = cards().Record(i);
-    const BITMAPINFOHEADER& info = record.displayHeader->bmiHeader;
+    const BITMAPINFOHEADER& info = record.picture.Header()->bmiHeader;
     POINT origin{record.cellRect.left, record.cellRect.top};
     view().ScreenToClient(&origin);
     // The recording library reads back red = x, green = y, blue = the seed of each client point,
@@ -463,7 +463,7 @@ TEST_F(HexmontLiveTest, AfterStoppingTheViewShowsTheLastPictureOfEveryCell) {
   const CardRecord& second = cards().Record(1);
   POINT below{second.cellRect.left + 5, second.cellRect.top};
   view().ScreenToClient(&below);
-  below.y += second.displayHeader->bmiHeader.biHeight + 4;
+  below.y += second.picture.Header()->bmiHeader.biHeight + 4;
   EXPECT_EQ(picture.pixel(below.x, below.y) & 0xFFFFFF, 0xFFFFFFu);
 }
 
@@ -499,7 +499,7 @@ TEST_F(HexmontLiveTest, PlaceVideoPutsThreeCardsInAGridOfFourAndLeavesTheLastCel
   // Remembered for the read-back and painting.
   EXPECT_EQ(cards().Record(1).cellRect, CRect(464, 13, 964, 369));
   EXPECT_EQ(cards().Record(1).outputRect, CRect(464, 14, 964, 368));
-  EXPECT_EQ(cards().Record(2).inputRect, CRect(0, 0, 460, 356));
+  EXPECT_EQ(cards().Record(2).InputRect(), CRect(0, 0, 460, 356));
 }
 
 TEST_F(HexmontLiveTest, PlaceVideoInScaleModeSendsEachCardsWholeImage) {
@@ -522,10 +522,10 @@ TEST_F(HexmontLiveTest, PlaceVideoDuringSnapStopsAndRestartsEachRingAfterThePrev
   Start(3);
   cards().screenWidth = 1280;
   cards().screenHeight = 1024;
-  cards().mode = CCardSet::kModeSnap;
+  cards().mode = AcquisitionMode::kSnap;
   cards().Record(1).interline = 0;
   frame().PlaceVideo(RECT{-37, 13, 966, 728});
-  cards().mode = CCardSet::kModeIdle;
+  cards().mode = AcquisitionMode::kIdle;
   // Format 4 (32 bits, from the offscreen screen): 4 bytes a pixel, two frames a ring.
   const uint64_t second = 2ull * 4 * 460 * 354;
   const uint64_t third = second + 2ull * 4 * 500 * 354;
@@ -626,11 +626,11 @@ struct ImageContext {
 void SetPicture(CMainFrame& frame, int index, uint32_t xrgb, int w, int h, POINT corner, int outW,
                 int outH) {
   CardRecord& record = frame.Cards().Record(index);
-  BITMAPINFOHEADER& info = record.displayHeader->bmiHeader;
+  BITMAPINFOHEADER& info = record.picture.Header()->bmiHeader;
   info.biWidth = w;
   info.biHeight = h;
   info.biBitCount = 32;
-  auto* pixels = reinterpret_cast<uint32_t*>(record.displayBuffer.data());
+  auto* pixels = reinterpret_cast<uint32_t*>(record.picture.Buffer());
   std::fill(pixels, pixels + static_cast<ptrdiff_t>(w) * h, xrgb);
   POINT screen = corner;
   frame.GetActiveView()->ClientToScreen(&screen);
@@ -642,14 +642,14 @@ TEST_F(HexmontLiveTest, PaintingDrawsTheDisplayBuffersOnlyWhenIdleOrInPlayback) 
   Start(2);
   SetPicture(frame(), 0, 0xFF0000, 50, 40, {10, 20}, 100, 80);
   SetPicture(frame(), 1, 0x00FF00, 50, 40, {300, 20}, 100, 80);
-  for (int mode : {CCardSet::kModeLive, CCardSet::kModeSnap}) {
+  for (AcquisitionMode mode : {AcquisitionMode::kLive, AcquisitionMode::kSnap}) {
     ImageContext target(false);
     cards().mode = mode;
     frame().PaintView(target.dc.get());
     EXPECT_EQ(target.At(30, 30), 0x010203u) << mode;
     EXPECT_EQ(target.dc->GetStretchBltMode(), BLACKONWHITE) << mode;
   }
-  for (int mode : {CCardSet::kModeIdle, CCardSet::kModePlayback}) {
+  for (AcquisitionMode mode : {AcquisitionMode::kIdle, AcquisitionMode::kPlayback}) {
     ImageContext target(false);
     cards().mode = mode;
     frame().PaintView(target.dc.get());
@@ -660,7 +660,7 @@ TEST_F(HexmontLiveTest, PaintingDrawsTheDisplayBuffersOnlyWhenIdleOrInPlayback) 
     EXPECT_EQ(target.At(30, 60), 0x010203u) << mode;
     EXPECT_EQ(target.At(300, 20), 0x00FF00u) << mode;
   }
-  cards().mode = CCardSet::kModeIdle;
+  cards().mode = AcquisitionMode::kIdle;
 }
 
 TEST_F(HexmontLiveTest, APictureLargerThanItsOutputIsShrunkIntoIt) {
@@ -699,11 +699,10 @@ TEST_F(HexmontLiveTest, EightBitPicturesArePaintedThroughTheFramesPaletteWhichIs
   frame().PaintView(&dc);  // 32 bits: no palette
   EXPECT_EQ(window.RealizeCount(), realized);
 
-  cards().Record(0).displayHeader->bmiHeader.biBitCount = 8;
+  cards().Record(0).picture.Header()->bmiHeader.biBitCount = 8;
   frame().PaintView(&dc);
   EXPECT_EQ(window.RealizeCount(), realized + 2);  // ours, then the one it displaced
   EXPECT_EQ(window.SelectedPalette(), before);
-  EXPECT_EQ(cards().displacedPalette, before);
 }
 
 }  // namespace

@@ -72,20 +72,20 @@ TEST_F(HexmontIniTest, NoFileGivesEveryDefault) {
   ASSERT_FALSE(fs::exists(file_));
   ASSERT_TRUE(h().Start());
   const CardRecord& r = record(0);
-  EXPECT_EQ(r.standard, kStandardPal);
-  EXPECT_EQ(r.scanMode, kScanFrame);
-  EXPECT_EQ(r.sourceType, kSourceVideo);
-  EXPECT_EQ(r.sourceNumber, 0);
-  EXPECT_EQ(r.brightness, 128);
-  EXPECT_EQ(r.contrast, 128);
-  EXPECT_EQ(r.hue, 128);
-  EXPECT_EQ(r.saturation, 128);
-  EXPECT_EQ(r.pll, 245);
-  EXPECT_EQ(r.crystal, kCrystal35M);
+  EXPECT_EQ(r.params.standard, kStandardPal);
+  EXPECT_EQ(r.params.scanMode, kScanFrame);
+  EXPECT_EQ(r.params.sourceType, kSourceVideo);
+  EXPECT_EQ(r.params.sourceNumber, 0);
+  EXPECT_EQ(r.params.brightness, 128);
+  EXPECT_EQ(r.params.contrast, 128);
+  EXPECT_EQ(r.params.hue, 128);
+  EXPECT_EQ(r.params.saturation, 128);
+  EXPECT_EQ(r.params.pll, 245);
+  EXPECT_EQ(r.params.crystal, kCrystal35M);
   EXPECT_EQ(r.imageWidth, 768);
   EXPECT_EQ(r.imageHeight, 576);
   // The four flags are not parameters of the file.
-  EXPECT_EQ(r.chromaTrap, 1);
+  EXPECT_EQ(r.params.chromaTrap, 1);
   EXPECT_EQ(r.interline, 1);
   EXPECT_EQ(frame().Cards().mask, 0);
 }
@@ -94,11 +94,11 @@ TEST_F(HexmontIniTest, ByteFieldsKeepTheLowEightBitsAndAreSentSo) {
   // A reader that clamped would keep 255 for 300; one that stored the whole int would send 300.
   WriteIni("[Video Parameter0]\nBrightness=300\nContrast=-1\nHue=0x1FF\nSaturation=7\nPLL=256\n");
   ASSERT_TRUE(h().Start());
-  EXPECT_EQ(record(0).brightness, 44);
-  EXPECT_EQ(record(0).contrast, 255);
-  EXPECT_EQ(record(0).hue, 255);
-  EXPECT_EQ(record(0).saturation, 7);
-  EXPECT_EQ(record(0).pll, 0);
+  EXPECT_EQ(record(0).params.brightness, 44);
+  EXPECT_EQ(record(0).params.contrast, 255);
+  EXPECT_EQ(record(0).params.hue, 255);
+  EXPECT_EQ(record(0).params.saturation, 7);
+  EXPECT_EQ(record(0).params.pll, 0);
   const auto calls = quarnfake::Calls().Card(1).Texts();
   EXPECT_THAT(calls, Contains("QuarnAdjustVideo(h1, 1, 44)"));
   EXPECT_THAT(calls, Contains("QuarnAdjustVideo(h1, 2, 255)"));
@@ -107,10 +107,13 @@ TEST_F(HexmontIniTest, ByteFieldsKeepTheLowEightBitsAndAreSentSo) {
   EXPECT_THAT(ReadIni(), HasSubstr("Brightness=44\nContrast=255\nHue=255\nSaturation=7\nPLL=0\n"));
 }
 
+// A non-zero standard the card takes gives the 640 x 480 image and is sent as read.
 TEST_F(HexmontIniTest, Standard2GivesTheNtscImageAndIsSentAsIs) {
+  // This card takes standard 2 (to apply it later).
+  quarnfake::Script("QuarnSetVideoStandard").Returns(QUARN_ERR_NOT_APPLIED);
   WriteIni("[Video Parameter0]\nStandard=2\nScan=1\nCryOsc=1\n");
   ASSERT_TRUE(h().Start());
-  EXPECT_EQ(record(0).standard, 2);
+  EXPECT_EQ(record(0).params.standard, 2);
   EXPECT_EQ(record(0).imageWidth, 640);
   EXPECT_EQ(record(0).imageHeight, 480);
   const auto calls = quarnfake::Calls().Card(1).Texts();
@@ -125,21 +128,40 @@ TEST_F(HexmontIniTest, Standard2GivesTheNtscImageAndIsSentAsIs) {
             "Contrast=128\nHue=128\nSaturation=128\nPLL=245\n");
 }
 
+// Values the card turns down as out of range are sent once, then the record keeps the defaults
+// (and the image of PAL) and the file gets those back; the other card keeps its own.
+TEST_F(HexmontIniTest, ValuesTheCardRefusesGoBackToTheirDefaultsAndAreNotWrittenBack) {
+  quarnfake::SetCardCount(2);
+  WriteIni("[Video Parameter0]\nStandard=5\nScan=7\nCryOsc=9\n[Video Parameter1]\nScan=1\n");
+  ASSERT_TRUE(h().Start());
+  EXPECT_EQ(record(0).params.standard, 0);
+  EXPECT_EQ(record(0).imageWidth, 768);
+  EXPECT_EQ(record(0).params.scanMode, 0);
+  EXPECT_EQ(record(0).params.crystal, 0);
+  EXPECT_EQ(record(1).params.scanMode, 1);
+  const auto calls = quarnfake::Calls().Card(1).Texts();
+  EXPECT_THAT(calls, Contains("QuarnSetVideoStandard(h1, 5)"));
+  EXPECT_THAT(calls, Contains("QuarnSetScanMode(h1, 7)"));
+  Close();
+  EXPECT_THAT(ReadIni(), HasSubstr("[Video Parameter0]\nStandard=0\nScan=0\nCryOsc=0\n"));
+  EXPECT_THAT(ReadIni(), HasSubstr("[Video Parameter1]\nScan=1\n"));
+}
+
 TEST_F(HexmontIniTest, EachCardReadsItsOwnSection) {
   // A loop that read section 0 for every card would give both cards 10.
   quarnfake::SetCardCount(2);
   WriteIni("[Video Parameter0]\nBrightness=10\n[Video Parameter1]\nBrightness=20\n");
   ASSERT_TRUE(h().Start());
-  EXPECT_EQ(record(0).brightness, 10);
-  EXPECT_EQ(record(1).brightness, 20);
+  EXPECT_EQ(record(0).params.brightness, 10);
+  EXPECT_EQ(record(1).params.brightness, 20);
 }
 
 TEST_F(HexmontIniTest, SourceAbove10IsReplacedByDetectionAndTheDetectedInputIsWritten) {
   quarnfake::SetSignals(1, {4});
   WriteIni("[Video Parameter0]\nSource=12\n");
   ASSERT_TRUE(h().Start());
-  EXPECT_EQ(record(0).sourceType, kSourceVideo);
-  EXPECT_EQ(record(0).sourceNumber, 4);
+  EXPECT_EQ(record(0).params.sourceType, kSourceVideo);
+  EXPECT_EQ(record(0).params.sourceNumber, 4);
   Close();
   EXPECT_THAT(ReadIni(), HasSubstr("\nSource=4\n"));
 }
@@ -191,16 +213,16 @@ TEST_F(HexmontIniTest, HostileValuesGiveTheReadersValueAndTheFileKeepsTheRest) {
   WriteIni(before);
   ASSERT_TRUE(h().Start());
   const CardRecord& r = record(0);
-  EXPECT_EQ(r.standard, -3);
-  EXPECT_EQ(r.imageWidth, 640);  // any non-zero standard
-  EXPECT_EQ(r.scanMode, 0);
-  EXPECT_EQ(r.brightness, 0xFF);  // 99999999999 wraps to 0x4876E7FF
-  EXPECT_EQ(r.contrast, 128);     // empty value: the default
-  EXPECT_EQ(r.hue, 0xF0);
-  EXPECT_EQ(r.pll, 245);  // the repeated section is not read
+  EXPECT_EQ(r.params.standard, 0);  // -3 is read, and the card turns it down
+  EXPECT_EQ(r.imageWidth, 768);
+  EXPECT_EQ(r.params.scanMode, 0);
+  EXPECT_EQ(r.params.brightness, 0xFF);  // 99999999999 wraps to 0x4876E7FF
+  EXPECT_EQ(r.params.contrast, 128);     // empty value: the default
+  EXPECT_EQ(r.params.hue, 0xF0);
+  EXPECT_EQ(r.params.pll, 245);  // the repeated section is not read
   Close();
   EXPECT_EQ(ReadIni(),
-            "[Video Parameter0]\nStandard=-3\nScan=0\nBrightness=255\nContrast=128\n"
+            "[Video Parameter0]\nStandard=0\nScan=0\nBrightness=255\nContrast=128\n"
             "Junk=" +
                 huge +
                 "\nHue=240\nSource=0\nSaturation=128\nPLL=245\nCryOsc=0\n"
@@ -210,7 +232,7 @@ TEST_F(HexmontIniTest, HostileValuesGiveTheReadersValueAndTheFileKeepsTheRest) {
 TEST_F(HexmontIniTest, AFolderWhereTheFileShouldBeGivesDefaultsAndStaysAsItIs) {
   fs::create_directory(file_);
   ASSERT_TRUE(h().Start());
-  EXPECT_EQ(record(0).brightness, 128);
+  EXPECT_EQ(record(0).params.brightness, 128);
   Close();
   EXPECT_TRUE(fs::is_directory(file_));
   fs::remove(file_);

@@ -123,6 +123,8 @@ TEST_F(SolvaneIniTest, EveryValueGoesThroughItsSetterInOrderBeforeTheCardOpens) 
 
 TEST_F(SolvaneIniTest, ValuesTheLibraryAcceptsBeforeOpenAreKeptAndSent) {
   AcceptCallsBeforeOpen();
+  // This card takes standard 2 (to apply it later).
+  quarnfake::Script("QuarnSetVideoStandard").Returns(QUARN_ERR_NOT_APPLIED);
   WriteIni(
       "[Video Parameter]\nStandard=2\nScan=1\nBrightness=300\nPLL=-1\nHorizon=1\nChroma=258\n"
       "Clip=0\nInterline=0\nXDelay=-5\nYDelay=-1\n");
@@ -243,6 +245,26 @@ TEST_F(SolvaneIniTest, AFolderWhereTheFileShouldBeGivesDefaultsAndStaysAsItIs) {
   Close();
   EXPECT_TRUE(fs::is_directory(file_));
   fs::remove(file_);
+}
+
+}  // namespace
+
+namespace {
+
+// Values the opened card turns down as out of range are sent once, then go back to their initial
+// values: they are neither shown as in force nor written back.
+TEST_F(SolvaneIniTest, ValuesTheCardRefusesGoBackToTheirInitialValuesAndAreNotWrittenBack) {
+  WriteIni("[Video Parameter]\nStandard=5\nScan=7\nCryOsc=3\nHorizon=4\nXDelay=-3\n");
+  ASSERT_TRUE(h().Start());
+  EXPECT_EQ(card().GetVideoStandard(), 0);
+  EXPECT_EQ(card().GetScanMode(), 0);
+  EXPECT_EQ(card().GetCrystal(), 0);
+  EXPECT_EQ(card().GetXDelay(), -3) << "a delay the card takes is kept";
+  const auto sent = quarnfake::Calls().Card(1).Texts();
+  EXPECT_THAT(sent, Contains("QuarnSetVideoStandard(h1, 5)"));
+  EXPECT_THAT(sent, Contains("QuarnSetScanMode(h1, 7)"));
+  Close();
+  EXPECT_THAT(ReadIni(), HasSubstr("Standard=0\nScan=0\nCryOsc=0\n"));
 }
 
 }  // namespace

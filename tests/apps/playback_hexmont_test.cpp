@@ -45,13 +45,13 @@ class HexmontPlaybackTest : public ::testing::Test {
   }
   // What the display buffer of card `index` must hold when stored frame `k` is shown.
   std::vector<uint8_t> ExpectedPicture(int index, int k) {
-    const BITMAPINFOHEADER& info = cards().Record(index).displayHeader->bmiHeader;
+    const BITMAPINFOHEADER& info = cards().Record(index).picture.Header()->bmiHeader;
     const auto stored = quarnfake::StaticMemory(
         cards().Record(index).snapOffset + k * FrameBytes(index), FrameBytes(index));
     return quarnfake::ExpectedTransform(stored, info.biWidth, info.biHeight, QUARN_FORMAT_RGB8888);
   }
   std::vector<uint8_t> Picture(int index, size_t bytes) {
-    const uint8_t* data = cards().Record(index).displayBuffer.data();
+    const uint8_t* data = cards().Record(index).picture.Buffer();
     return {data, data + bytes};
   }
   // Whether every card's display buffer shows its stored frame `k`.
@@ -79,7 +79,7 @@ TEST_F(HexmontPlaybackTest, StepAndClicksShowTheStoredFramesInOrderAndWrapToFram
   EXPECT_TRUE(h().IsEnabled(ID_PLAYBACK_STEP));
   EXPECT_FALSE(h().IsEnabled(ID_PLAYBACK_STOP));
   ASSERT_TRUE(h().Send(ID_PLAYBACK_STEP));
-  EXPECT_EQ(cards().mode, CCardSet::kModePlayback);
+  EXPECT_EQ(cards().mode, AcquisitionMode::kPlayback);
   EXPECT_EQ(h().Checked(ID_PLAYBACK_STEP), 1);
   EXPECT_EQ(h().Checked(ID_PLAYBACK_CIRCLE), 0);
   EXPECT_TRUE(h().IsEnabled(ID_PLAYBACK_STOP));
@@ -133,12 +133,12 @@ TEST_F(HexmontPlaybackTest, StopEndsPlaybackAndForgetsTheSequenceSoStepIsImpossi
   h().Send(ID_PLAYBACK_CIRCLE);
   ASSERT_TRUE(h().Send(ID_PLAYBACK_STOP));
   EXPECT_FALSE(frame().HasTimer(kPlaybackTimerId));
-  EXPECT_EQ(cards().mode, CCardSet::kModeIdle);
+  EXPECT_EQ(cards().mode, AcquisitionMode::kIdle);
   EXPECT_FALSE(h().IsEnabled(ID_PLAYBACK_STEP));
   EXPECT_FALSE(h().IsEnabled(ID_PLAYBACK_CIRCLE));
   EXPECT_FALSE(h().IsEnabled(ID_PLAYBACK_STOP));
   EXPECT_FALSE(h().Send(ID_PLAYBACK_STEP));
-  EXPECT_EQ(cards().mode, CCardSet::kModeIdle);
+  EXPECT_EQ(cards().mode, AcquisitionMode::kIdle);
   EXPECT_TRUE(h().IsEnabled(ID_VIEW_SNAP_SHOT));
 }
 

@@ -9,16 +9,37 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "acquisition_state.h"
 #include "afx.h"
 #include "command_ids.h"
 #include "harness.h"
 #include "quarnfake.h"
+#include "snap_context.h"
+
+// Modes and states in test messages by their numbers.
+inline std::ostream& operator<<(std::ostream& out, AcquisitionMode mode) {
+  return out << ToInt(mode);
+}
+inline std::ostream& operator<<(std::ostream& out, CardState state) {
+  return out << ToInt(state);
+}
 
 namespace apptest {
+
+// What a snap context handed to the library leads to (null once detached).
+template <typename Target>
+Target* SnapTarget(const void* context) {
+  Target* target = nullptr;
+  static_cast<CSnapContext*>(const_cast<void*>(context))->VisitAs<Target>([&](Target& t) {
+    target = &t;
+  });
+  return target;
+}
 
 // The menu bar as lines: "&View/Playback/Step = 32803", separators as "&File/-".
 inline void MenuLines(const QList<QAction*>& actions, const std::string& prefix,

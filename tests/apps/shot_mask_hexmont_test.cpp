@@ -107,7 +107,7 @@ class HexmontShotMaskTest : public ::testing::Test {
   // Makes record `index` an NTSC card as the parameter reader would.
   void MakeNtsc(int index) {
     CardRecord& record = cards().Record(index);
-    record.standard = kStandardNtsc;
+    record.params.standard = kStandardNtsc;
     record.imageWidth = 640;
     record.imageHeight = 480;
   }
@@ -120,7 +120,8 @@ class HexmontShotMaskTest : public ::testing::Test {
 
 TEST_F(HexmontShotMaskTest, CaptureShotAndMaskAreEnabledOnlyWhenIdle) {
   Start(2);
-  for (int mode : {CCardSet::kModeLive, CCardSet::kModeSnap, CCardSet::kModePlayback}) {
+  for (AcquisitionMode mode :
+       {AcquisitionMode::kLive, AcquisitionMode::kSnap, AcquisitionMode::kPlayback}) {
     cards().mode = mode;
     EXPECT_FALSE(h().IsEnabled(ID_VIEW_CAPTURE_SHOT)) << mode;
     EXPECT_FALSE(h().IsEnabled(ID_VIEW_MASK)) << mode;
@@ -130,7 +131,7 @@ TEST_F(HexmontShotMaskTest, CaptureShotAndMaskAreEnabledOnlyWhenIdle) {
   }
   EXPECT_THAT(quarnfake::Calls().Texts(), IsEmpty());
   EXPECT_EQ(cards().mask, 0);
-  cards().mode = CCardSet::kModeIdle;
+  cards().mode = AcquisitionMode::kIdle;
   EXPECT_TRUE(h().IsEnabled(ID_VIEW_CAPTURE_SHOT));
   EXPECT_TRUE(h().IsEnabled(ID_VIEW_MASK));
 }
@@ -140,8 +141,8 @@ TEST_F(HexmontShotMaskTest, CaptureShotAndMaskAreEnabledOnlyWhenIdle) {
 // parameter commands' card selection does not limit Capture Shot.
 TEST_F(HexmontShotMaskTest, CtrlTwoFreezesEveryCardAndReadsItsCellAtItsSize) {
   Start(3);
-  cards().Record(1).scanMode = kScanField;
-  cards().Record(2).scanMode = kScanField1;
+  cards().Record(1).params.scanMode = kScanField;
+  cards().Record(2).params.scanMode = kScanField1;
   cards().selectedCard = 0;
   quarnfake::SetDisplaySeed(41);
   h().Key(Qt::Key_2, Qt::ControlModifier);
@@ -165,18 +166,18 @@ TEST_F(HexmontShotMaskTest, CtrlTwoFreezesEveryCardAndReadsItsCellAtItsSize) {
     EXPECT_EQ(read.Int(2), origin.y);
     EXPECT_EQ(read.Int(3), width);
     EXPECT_EQ(read.Int(4), height);
-    EXPECT_EQ(read.Pointer(5), &record.displayHeader->bmiHeader.biBitCount);
-    EXPECT_EQ(read.Pointer(6), record.displayBuffer.data());
-    EXPECT_EQ(record.displayHeader->bmiHeader.biWidth, width);
-    EXPECT_EQ(record.displayHeader->bmiHeader.biHeight, height);
-    EXPECT_EQ(record.displayHeader->bmiHeader.biBitCount, 32);
+    EXPECT_EQ(read.Pointer(5), &record.picture.Header()->bmiHeader.biBitCount);
+    EXPECT_EQ(read.Pointer(6), record.picture.Buffer());
+    EXPECT_EQ(record.picture.Header()->bmiHeader.biWidth, width);
+    EXPECT_EQ(record.picture.Header()->bmiHeader.biHeight, height);
+    EXPECT_EQ(record.picture.Header()->bmiHeader.biBitCount, 32);
     const std::vector<uint8_t> expected =
         quarnfake::ExpectedDisplayBits(origin.x, origin.y, width, height);
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), record.displayBuffer.data()));
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), record.picture.Buffer()));
     EXPECT_EQ(quarnfake::Card(i + 1).captureShots, 1);
   }
   // Capture Shot changes no mode.
-  EXPECT_EQ(cards().mode, CCardSet::kModeIdle);
+  EXPECT_EQ(cards().mode, AcquisitionMode::kIdle);
   EXPECT_EQ(boxes().count(), 0u);
 }
 
@@ -194,7 +195,8 @@ TEST_F(HexmontShotMaskTest, AFailingCardShowsItsOwnBoxWithNoOwnerAndTheOthersAre
   EXPECT_EQ(quarnfake::Card(3).captureShots, 1);
   EXPECT_EQ(quarnfake::Calls("QuarnCaptureShot").size(), 3u);
   EXPECT_EQ(quarnfake::Calls("QuarnGetDisplayBits").size(), 3u);
-  for (int i = 0; i < 3; ++i) EXPECT_GT(cards().Record(i).displayHeader->bmiHeader.biWidth, 0) << i;
+  for (int i = 0; i < 3; ++i)
+    EXPECT_GT(cards().Record(i).picture.Header()->bmiHeader.biWidth, 0) << i;
 
   // Every failing card has a box of its own.
   boxes().Clear();
@@ -207,9 +209,9 @@ TEST_F(HexmontShotMaskTest, AFailedReadBackLeavesThatHeaderAloneSilently) {
   Start(2);
   quarnfake::Script("QuarnGetDisplayBits").ReturnsNext(QUARN_OK).ReturnsNext(QUARN_ERR_NO_WINDOW);
   ASSERT_TRUE(h().Send(ID_VIEW_CAPTURE_SHOT));
-  EXPECT_GT(cards().Record(0).displayHeader->bmiHeader.biWidth, 0);
-  EXPECT_EQ(cards().Record(1).displayHeader->bmiHeader.biWidth, 0);
-  EXPECT_EQ(cards().Record(1).displayHeader->bmiHeader.biHeight, 0);
+  EXPECT_GT(cards().Record(0).picture.Header()->bmiHeader.biWidth, 0);
+  EXPECT_EQ(cards().Record(1).picture.Header()->bmiHeader.biWidth, 0);
+  EXPECT_EQ(cards().Record(1).picture.Header()->bmiHeader.biHeight, 0);
   EXPECT_EQ(boxes().count(), 0u);
 }
 
@@ -219,7 +221,6 @@ TEST_F(HexmontShotMaskTest, TheFramesPaletteIsSelectedForTheShotAndTheOldOnePutB
   CPalette* before = window.SelectedPalette();
   const int realized = window.RealizeCount();
   ASSERT_TRUE(h().Send(ID_VIEW_CAPTURE_SHOT));
-  EXPECT_EQ(cards().displacedPalette, before);
   EXPECT_EQ(window.SelectedPalette(), before);
   EXPECT_EQ(window.RealizeCount(), realized + 2);  // ours, then the old one
 }
@@ -227,7 +228,7 @@ TEST_F(HexmontShotMaskTest, TheFramesPaletteIsSelectedForTheShotAndTheOldOnePutB
 // The shot invalidates the view; its repaint draws every card's new picture into its cell.
 TEST_F(HexmontShotMaskTest, TheRepaintAfterTheShotShowsEachCardsFrozenPicture) {
   Start(2);
-  cards().Record(1).scanMode = kScanField;
+  cards().Record(1).params.scanMode = kScanField;
   quarnfake::SetDisplaySeed(99);
   ASSERT_TRUE(h().Send(ID_VIEW_CAPTURE_SHOT));
   h().ProcessEvents();
@@ -236,7 +237,7 @@ TEST_F(HexmontShotMaskTest, TheRepaintAfterTheShotShowsEachCardsFrozenPicture) {
   for (int i = 0; i < 2; ++i) {
     SCOPED_TRACE(i);
     const POINT origin = CellOrigin(i);
-    const BITMAPINFOHEADER& info = cards().Record(i).displayHeader->bmiHeader;
+    const BITMAPINFOHEADER& info = cards().Record(i).picture.Header()->bmiHeader;
     const QPoint p(origin.x + info.biWidth / 2, origin.y + info.biHeight - 1);
     EXPECT_EQ(qRed(picture.pixel(p)), p.x() & 0xFF);
     EXPECT_EQ(qGreen(picture.pixel(p)), p.y() & 0xFF);
@@ -298,7 +299,7 @@ TEST_F(HexmontShotMaskTest, MaskOnLoadsTheWholePalPictureThenTheSquareAndTheLine
 // loaded before any card's mask is switched on.
 TEST_F(HexmontShotMaskTest, MaskOnUsesEachCardsPictureSizeHalvedInTheFieldModes) {
   Start(2);
-  cards().Record(0).scanMode = kScanField1;
+  cards().Record(0).params.scanMode = kScanField1;
   MakeNtsc(1);
   ASSERT_TRUE(h().Send(ID_VIEW_MASK));
   std::vector<MaskCall> expected;

@@ -95,7 +95,7 @@ TEST_F(SolvaneShotMaskTest, CaptureShotNeedsAnIdleCardAndNoPlayback) {
   EXPECT_THAT(quarnfake::Calls().Texts(), IsEmpty());
   frame().playing = 0;
   ASSERT_TRUE(h().Send(ID_VIEW_CAPTURE));
-  ASSERT_EQ(card().GetState(), CVideoCard::kStateLive);
+  ASSERT_EQ(card().GetState(), CardState::kLive);
   EXPECT_FALSE(h().IsEnabled(ID_VIEW_CAPTURE_SHOT));
   quarnfake::ClearCalls();
   EXPECT_FALSE(h().Send(ID_VIEW_CAPTURE_SHOT));
@@ -128,7 +128,7 @@ TEST_F(SolvaneShotMaskTest, CtrlTwoFreezesAndReadsTheOutputWindowFromTheViewsCor
   EXPECT_EQ(header.biBitCount, 32);
   const std::vector<uint8_t> expected = quarnfake::ExpectedDisplayBits(0, 0, 400, 300);
   EXPECT_TRUE(std::equal(expected.begin(), expected.end(), card().GetDisplayBuffer()));
-  EXPECT_EQ(card().GetState(), CVideoCard::kStateIdle);  // no mode change
+  EXPECT_EQ(card().GetState(), CardState::kIdle);  // no mode change
   EXPECT_EQ(quarnfake::Card(1).captureShots, 1);
 
   // The repaint the shot asked for draws the frozen picture (red = x, green = y, blue = seed).

@@ -42,8 +42,8 @@ class HexmontSnapTest : public ::testing::Test {
     CardRecord& record = cards_().Record(index);
     ASSERT_EQ(QuarnSetVideoFormat(record.handle, format), QUARN_OK);
     ASSERT_EQ(QuarnSetScanMode(record.handle, scanMode), QUARN_OK);
-    record.format = format;
-    record.scanMode = scanMode;
+    record.params.format = format;
+    record.params.scanMode = scanMode;
     quarnfake::ClearCalls();
   }
   int OutWidth(int index) {
@@ -55,10 +55,10 @@ class HexmontSnapTest : public ::testing::Test {
     return out.bottom - out.top;
   }
   const BITMAPINFOHEADER& Header(int index) {
-    return cards_().Record(index).displayHeader->bmiHeader;
+    return cards_().Record(index).picture.Header()->bmiHeader;
   }
   std::vector<uint8_t> Buffer(int index, size_t bytes) {
-    const uint8_t* data = cards_().Record(index).displayBuffer.data();
+    const uint8_t* data = cards_().Record(index).picture.Buffer();
     return {data, data + bytes};
   }
   QImage ViewPicture() {
@@ -138,7 +138,7 @@ TEST_F(HexmontSnapTest, WhenOneFrameOfEveryCardDoesNotFitNothingIsStoredAndPlayb
   EXPECT_FALSE(h().IsEnabled(ID_PLAYBACK_STEP));
   EXPECT_FALSE(h().IsEnabled(ID_PLAYBACK_CIRCLE));
   EXPECT_FALSE(h().Send(ID_PLAYBACK_STEP));
-  EXPECT_EQ(cards_().mode, CCardSet::kModeIdle);
+  EXPECT_EQ(cards_().mode, AcquisitionMode::kIdle);
 }
 
 // The count is 16-bit: 65,536 frames or more would wrap (to 0 here) and the notice and playback
@@ -175,16 +175,18 @@ TEST_F(HexmontSnapTest, SnapOpensAndStartsATwoSlotRingPerCardAndAFailingCardTake
   quarnfake::Script("QuarnStartSnapEx", 1).ReturnsNext(QUARN_ERR_NO_SIGNAL);
   h().Key(Qt::Key_3, Qt::ControlModifier);
 
-  EXPECT_EQ(cards_().mode, CCardSet::kModeSnap);
+  EXPECT_EQ(cards_().mode, AcquisitionMode::kSnap);
   EXPECT_EQ(h().Checked(ID_VIEW_SNAP), 1);
   EXPECT_TRUE(h().IsEnabled(ID_VIEW_SNAP));
   EXPECT_FALSE(h().IsEnabled(ID_VIEW_SNAP_SHOT));
   EXPECT_FALSE(h().IsEnabled(ID_PLAYBACK_STEP));  // the sequence is forgotten
-  // Each card's record is its context; the failed card 1 takes no room, so card 2's ring starts
-  // at 0 and card 3's after card 2's (8-bit: one byte a pixel).
+  // Each card's context leads to its record; the failed card 1 takes no room, so card 2's ring
+  // starts at 0 and card 3's after card 2's (8-bit: one byte a pixel).
   const auto opens = quarnfake::Calls("QuarnOpenSnapEx");
   ASSERT_EQ(opens.size(), 3u);
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(opens[i].Pointer(2), &cards_().Record(i)) << i;
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(apptest::SnapTarget<CardRecord>(opens[i].Pointer(2)), &cards_().Record(i)) << i;
+  }
   const uint64_t ring2 = 2ull * OutWidth(1) * OutHeight(1);
   EXPECT_THAT(quarnfake::Calls("QuarnStartSnapEx").Lines(),
               ElementsAre("QuarnStartSnapEx(h1, 0, 1, 2) -> " + std::to_string(QUARN_ERR_NO_SIGNAL),
@@ -201,7 +203,7 @@ TEST_F(HexmontSnapTest, SnapOpensAndStartsATwoSlotRingPerCardAndAFailingCardTake
   h().Key(Qt::Key_3, Qt::ControlModifier);
   EXPECT_THAT(quarnfake::Calls().Texts(),
               ElementsAre("QuarnCloseSnapEx(h1)", "QuarnCloseSnapEx(h2)", "QuarnCloseSnapEx(h3)"));
-  EXPECT_EQ(cards_().mode, CCardSet::kModeIdle);
+  EXPECT_EQ(cards_().mode, AcquisitionMode::kIdle);
   EXPECT_EQ(h().Checked(ID_VIEW_SNAP), 0);
   EXPECT_FALSE(quarnfake::Card(2).snapOpen);
 }
@@ -289,7 +291,7 @@ TEST_F(HexmontSnapTest, AResizeWhileSnappingStopsEveryCardMovesTheRingsAndRestar
           "QuarnSetOutputWindow(h1, 0, 0, 296, 398)", "QuarnStartSnapEx(h1, 0, 1, 2)",
           "QuarnSetInputWindow(h2, 0, 0, 296, 398)", "QuarnSetOutputWindow(h2, 300, 0, 296, 398)",
           "QuarnStartSnapEx(h2, " + std::to_string(ring1) + ", 1, 2)"));
-  EXPECT_EQ(cards_().mode, CCardSet::kModeSnap);
+  EXPECT_EQ(cards_().mode, AcquisitionMode::kSnap);
   ASSERT_EQ(quarnfake::DeliverSnapFrame(2, 0), 1);
   EXPECT_EQ(Header(1).biWidth, 296);
   EXPECT_EQ(Header(1).biHeight, 398);

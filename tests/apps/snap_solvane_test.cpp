@@ -30,7 +30,7 @@ class SolvaneSnapTest : public apptest::SolvaneFrameTest {
   // Snap on, with the queued repaint of the view done, and an empty log.
   void StartSnap() {
     ASSERT_TRUE(h().Send(ID_VIEW_SNAP));
-    ASSERT_EQ(card().GetState(), CVideoCard::kStateSnap);
+    ASSERT_EQ(card().GetState(), CardState::kSnap);
     h().ProcessEvents();
     quarnfake::ClearCalls();
   }
@@ -70,7 +70,7 @@ TEST_F(SolvaneSnapTest, SnapOpensFillsTheRingWhiteAndStartsIt) {
   ASSERT_EQ(calls.size(), 4u) << calls;
   EXPECT_EQ(calls[0].op, "QuarnOpenSnapEx");
   EXPECT_EQ(calls[0].Pointer(1), reinterpret_cast<const void*>(&SnapFrameCallback));
-  EXPECT_EQ(calls[0].Pointer(2), static_cast<CVideoWnd*>(&frame()));
+  EXPECT_EQ(apptest::SnapTarget<CVideoWnd>(calls[0].Pointer(2)), static_cast<CVideoWnd*>(&frame()));
   EXPECT_EQ(calls[1].op, "QuarnStaticMemLock");
   EXPECT_EQ(calls[1].Unsigned(0), 0u);
   EXPECT_EQ(calls[1].Unsigned(1), 2 * frameBytes);
@@ -78,7 +78,7 @@ TEST_F(SolvaneSnapTest, SnapOpensFillsTheRingWhiteAndStartsIt) {
   EXPECT_EQ(calls[3].Text(), "QuarnStartSnapEx(h1, 0, 1, 2)");
   EXPECT_TRUE(std::all_of(ring.begin(), ring.end(), [](uint8_t b) { return b == 0xFF; }));
   EXPECT_EQ(card().GetDisplayBuffer()[0], 0xFF);  // cleared
-  EXPECT_EQ(card().GetState(), CVideoCard::kStateSnap);
+  EXPECT_EQ(card().GetState(), CardState::kSnap);
   EXPECT_EQ(h().Checked(ID_VIEW_SNAP), 1);
   EXPECT_EQ(frame().startTick, 5000u);
   EXPECT_EQ(frame().frameCounter, 0u);
@@ -91,7 +91,7 @@ TEST_F(SolvaneSnapTest, SnapOpensFillsTheRingWhiteAndStartsIt) {
   h().Key(Qt::Key_3, Qt::ControlModifier);
   // The close stops the snap itself; no separate stop is sent first.
   EXPECT_THAT(quarnfake::Calls().Texts(), ElementsAre("QuarnCloseSnapEx(h1)"));
-  EXPECT_EQ(card().GetState(), CVideoCard::kStateIdle);
+  EXPECT_EQ(card().GetState(), CardState::kIdle);
   EXPECT_EQ(h().Checked(ID_VIEW_SNAP), 0);
   EXPECT_EQ(boxes().count(), 0u);
 }
@@ -119,15 +119,15 @@ TEST_F(SolvaneSnapTest, AFailingStartShowsItsBoxAndTheSnapStaysOpen) {
   EXPECT_EQ(boxes().last().text, QuarnGetErrorString(QUARN_ERR_STATIC_MEM));
   EXPECT_EQ(boxes().last().caption, "Error message");
   EXPECT_EQ(boxes().last().owner, nullptr);
-  EXPECT_EQ(card().GetState(), CVideoCard::kStateSnap);
+  EXPECT_EQ(card().GetState(), CardState::kSnap);
   ASSERT_TRUE(h().Send(ID_VIEW_SNAP));  // and Snap closes it
-  EXPECT_EQ(card().GetState(), CVideoCard::kStateIdle);
+  EXPECT_EQ(card().GetState(), CardState::kIdle);
 }
 
 TEST_F(SolvaneSnapTest, AFailingOpenLeavesTheCardIdleAndStartsNothing) {
   quarnfake::Script("QuarnOpenSnapEx").Returns(QUARN_ERR_BUSY);
   ASSERT_TRUE(h().Send(ID_VIEW_SNAP));
-  EXPECT_EQ(card().GetState(), CVideoCard::kStateIdle);
+  EXPECT_EQ(card().GetState(), CardState::kIdle);
   EXPECT_EQ(quarnfake::CallCount("QuarnStartSnapEx"), 0u);
   EXPECT_EQ(boxes().count(), 0u);  // not reported
   EXPECT_EQ(h().Checked(ID_VIEW_SNAP), 0);
@@ -179,7 +179,7 @@ TEST_F(SolvaneSnapTest, AWrappedElapsedTimeNeverDividesByZero) {
 
 TEST_F(SolvaneSnapTest, ASlotOutsideTheRingIsIgnored) {
   StartSnap();
-  QuarnSnapInfo info{1, 0, 2, static_cast<CVideoWnd*>(&frame())};
+  QuarnSnapInfo info{1, 0, 2, quarnfake::Card(1).context};
   EXPECT_EQ(SnapFrameCallback(&info), 1);
   info.slot = 0xFFFFFFFFu;
   EXPECT_EQ(SnapFrameCallback(&info), 1);
@@ -216,7 +216,7 @@ TEST_F(SolvaneSnapTest, AResizeRestartsTheRingAndTheRate) {
   EXPECT_EQ(card().GetDisplayHeader()->bmiHeader.biHeight, 240);
   EXPECT_EQ(frame().frameCounter, 0u);
   EXPECT_EQ(frame().startTick, 5700u);
-  EXPECT_EQ(card().GetState(), CVideoCard::kStateSnap);
+  EXPECT_EQ(card().GetState(), CardState::kSnap);
 }
 
 TEST_F(SolvaneSnapTest, AScrollRestartsTheRingButKeepsTheRate) {

@@ -70,7 +70,7 @@ TEST_F(SolvaneSnapThreadsTest, SnapOnAndOffWithResizesAndScrollsWhileFramesArriv
   for (int cycle = 0; cycle < 12; ++cycle) {
     SCOPED_TRACE(cycle);
     ASSERT_TRUE(h().Send(ID_VIEW_SNAP));
-    ASSERT_EQ(frame().Card().GetState(), CVideoCard::kStateSnap);
+    ASSERT_EQ(frame().Card().GetState(), CardState::kSnap);
     ASSERT_TRUE(RunUntilCounted(3));
 
     // A new size restarts the ring and the count.
@@ -86,7 +86,7 @@ TEST_F(SolvaneSnapThreadsTest, SnapOnAndOffWithResizesAndScrollsWhileFramesArriv
     ASSERT_TRUE(RunUntilCounted(counted + 2));
 
     ASSERT_TRUE(h().Send(ID_VIEW_SNAP));
-    ASSERT_EQ(frame().Card().GetState(), CVideoCard::kStateIdle);
+    ASSERT_EQ(frame().Card().GetState(), CardState::kIdle);
     // Closed: no frame is counted any more.
     const uint32_t closed = frame().frameCounter.load();
     h().ProcessEvents();

@@ -95,7 +95,7 @@ class HexmontSnapThreadsTest : public ::testing::Test {
     for (int cycle = 0; cycle < cycles; ++cycle) {
       SCOPED_TRACE(cycle);
       ASSERT_TRUE(h_->Send(ID_VIEW_SNAP));
-      ASSERT_EQ(frame().Cards().mode, CCardSet::kModeSnap);
+      ASSERT_EQ(frame().Cards().mode, AcquisitionMode::kSnap);
       ASSERT_TRUE(WaitForPictures());
       // Each resize stops every card, moves its rectangles and ring, and starts it again while
       // the other cards keep delivering.
@@ -106,11 +106,11 @@ class HexmontSnapThreadsTest : public ::testing::Test {
         ASSERT_TRUE(WaitForPictures());
       }
       ASSERT_TRUE(h_->Send(ID_VIEW_SNAP));
-      ASSERT_EQ(frame().Cards().mode, CCardSet::kModeIdle);
+      ASSERT_EQ(frame().Cards().mode, AcquisitionMode::kIdle);
       // Quiesced: the headers describe the last frame each card's callback converted, at the
       // card's present output size.
       for (const CardRecord& record : frame().Cards().Records()) {
-        EXPECT_EQ(record.displayHeader->bmiHeader.biWidth,
+        EXPECT_EQ(record.picture.Header()->bmiHeader.biWidth,
                   record.outputRect.right - record.outputRect.left);
       }
       h_->ProcessEvents();

@@ -148,7 +148,7 @@ TEST_F(SolvaneTest, CommandsWithoutHandlersAreDisabledAndDoNothing) {
     EXPECT_FALSE(h().Send(id)) << id;
   }
   EXPECT_THAT(quarnfake::Calls().Texts(), IsEmpty());
-  EXPECT_EQ(frame().Card().GetState(), CVideoCard::kStateIdle);
+  EXPECT_EQ(frame().Card().GetState(), CardState::kIdle);
 }
 
 TEST_F(SolvaneTest, MenuBarIsComplete) {

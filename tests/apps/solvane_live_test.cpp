@@ -44,7 +44,7 @@ TEST_F(SolvaneLiveTest, CaptureStartsLiveVideoOverTheViewAndChecksTheItem) {
   h().Key(Qt::Key_1, Qt::ControlModifier);
 
   EXPECT_THAT(quarnfake::Calls().Texts(), ElementsAre("QuarnCaptureEx(h1, wnd, 1)"));
-  EXPECT_EQ(card().GetState(), CVideoCard::kStateLive);
+  EXPECT_EQ(card().GetState(), CardState::kLive);
   EXPECT_TRUE(quarnfake::Card(1).live);
   EXPECT_EQ(card().GetDisplayBuffer()[0], 0xFF);  // cleared on start
   EXPECT_TRUE(h().IsEnabled(ID_VIEW_CAPTURE));
@@ -60,7 +60,7 @@ TEST_F(SolvaneLiveTest, AFailingStartShowsItsBoxWithNoOwnerAndStaysIdle) {
   EXPECT_EQ(boxes().last().caption, "Error message");
   EXPECT_EQ(boxes().last().owner, nullptr);
   EXPECT_EQ(boxes().last().style & MB_ICONWARNING, MB_ICONWARNING);
-  EXPECT_EQ(card().GetState(), CVideoCard::kStateIdle);
+  EXPECT_EQ(card().GetState(), CardState::kIdle);
   EXPECT_EQ(h().Checked(ID_VIEW_CAPTURE), 0);
   // A failed start reads nothing back (that is the stopping path).
   EXPECT_EQ(quarnfake::CallCount("QuarnCaptureShot"), 0u);
@@ -93,7 +93,7 @@ TEST_F(SolvaneLiveTest, StoppingFreezesAndReadsBackTheOutputWindow) {
   EXPECT_EQ(read.Pointer(5), &card().GetDisplayHeader()->bmiHeader.biBitCount);
   EXPECT_EQ(read.Pointer(6), card().GetDisplayBuffer());
 
-  EXPECT_EQ(card().GetState(), CVideoCard::kStateIdle);
+  EXPECT_EQ(card().GetState(), CardState::kIdle);
   EXPECT_EQ(h().Checked(ID_VIEW_CAPTURE), 0);
   const BITMAPINFOHEADER& header = card().GetDisplayHeader()->bmiHeader;
   EXPECT_EQ(header.biWidth, 400);
@@ -131,7 +131,7 @@ TEST_F(SolvaneLiveTest, AFailingStopShowsItsBoxStaysLiveAndReadsNothing) {
   quarnfake::Script("QuarnCaptureEx").Returns(QUARN_ERR_GENERAL);
   ASSERT_TRUE(h().Send(ID_VIEW_CAPTURE));
   EXPECT_EQ(boxes().count(), 1u);
-  EXPECT_EQ(card().GetState(), CVideoCard::kStateLive);
+  EXPECT_EQ(card().GetState(), CardState::kLive);
   EXPECT_EQ(quarnfake::CallCount("QuarnGetDisplayBits"), 0u);
 }
 
@@ -217,7 +217,6 @@ TEST_F(SolvaneLiveTest, DrawingAnEightBitPictureSelectsAndRestoresThePalette) {
   EXPECT_EQ(card().Draw(&dc), 300);
   EXPECT_EQ(view().HostWindow().RealizeCount(), realized + 2);
   EXPECT_EQ(view().HostWindow().SelectedPalette(), StockDefaultPalette());
-  EXPECT_EQ(card().GetDisplacedPalette(), StockDefaultPalette());
 }
 
 TEST_F(SolvaneLiveTest, ACardWithoutDisplayBufferDrawsAndReadsNothing) {

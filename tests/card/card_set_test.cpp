@@ -78,13 +78,13 @@ TEST_F(CardSetTest, OpensEveryCardAndSetsFrameState) {
     const CardRecord& r = cards.Record(i);
     EXPECT_EQ(r.handle, HandleOf(i + 1));
     EXPECT_EQ(r.imageWidth, 0);
-    EXPECT_EQ(r.displayHeader, nullptr);
-    EXPECT_EQ(r.mirrorHorizontal, 0);
-    EXPECT_EQ(r.mirrorVertical, 0);
-    EXPECT_EQ(r.chromaTrap, 1);
+    EXPECT_EQ(r.picture.Header(), nullptr);
+    EXPECT_EQ(r.params.mirrorHorizontal, 0);
+    EXPECT_EQ(r.params.mirrorVertical, 0);
+    EXPECT_EQ(r.params.chromaTrap, 1);
     EXPECT_EQ(r.interline, 1);
   }
-  EXPECT_EQ(cards.mode, CCardSet::kModeIdle);
+  EXPECT_EQ(cards.mode, AcquisitionMode::kIdle);
   EXPECT_EQ(cards.clip, 1);
   EXPECT_EQ(cards.mask, 0);
   EXPECT_EQ(cards.storedImages, 0);
@@ -189,18 +189,18 @@ TEST_F(CardSetTest, OpeningAndCreationRunInHexmontOrder) {
 TEST_F(CardSetTest, ApplySendsRecordValuesInOrder) {
   CardRecord record;
   record.handle = HandleOf(1);
-  record.standard = 1;
-  record.sourceType = 2;
-  record.sourceNumber = 1;
-  record.format = 4;
-  record.scanMode = 2;
-  record.brightness = 11;
-  record.contrast = 22;
-  record.hue = 33;
-  record.saturation = 44;
-  record.pll = 0x155;  // sent as its low 8 bits
-  record.inputRect = RECT{8, 16, 328, 256};
-  record.crystal = 1;
+  record.params.standard = 1;
+  record.params.sourceType = 2;
+  record.params.sourceNumber = 1;
+  record.params.format = 4;
+  record.params.scanMode = 2;
+  record.params.brightness = 11;
+  record.params.contrast = 22;
+  record.params.hue = 33;
+  record.params.saturation = 44;
+  record.params.pll = 85;
+  record.SetInputRect(RECT{8, 16, 328, 256});
+  record.params.crystal = 1;
   ApplyRecordParameters(record);
   EXPECT_THAT(Texts(),
               ElementsAre("QuarnSetVideoStandard(h1, 1)", "QuarnSetVideoSource(h1, 2, 1)",
@@ -240,15 +240,15 @@ TEST_F(CardSetTest, LoadHookRunsFirstAndDetectionOverridesItsSource) {
     callsWhenLoading = quarnfake::Calls().size();
     CardRecord& r = set.Record(0);
     LoadDefaultParameters(r);
-    r.sourceType = 1;
-    r.sourceNumber = 2;
-    r.brightness = 77;
+    r.params.sourceType = 1;
+    r.params.sourceNumber = 2;
+    r.params.brightness = 77;
   });
   EXPECT_EQ(callsWhenLoading, 0u);
   const CardRecord& r = cards.Record(0);
-  EXPECT_EQ(r.sourceType, 0);
-  EXPECT_EQ(r.sourceNumber, 1);
-  EXPECT_EQ(r.brightness, 77);
+  EXPECT_EQ(r.params.sourceType, 0);
+  EXPECT_EQ(r.params.sourceNumber, 1);
+  EXPECT_EQ(r.params.brightness, 77);
   EXPECT_EQ(quarnfake::Card(1).brightness, 77);
   EXPECT_EQ(quarnfake::Card(1).format, kFormatLimited8);
 }
@@ -259,19 +259,19 @@ TEST_F(CardSetTest, DefaultParametersWithoutHook) {
   cards.OpenCards();
   cards.LoadParameters({});
   const CardRecord& r = cards.Record(0);
-  EXPECT_EQ(r.standard, 0);
-  EXPECT_EQ(r.scanMode, 0);
-  EXPECT_EQ(r.brightness, 128);
-  EXPECT_EQ(r.contrast, 128);
-  EXPECT_EQ(r.hue, 128);
-  EXPECT_EQ(r.saturation, 128);
-  EXPECT_EQ(r.pll, 245);
-  EXPECT_EQ(r.crystal, 0);
+  EXPECT_EQ(r.params.standard, 0);
+  EXPECT_EQ(r.params.scanMode, 0);
+  EXPECT_EQ(r.params.brightness, 128);
+  EXPECT_EQ(r.params.contrast, 128);
+  EXPECT_EQ(r.params.hue, 128);
+  EXPECT_EQ(r.params.saturation, 128);
+  EXPECT_EQ(r.params.pll, 245);
+  EXPECT_EQ(r.params.crystal, 0);
   EXPECT_EQ(r.imageWidth, 768);
   EXPECT_EQ(r.imageHeight, 576);
-  EXPECT_EQ(
-      std::vector<LONG>({r.inputRect.left, r.inputRect.top, r.inputRect.right, r.inputRect.bottom}),
-      std::vector<LONG>({0, 0, 768, 576}));
+  EXPECT_EQ(std::vector<LONG>(
+                {r.InputRect().left, r.InputRect().top, r.InputRect().right, r.InputRect().bottom}),
+            std::vector<LONG>({0, 0, 768, 576}));
 }
 
 TEST_F(CardSetTest, DisplaySetupPerFrameAndPerCard) {
@@ -287,14 +287,14 @@ TEST_F(CardSetTest, DisplaySetupPerFrameAndPerCard) {
   EXPECT_EQ(cards.palette->entries()[255].peBlue, 9);
   for (int i = 0; i < 2; ++i) {
     CardRecord& r = cards.Record(i);
-    EXPECT_EQ(r.format, kFormatRgb888);
-    ASSERT_EQ(r.displayHeader, &r.headerStorage.info) << "each card its own header";
-    EXPECT_EQ(r.displayHeader->bmiHeader.biSize, 40u);
-    EXPECT_EQ(r.displayHeader->bmiHeader.biPlanes, 1);
-    EXPECT_EQ(r.displayHeader->bmiColors[17].rgbRed, 17);
-    ASSERT_EQ(r.displayBuffer.size(), 1769472u);
+    EXPECT_EQ(r.params.format, kFormatRgb888);
+    ASSERT_NE(r.picture.Header(), nullptr);
+    EXPECT_EQ(r.picture.Header()->bmiHeader.biSize, 40u);
+    EXPECT_EQ(r.picture.Header()->bmiHeader.biPlanes, 1);
+    EXPECT_EQ(r.picture.Header()->bmiColors[17].rgbRed, 17);
+    ASSERT_EQ(r.picture.BufferSize(), 1769472u);
     // Hexmont starts black, unlike Solvane's white.
-    EXPECT_TRUE(std::all_of(r.displayBuffer.data(), r.displayBuffer.data() + 1769472,
+    EXPECT_TRUE(std::all_of(r.picture.Buffer(), r.picture.Buffer() + 1769472,
                             [](uint8_t b) { return b == 0; }));
   }
   EXPECT_TRUE(Texts().size() == 3u) << "display set-up sends nothing";
@@ -312,8 +312,8 @@ TEST_F(CardSetTest, CloseEndsEveryCardOnceAndFreesEverything) {
     quarnfake::ClearCalls();
     cards.CloseCards();
     EXPECT_THAT(Texts(), ElementsAre("EndQuarnCard(h1)", "EndQuarnCard(0)"));
-    EXPECT_TRUE(cards.Record(0).displayBuffer.empty());
-    EXPECT_TRUE(cards.Record(1).displayBuffer.empty());
+    EXPECT_FALSE(cards.Record(0).picture.HasBuffer());
+    EXPECT_FALSE(cards.Record(1).picture.HasBuffer());
     EXPECT_EQ(cards.palette, nullptr);
     cards.CloseCards();
   }

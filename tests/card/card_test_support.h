@@ -8,11 +8,21 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "acquisition_state.h"
 #include "quarnfake.h"
 #include "recording_services.h"
+
+// Modes and states in test messages by their numbers.
+inline std::ostream& operator<<(std::ostream& out, AcquisitionMode mode) {
+  return out << ToInt(mode);
+}
+inline std::ostream& operator<<(std::ostream& out, CardState state) {
+  return out << ToInt(state);
+}
 
 namespace cardtest {
 
