@@ -1,0 +1,303 @@
+// bmp_file.cpp - the BMP writer (through a temporary file renamed into place) and the reader, one
+// reading routine over a sequence of bytes that comes from a file or from memory.
+#include "bmp_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <bit>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <string>
+#include <utility>
+
+// The records are copied to and from files byte for byte, which is their file layout only on a
+// little-endian machine.
+static_assert(std::endian::native == std::endian::little);
+static_assert(sizeof(BITMAPINFO) == kBmpInfoHeaderBytes + kBmpPaletteBytes);
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// An owned file descriptor, closed when it goes out of scope.
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  ~UniqueFd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
+
+template <typename T>
+std::span<uint8_t> BytesOf(T& object) {
+  return {reinterpret_cast<uint8_t*>(&object), sizeof(T)};
+}
+
+void StoreLe16(uint8_t* out, uint16_t value) {
+  out[0] = static_cast<uint8_t>(value);
+  out[1] = static_cast<uint8_t>(value >> 8);
+}
+
+void StoreLe32(uint8_t* out, uint32_t value) {
+  for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+uint32_t LoadLe32(const uint8_t* in) {
+  return uint32_t{in[0]} | (uint32_t{in[1]} << 8) | (uint32_t{in[2]} << 16) |
+         (uint32_t{in[3]} << 24);
+}
+
+// S with the given bit count standing for the header's.
+std::optional<uint64_t> RowBytesTimesHeight(const BITMAPINFOHEADER& header, uint64_t bitCount) {
+  if (header.biWidth < 0 || header.biHeight < 0) return std::nullopt;
+  // Below 2^31 x 2^16 + 31: no overflow in 64 bits.
+  const uint64_t row = (static_cast<uint64_t>(header.biWidth) * bitCount + 31) / 32 * 4;
+  uint64_t bytes = 0;
+  if (__builtin_mul_overflow(row, static_cast<uint64_t>(header.biHeight), &bytes)) {
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+// Whether the picture a header describes fits a buffer of `capacity` bytes, by every measure that
+// reading or drawing it uses. All of them are computed in 64 bits from the file's fields; a
+// negative width or height (including both negative, whose products come out positive) counts as
+// too large.
+bool FitsBuffer(const BITMAPINFOHEADER& header, uint64_t capacity) {
+  if (header.biWidth < 0 || header.biHeight < 0) return false;
+  // The unpadded size: whole bytes per pixel x height x width.
+  const uint64_t bytesPerPixel = (uint64_t{header.biBitCount} + 7) / 8;
+  uint64_t required = 0;
+  if (__builtin_mul_overflow(bytesPerPixel, static_cast<uint64_t>(header.biHeight), &required) ||
+      __builtin_mul_overflow(required, static_cast<uint64_t>(header.biWidth), &required) ||
+      required > capacity) {
+    return false;
+  }
+  // S, the bytes that are read into the buffer.
+  const std::optional<uint64_t> pixelBytes = BmpPixelBytes(header);
+  if (!pixelBytes || *pixelBytes > capacity) return false;
+  // The drawing code stores 15-bit pixels in 16 bits, so its rows can be longer than S says (by
+  // up to 2 bytes a row); the buffer must hold those rows too, or drawing the picture would read
+  // past its end.
+  if (header.biBitCount == 15) {
+    const std::optional<uint64_t> drawnBytes = RowBytesTimesHeight(header, 16);
+    if (!drawnBytes || *drawnBytes > capacity) return false;
+  }
+  return true;
+}
+
+// Where the reader takes its bytes from, in order.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Reads up to out.size() bytes into the start of `out` and returns how many; fewer only at the
+  // end of the data. Empty on a read error.
+  virtual std::optional<size_t> Read(std::span<uint8_t> out) = 0;
+};
+
+class MemorySource : public ByteSource {
+ public:
+  explicit MemorySource(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+  std::optional<size_t> Read(std::span<uint8_t> out) override {
+    const size_t count = std::min(out.size(), bytes_.size());
+    if (count > 0) std::memcpy(out.data(), bytes_.data(), count);
+    bytes_ = bytes_.subspan(count);
+    return count;
+  }
+
+ private:
+  std::span<const uint8_t> bytes_;  // what is still to be read
+};
+
+class FileSource : public ByteSource {
+ public:
+  explicit FileSource(int fd) : fd_(fd) {}
+  std::optional<size_t> Read(std::span<uint8_t> out) override {
+    size_t done = 0;
+    while (done < out.size()) {
+      const ssize_t n = ::read(fd_, out.data() + done, out.size() - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return std::nullopt;
+      }
+      if (n == 0) break;  // end of file
+      done += static_cast<size_t>(n);
+    }
+    return done;
+  }
+
+ private:
+  int fd_;
+};
+
+// The reading steps, whatever the bytes come from.
+bool ReadBmp(ByteSource& source, BITMAPINFO& description, std::span<uint8_t> buffer) {
+  if (buffer.empty()) return false;
+
+  // Zeroed, so that a file ending inside the file header gives offset 0.
+  std::array<uint8_t, kBmpFileHeaderBytes> fileHeader{};
+  const std::optional<size_t> fileHeaderBytes = source.Read(fileHeader);
+  if (!fileHeaderBytes || *fileHeaderBytes < 2 || fileHeader[0] != 'B' || fileHeader[1] != 'M') {
+    return false;
+  }
+  const uint32_t pixelOffset = LoadLe32(&fileHeader[10]);
+
+  // Everything goes into a copy that replaces the description only once the file is accepted, so
+  // a rejected file leaves it as it was and the description never outruns the buffer. Starting
+  // from the description's own bytes keeps what a short file does not reach.
+  BITMAPINFO next = description;
+  if (!source.Read(BytesOf(next.bmiHeader))) return false;
+  if (!FitsBuffer(next.bmiHeader, buffer.size())) return false;
+
+  if (next.bmiHeader.biBitCount <= 8) {
+    // The bytes between the headers and the pixel data are the palette; never more than its
+    // 1,024 bytes, and nothing when the offset points into the headers. The pixel data follow
+    // what was read here.
+    const int64_t region = int64_t{pixelOffset} - static_cast<int64_t>(kBmpHeadersBytes);
+    const auto paletteBytes =
+        static_cast<size_t>(std::clamp<int64_t>(region, 0, static_cast<int64_t>(kBmpPaletteBytes)));
+    if (!source.Read(BytesOf(next.bmiColors).first(paletteBytes))) return false;
+  }
+  // Deeper pictures have no palette; their pixel data follow the headers whatever the offset
+  // says.
+
+  // FitsBuffer has made sure that S is known and no larger than the buffer.
+  const auto pixelBytes = static_cast<size_t>(*BmpPixelBytes(next.bmiHeader));
+  if (!source.Read(buffer.first(pixelBytes))) return false;
+  description = next;
+  return true;
+}
+
+// A new file beside the target, removed unless it is renamed over the target.
+class PendingFile {
+ public:
+  explicit PendingFile(const fs::path& target) {
+    // Hidden and named after the target, the process and a counter, so that concurrent writers
+    // never share one. The target's name is cut short so the temporary name stays within the
+    // file system's 255-byte limit.
+    static std::atomic<unsigned> counter{0};
+    const std::string name = target.filename().string().substr(0, 200);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      path_ = target.parent_path() / ("." + name + "." + std::to_string(::getpid()) + "." +
+                                      std::to_string(counter.fetch_add(1)) + ".tmp");
+      fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd_ >= 0 || errno != EEXIST) break;
+    }
+  }
+  ~PendingFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0 || closed_) ::unlink(path_.c_str());
+  }
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+
+  bool valid() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
+
+  // Closes the file and renames it over `target`; on failure the destructor removes it.
+  bool Commit(const fs::path& target) {
+    closed_ = true;
+    const int result = ::close(std::exchange(fd_, -1));  // a delayed write error shows up here
+    if (result != 0 || ::rename(path_.c_str(), target.c_str()) != 0) return false;
+    closed_ = false;  // renamed: nothing left to remove
+    return true;
+  }
+
+ private:
+  fs::path path_;
+  int fd_ = -1;
+  bool closed_ = false;  // closed but not yet renamed
+};
+
+// Writes every byte of `parts`, in order; false on any error (a full disk, a file-size limit).
+bool WriteAll(int fd, std::span<iovec> parts) {
+  while (!parts.empty()) {
+    const ssize_t n = ::writev(fd, parts.data(), static_cast<int>(parts.size()));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    // Skip what was written: whole parts, then the start of the next.
+    auto written = static_cast<size_t>(n);
+    while (!parts.empty() && written >= parts.front().iov_len) {
+      written -= parts.front().iov_len;
+      parts = parts.subspan(1);
+    }
+    if (!parts.empty()) {
+      parts.front().iov_base = static_cast<uint8_t*>(parts.front().iov_base) + written;
+      parts.front().iov_len -= written;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<uint64_t> BmpPixelBytes(const BITMAPINFOHEADER& header) {
+  return RowBytesTimesHeight(header, header.biBitCount);
+}
+
+bool WriteBmpFile(const fs::path& path, const BITMAPINFO& description,
+                  std::span<const uint8_t> buffer) {
+  if (path.empty()) return false;
+  const std::optional<uint64_t> pixelBytes = BmpPixelBytes(description.bmiHeader);
+  if (!pixelBytes || *pixelBytes == 0 || *pixelBytes > buffer.size()) return false;
+  // 256 palette entries for any depth of 8 bits or less.
+  const size_t paletteBytes = description.bmiHeader.biBitCount <= 8 ? kBmpPaletteBytes : 0;
+  const uint64_t pixelOffset = kBmpHeadersBytes + paletteBytes;
+  const uint64_t fileSize = pixelOffset + *pixelBytes;
+  if (fileSize > UINT32_MAX) return false;  // the file header holds the size in 32 bits
+
+  std::array<uint8_t, kBmpFileHeaderBytes> fileHeader{'B', 'M'};
+  StoreLe32(&fileHeader[2], static_cast<uint32_t>(fileSize));
+  StoreLe16(&fileHeader[6], 0);
+  StoreLe16(&fileHeader[8], 0);
+  StoreLe32(&fileHeader[10], static_cast<uint32_t>(pixelOffset));
+
+  // The description's header and palette lie one after the other, as in the file. writev takes
+  // non-const bases but only reads through them.
+  std::array<iovec, 3> parts{{
+      {fileHeader.data(), fileHeader.size()},
+      {const_cast<BITMAPINFO*>(&description), kBmpInfoHeaderBytes + paletteBytes},
+      {const_cast<uint8_t*>(buffer.data()), static_cast<size_t>(*pixelBytes)},
+  }};
+
+  // No fsync: the file is complete once renamed; what a crash of the machine leaves is the file
+  // system's matter, as for any plain write.
+  PendingFile file(path);
+  if (!file.valid()) return false;
+  if (!WriteAll(file.fd(), parts)) return false;
+  return file.Commit(path);
+}
+
+bool ReadBmpFile(const fs::path& path, BITMAPINFO& description, std::span<uint8_t> buffer) {
+  if (path.empty() || buffer.empty()) return false;
+  // Non-blocking, so that opening a FIFO does not wait for a writer; it is then refused as not a
+  // regular file. Reads from a regular file are unaffected.
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (!fd.valid()) return false;
+  struct stat status {};
+  if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  FileSource source(fd.get());
+  return ReadBmp(source, description, buffer);
+}
+
+bool ReadBmpBytes(std::span<const uint8_t> file, BITMAPINFO& description,
+                  std::span<uint8_t> buffer) {
+  MemorySource source(file);
+  return ReadBmp(source, description, buffer);
+}

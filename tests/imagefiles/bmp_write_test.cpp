@@ -1,0 +1,188 @@
+// bmp_write_test.cpp - WriteBmpFile: the exact bytes of the file, its size at each depth, the
+// descriptions and names it refuses without leaving a file, replacing a file, and a write that
+// fails part-way.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <tuple>
+
+#include "bmp_file.h"
+#include "bmp_test_util.h"
+
+namespace {
+
+using namespace bmptest;
+
+void Le16(Bytes& out, uint16_t v) {
+  for (int i = 0; i < 2; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+void Le32(Bytes& out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+// The expected file, field by field, for a description whose other fields are all set to
+// values a writer might be tempted to recompute.
+Bytes ExpectedFile(const BITMAPINFO& info, const Bytes& pixels, size_t pixelBytes) {
+  const BITMAPINFOHEADER& h = info.bmiHeader;
+  const uint32_t offset = h.biBitCount <= 8 ? 1078 : 54;
+  Bytes file{'B', 'M'};
+  Le32(file, offset + static_cast<uint32_t>(pixelBytes));
+  Le32(file, 0);
+  Le32(file, offset);
+  Le32(file, h.biSize);
+  Le32(file, static_cast<uint32_t>(h.biWidth));
+  Le32(file, static_cast<uint32_t>(h.biHeight));
+  Le16(file, h.biPlanes);
+  Le16(file, h.biBitCount);
+  for (const uint32_t v :
+       {h.biCompression, h.biSizeImage, static_cast<uint32_t>(h.biXPelsPerMeter),
+        static_cast<uint32_t>(h.biYPelsPerMeter), h.biClrUsed, h.biClrImportant}) {
+    Le32(file, v);
+  }
+  if (h.biBitCount <= 8) {
+    for (const RGBQUAD& c : info.bmiColors) {
+      file.insert(file.end(), {c.rgbBlue, c.rgbGreen, c.rgbRed, c.rgbReserved});
+    }
+  }
+  file.insert(file.end(), pixels.begin(), pixels.begin() + static_cast<std::ptrdiff_t>(pixelBytes));
+  return file;
+}
+
+TEST(WriteBmpFile, WritesTheExactBytesWithTheHeaderAsHeld) {
+  // {width, height, bits, S}: 3 x 8 bits pad to 4 bytes a row, 3 x 24 bits to 12, 766 x 24 to
+  // 2300 (766 x 3 = 2298).
+  const std::vector<std::tuple<int32_t, int32_t, uint16_t, size_t>> table = {
+      {3, 2, 8, 8}, {3, 2, 24, 24}, {766, 2, 24, 4600}, {5, 3, 1, 12}};
+  for (const auto& [width, height, bits, pixelBytes] : table) {
+    TempFolder folder;
+    BITMAPINFO info = Description(width, height, bits);
+    info.bmiHeader.biSizeImage = 12345;  // stale, written as held
+    info.bmiHeader.biXPelsPerMeter = -7;
+    info.bmiHeader.biClrUsed = 9;
+    info.bmiHeader.biCompression = 0;
+    for (int i = 0; i < 256; ++i) info.bmiColors[i] = {1, static_cast<uint8_t>(i), 3, 4};
+    const Bytes pixels = Pattern(pixelBytes + 100);  // more than S: only S is written
+    ASSERT_TRUE(WriteBmpFile(folder / "f.bmp", info, pixels)) << width << "x" << bits;
+    EXPECT_EQ(ReadAll(folder / "f.bmp"), ExpectedFile(info, pixels, pixelBytes))
+        << width << "x" << bits;
+  }
+}
+
+TEST(WriteBmpFile, FileSizeIsHeadersPalettePixelsAtEachDepth) {
+  // {bits, offset of the pixel data}: 256 palette entries for 8 bits or less.
+  const std::vector<std::pair<uint16_t, uint32_t>> table = {
+      {1, 1078}, {4, 1078}, {8, 1078}, {15, 54}, {16, 54}, {24, 54}, {32, 54}};
+  const Bytes pixels = Pattern(kDisplayBytes);
+  for (const auto& [bits, offset] : table) {
+    TempFolder folder;
+    const BITMAPINFO info = Description(768, 576, bits);
+    const uint64_t pixelBytes = *BmpPixelBytes(info.bmiHeader);
+    ASSERT_TRUE(WriteBmpFile(folder / "f.bmp", info, pixels)) << bits;
+    const Bytes file = ReadAll(folder / "f.bmp");
+    ASSERT_EQ(file.size(), offset + pixelBytes) << bits;
+    uint32_t sizeField = 0;
+    uint32_t offsetField = 0;
+    std::memcpy(&sizeField, &file[2], 4);
+    std::memcpy(&offsetField, &file[10], 4);
+    EXPECT_EQ(sizeField, file.size()) << bits;
+    EXPECT_EQ(offsetField, offset) << bits;
+  }
+}
+
+TEST(WriteBmpFile, RefusesWithoutCreatingAFile) {
+  struct Case {
+    const char* what;
+    const char* name;
+    BITMAPINFO info;
+    size_t bufferBytes;
+  };
+  const std::vector<Case> table = {
+      {"empty name", "", Description(4, 4, 24), 1000},
+      {"bit count 0 (nothing acquired yet)", "f.bmp", Description(768, 576, 0), kDisplayBytes},
+      {"width 0", "f.bmp", Description(0, 4, 24), 1000},
+      {"height 0", "f.bmp", Description(4, 0, 24), 1000},
+      {"top-down", "f.bmp", Description(4, -4, 24), 1000},
+      {"negative width", "f.bmp", Description(-4, 4, 24), 1000},
+      {"both negative (positive S)", "f.bmp", Description(-4, -4, 24), 1000},
+      {"S one byte past the buffer", "f.bmp", Description(4, 4, 24), 47},
+      {"no buffer", "f.bmp", Description(4, 4, 24), 0},
+      {"S beyond 64 bits", "f.bmp", Description(INT32_MAX, INT32_MAX, 65535), 1000},
+  };
+  for (const Case& c : table) {
+    TempFolder folder;
+    const Bytes buffer = Pattern(c.bufferBytes);
+    const fs::path path = *c.name ? folder / c.name : fs::path();
+    EXPECT_FALSE(WriteBmpFile(path, c.info, std::span(buffer.data(), c.bufferBytes))) << c.what;
+    EXPECT_TRUE(folder.Names().empty()) << c.what;
+  }
+}
+
+// A size field of 32 bits cannot describe a file of 4 GiB or more: no file rather than one whose
+// header lies. The buffer is a mapping of zero pages, so the refusal costs no memory.
+TEST(WriteBmpFile, RefusesAFileTooLargeForItsSizeField) {
+  const size_t bytes = size_t{5} << 30;
+  void* map = ::mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (map == MAP_FAILED) GTEST_SKIP() << "cannot map 5 GiB";
+  TempFolder folder;
+  const BITMAPINFO info = Description(65536, 20480, 32);  // S = 5 GiB
+  EXPECT_FALSE(WriteBmpFile(folder / "f.bmp", info, std::span(static_cast<uint8_t*>(map), bytes)));
+  EXPECT_TRUE(folder.Names().empty());
+  ::munmap(map, bytes);
+}
+
+TEST(WriteBmpFile, ReplacesAnExistingFileAndLeavesNothingElse) {
+  TempFolder folder;
+  WriteAll(folder / "a.bmp", Pattern(5000));
+  const Bytes pixels = Pattern(100);
+  const BITMAPINFO info = Description(3, 2, 24);
+  ASSERT_TRUE(WriteBmpFile(folder / "a.bmp", info, pixels));
+  EXPECT_EQ(ReadAll(folder / "a.bmp"), ExpectedFile(info, pixels, 24));
+  EXPECT_EQ(folder.Names(), std::set<std::string>{"a.bmp"});
+}
+
+TEST(WriteBmpFile, FailsWhereNoFileCanBeMade) {
+  TempFolder folder;
+  fs::create_directory(folder / "dir.bmp");
+  const Bytes pixels = Pattern(100);
+  const BITMAPINFO info = Description(3, 2, 24);
+  EXPECT_FALSE(WriteBmpFile(folder / "dir.bmp", info, pixels));  // a folder of that name
+  EXPECT_FALSE(WriteBmpFile(folder / "missing" / "a.bmp", info, pixels));
+  EXPECT_TRUE(fs::is_directory(folder / "dir.bmp"));
+  EXPECT_EQ(folder.Names(), std::set<std::string>{"dir.bmp"});
+}
+
+// A disk that fills up part-way (here a file-size limit of 64 KiB under a 1.3 MB picture) must
+// not leave a file whose header claims more bytes than it holds: the old file stays, or none.
+TEST(WriteBmpFile, AWriteFailingPartWayLeavesNoPartialFile) {
+  for (const bool oldFile : {false, true}) {
+    TempFolder folder;
+    const Bytes old = Pattern(300, 9);
+    if (oldFile) WriteAll(folder / "a.bmp", old);
+    const Bytes pixels = Pattern(kDisplayBytes);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead of ending the process
+      const rlimit limit{64 * 1024, 64 * 1024};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+      const bool written = WriteBmpFile(folder / "a.bmp", Description(768, 576, 24), pixels);
+      ::_exit(written ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the write did not fail";
+    if (oldFile) {
+      EXPECT_EQ(folder.Names(), std::set<std::string>{"a.bmp"});
+      EXPECT_EQ(ReadAll(folder / "a.bmp"), old);
+    } else {
+      EXPECT_TRUE(folder.Names().empty());
+    }
+  }
+}
+
+}  // namespace
