@@ -47,7 +47,9 @@ void CDisplayPicture::Describe(int width, int height, int bitCount) {
 uint64_t CDisplayPicture::BitmapBytes(const BITMAPINFOHEADER& header) {
   if (header.biWidth < 0) return std::numeric_limits<uint64_t>::max();
   const auto rows = static_cast<uint64_t>(std::llabs(static_cast<long long>(header.biHeight)));
-  return PaddedBytes(static_cast<uint64_t>(header.biWidth), header.biBitCount, rows);
+  // 15-bit pixels are stored (and drawn) as 16-bit words.
+  const uint64_t bits = header.biBitCount == 15 ? 16 : header.biBitCount;
+  return PaddedBytes(static_cast<uint64_t>(header.biWidth), bits, rows);
 }
 
 bool CDisplayPicture::DescriptionFits() const {

@@ -55,9 +55,10 @@ class CDisplayPicture {
   // Sets the description's width, height and bit count.
   void Describe(int width, int height, int bitCount);
 
-  // Bytes of the bitmap a header describes: rows padded to 4 bytes, times the number of rows
-  // (top-down bitmaps count their rows too). Computed without overflow; 0 for a width, height or
-  // bit count of 0, and UINT64_MAX for a negative width.
+  // Bytes of the bitmap a header describes as drawing reads it: rows padded to 4 bytes (15-bit
+  // pixels taking 16 bits), times the number of rows (top-down bitmaps count their rows too).
+  // Computed without overflow; 0 for a width, height or bit count of 0, and UINT64_MAX for a
+  // negative width.
   static uint64_t BitmapBytes(const BITMAPINFOHEADER& header);
   // Whether the description can be drawn from the buffer: there is a buffer, a description of a
   // picture (width and height not 0) and its bitmap fits the buffer.

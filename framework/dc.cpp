@@ -56,11 +56,10 @@ std::optional<Dib> ParseDib(const void* bits, const BITMAPINFO* info) {
   const int storedBits = bitCount == 15 ? 16 : bitCount;
   dib.stride = (static_cast<size_t>(dib.width) * static_cast<size_t>(storedBits) + 31) / 32 * 4;
   if (bitCount == 8) {
-    // The colour table follows the header, whatever the header's length.
-    dib.table = header.biSize == sizeof(BITMAPINFOHEADER)
-                    ? info->bmiColors
-                    : reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const uint8_t*>(info) +
-                                                       header.biSize);
+    // The colour table follows a 40-byte header (BITMAPINFO's room for 256 entries). A longer
+    // header would put it beyond what the caller is known to hold, so such a bitmap is refused.
+    if (header.biSize != sizeof(BITMAPINFOHEADER)) return std::nullopt;
+    dib.table = info->bmiColors;
     dib.tableSize =
         header.biClrUsed == 0 ? 256 : static_cast<int>(std::min<DWORD>(header.biClrUsed, 256));
   }

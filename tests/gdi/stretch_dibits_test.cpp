@@ -252,7 +252,12 @@ TEST(StretchDIBitsErrors, BadArgumentsDrawNothing) {
            [](BITMAPINFO& i) { i.bmiHeader.biSize = 0; },
            [](BITMAPINFO& i) { i.bmiHeader.biCompression = 3; },
            [](BITMAPINFO& i) { i.bmiHeader.biWidth = 0; },
-           [](BITMAPINFO& i) { i.bmiHeader.biHeight = 0; }}) {
+           [](BITMAPINFO& i) { i.bmiHeader.biHeight = 0; },
+           // An 8-bit colour table behind a longer header would lie beyond BITMAPINFO.
+           [](BITMAPINFO& i) {
+             i.bmiHeader.biBitCount = 8;
+             i.bmiHeader.biSize = 1100;
+           }}) {
     BITMAPINFO info = dib.info;
     mutate(info);
     EXPECT_EQ(draw(dib.bits.data(), &info), 0);

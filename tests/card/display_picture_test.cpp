@@ -1,0 +1,172 @@
+// display_picture_test.cpp - one card's picture: what it may draw, convert into and read into
+// for every depth and format, refusing a description that outruns the buffer; and the snap
+// contexts that keep a late callback away from freed memory.
+#include "display_picture.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "QuarnVidEx.h"
+#include "backing_store.h"
+#include "card_helpers.h"
+#include "card_test_support.h"
+#include "dc.h"
+#include "host_window.h"
+#include "snap_context.h"
+#include "static_frames.h"
+
+namespace {
+
+// A view's client area without a widget.
+struct Surface {
+  Surface() : host(store) {
+    store.Resize(64, 48);
+    host.SetGeometry(HostGeometry{QRect(0, 0, 64, 48), QSize(1920, 1080), 32});
+    store.Draw([](QImage& image) { image.fill(0xFF010203u); }, QRect());
+  }
+  uint32_t At(int x, int y) const {
+    uint32_t value = 0;
+    host.ReadPixels(x, y, 1, 1, &value, sizeof value);
+    return value;
+  }
+  CBackingStore store;
+  CHostWindow host;
+};
+
+class DisplayPictureTest : public cardtest::CardTest {
+ protected:
+  void SetUp() override { ASSERT_TRUE(picture.SetUp(0x40)); }
+  CDisplayPicture picture;
+};
+
+// Whether a description may be drawn, by depth and size: the rows the drawing reads (15 bits
+// stored as 16, rows padded to 4 bytes, top-down rows counted too) must fit the 768 x 576 x 4
+// bytes of the buffer.
+TEST_F(DisplayPictureTest, ADescriptionFitsOnlyWhenTheRowsDrawingReadsFitTheBuffer) {
+  struct Case {
+    int width, height, bits;
+    bool fits;
+  } const cases[] = {
+      {768, 576, 32, true},       {768, 577, 32, false},   {768, -576, 32, true},
+      {1024, 576, 24, true},      {1024, 577, 24, false},  {768, 576, 8, true},
+      {2304, 768, 8, true},       {2304, 769, 8, false},   {17, 49153, 15, false},
+      {17, 49153, 16, false},     {18, 49152, 15, true},   {-1, 10, 24, false},
+      {10, INT_MIN, 24, false},   {INT_MAX, 1, 32, false}, {10, 10, 65535, true},
+      {1000, 1000, 65535, false}, {0, 10, 24, false},      {10, 0, 24, false},
+  };
+  for (const Case& c : cases) {
+    picture.Describe(c.width, c.height, c.bits);
+    EXPECT_EQ(picture.DescriptionFits(), c.fits) << c.width << " x " << c.height << " x " << c.bits;
+  }
+}
+
+// A description that outruns the buffer is not drawn: the view keeps what it showed.
+TEST_F(DisplayPictureTest, DrawingRefusesADescriptionTheBufferCannotHold) {
+  Surface view;
+  CClientDC dc(view.host);
+  picture.Describe(17, 49153, 15);
+  EXPECT_EQ(picture.Draw(dc, 0, 0, 64, 48, 0, 0, 17, 48), 0);
+  EXPECT_EQ(view.At(5, 5), 0x010203u);
+  picture.Describe(64, 48, 32);
+  EXPECT_EQ(picture.Draw(dc, 0, 0), 48);
+  EXPECT_EQ(view.At(5, 5), 0x404040u);
+}
+
+// Drawing into a host window that has closed does nothing, from any path.
+TEST_F(DisplayPictureTest, DrawingIntoAClosedWindowDoesNothing) {
+  Surface view;
+  CClientDC dc(view.host);
+  picture.Describe(64, 48, 32);
+  view.host.Close();
+  picture.Draw(dc, 0, 0);
+  dc.FillSolidRect(0, 0, 64, 48, RGB(9, 9, 9));
+  uint32_t shown = 0;
+  view.store.Read([&](const QImage& image) { shown = image.pixel(5, 5) & 0xFFFFFFu; });
+  EXPECT_EQ(shown, 0x010203u);
+}
+
+// Every format converts through one lock and one transform at the frame's place, into the bitmap
+// the description sizes (8 bits for the two 8-bit formats, 24 for the rest); a frame whose bitmap
+// would not fit the buffer is refused before anything is locked.
+TEST_F(DisplayPictureTest, ConvertingAStoredFrameLocksTransformsAndUnlocksForEveryFormat) {
+  for (int format = kFormatYuv422; format <= kFormatLimited8; ++format) {
+    quarnfake::ClearCalls();
+    picture.Describe(64, 48, StoredFrameBitCount(format));
+    const uint64_t bytes = StoredFrameBytes(format, 64, 48);
+    EXPECT_EQ(picture.ConvertStoredFrame(3 * bytes, bytes, format), QUARN_OK) << format;
+    const quarnfake::CallList calls = quarnfake::Calls();
+    ASSERT_EQ(calls.size(), 3u) << format;
+    EXPECT_EQ(calls[0].op, "QuarnStaticMemLock");
+    EXPECT_EQ(calls[0].Unsigned(0), 3 * bytes);
+    EXPECT_EQ(calls[0].Unsigned(1), bytes);
+    EXPECT_EQ(calls[1].op, "QuarnDataTransform");
+    EXPECT_EQ(calls[1].Int(4), BitsForFormat(format));
+    EXPECT_EQ(calls[2].op, "QuarnStaticMemUnlock");
+  }
+  quarnfake::ClearCalls();
+  picture.Describe(1024, 1024, 24);  // 3 MB of 24-bit rows
+  EXPECT_EQ(
+      picture.ConvertStoredFrame(0, StoredFrameBytes(kFormatRgb888, 1024, 1024), kFormatRgb888),
+      QUARN_ERR_BAD_PARAMETER);
+  EXPECT_TRUE(quarnfake::Calls().empty());
+}
+
+// A failed lock converts nothing and returns the lock's status; the buffer keeps its picture.
+TEST_F(DisplayPictureTest, AFailedLockLeavesTheBufferAsItWas) {
+  quarnfake::Script("QuarnStaticMemLock").ReturnsNext(QUARN_ERR_STATIC_MEM);
+  picture.Describe(8, 8, 24);
+  EXPECT_EQ(picture.ConvertStoredFrame(0, 192, kFormatRgb888), QUARN_ERR_STATIC_MEM);
+  EXPECT_EQ(picture.Buffer()[0], 0x40);
+  EXPECT_EQ(quarnfake::CallCount("QuarnDataTransform"), 0u);
+}
+
+// A read-back whose 32-bit picture would not fit the buffer is refused before the library is
+// asked; one that fits takes its size.
+TEST_F(DisplayPictureTest, AReadBackLargerThanTheBufferIsRefused) {
+  Surface view;
+  CClientDC dc(view.host);
+  EXPECT_EQ(picture.ReadBack(dc, 0, 0, 800, 600), QUARN_ERR_BAD_PARAMETER);
+  EXPECT_EQ(picture.ReadBack(dc, 0, 0, -4, 10), QUARN_ERR_BAD_PARAMETER);
+  EXPECT_EQ(quarnfake::CallCount("QuarnGetDisplayBits"), 0u);
+  EXPECT_EQ(picture.ReadBack(dc, 0, 0, 32, 24), QUARN_OK);
+  EXPECT_EQ(picture.Description().biWidth, 32);
+  EXPECT_EQ(picture.Description().biHeight, 24);
+}
+
+// ---- Snap contexts ----
+
+// A context the library has let go of is freed with its owner; one it still holds is detached
+// (a late callback reaches nothing) and kept, so the library's pointer stays valid.
+TEST(SnapContextTest, ALateCallbackReachesNothingAndItsContextStaysValid) {
+  int target = 0;
+  CSnapContext* kept = nullptr;
+  {
+    CSnapContextOwner owner;
+    kept = owner.Give(&target);
+    int* reached = nullptr;
+    kept->VisitAs<int>([&](int& t) { reached = &t; });
+    EXPECT_EQ(reached, &target);
+  }  // never confirmed: still held by the library
+  bool visited = false;
+  kept->VisitAs<int>([&](int&) { visited = true; });  // valid memory, no target
+  EXPECT_FALSE(visited);
+}
+
+// Giving again while the library still holds the context leads that same context to the new
+// target, so the library's pointer never dangles.
+TEST(SnapContextTest, GivingAgainReusesAContextTheLibraryStillHolds) {
+  int first = 0;
+  int second = 0;
+  CSnapContextOwner owner;
+  CSnapContext* a = owner.Give(&first);
+  CSnapContext* b = owner.Give(&second);
+  EXPECT_EQ(a, b);
+  int* reached = nullptr;
+  b->VisitAs<int>([&](int& t) { reached = &t; });
+  EXPECT_EQ(reached, &second);
+  owner.Confirm();
+}
+
+}  // namespace
