@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -75,6 +76,8 @@ struct World {
   // (operation, card or 0); the names are the static ones of Operations().
   std::map<std::pair<std::string_view, int>, Rule> rules;
   std::map<const void*, std::string> names;
+  // Run as a call of the operation is recorded (see OnCall).
+  std::map<std::string, std::function<void()>, std::less<>> hooks;
 
   int cardCount = kDefaultCardCount;
   std::vector<CardWorld> cards = std::vector<CardWorld>(kMaxCards);  // index card - 1

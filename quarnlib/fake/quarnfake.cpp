@@ -71,6 +71,7 @@ void World::ResetLocked() {
   nextSeq = 1;
   rules.clear();
   names.clear();
+  hooks.clear();
   cardCount = kDefaultCardCount;
   cards.assign(kMaxCards, CardWorld{});
   pagesInForce = kDefaultStaticMemPages;
@@ -214,6 +215,7 @@ Entry::Entry(std::string_view op, int card, QUARN_HANDLE handle, std::initialize
     if (a.kind == Arg::Kind::kPointer) a.memOffset = world_.OffsetOf(a.Pointer());
   }
   world_.calls.push_back(std::move(call));
+  if (const auto hook = world_.hooks.find(op); hook != world_.hooks.end()) hook->second();
   scripted_ = world_.ScriptedStatus(op, card);
 }
 
@@ -673,6 +675,20 @@ void Reset() {
   World& w = TheWorld();
   auto lock = Locked(w);
   w.ResetLocked();
+}
+
+}  // namespace quarnfake
+
+namespace quarnfake {
+
+void OnCall(std::string_view op, std::function<void()> hook) {
+  World& w = TheWorld();
+  auto lock = Locked(w);
+  if (hook) {
+    w.hooks[std::string(op)] = std::move(hook);
+  } else {
+    w.hooks.erase(std::string(op));
+  }
 }
 
 }  // namespace quarnfake

@@ -32,6 +32,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <iosfwd>
 #include <optional>
@@ -148,6 +149,11 @@ CallList Calls();                     // every call since the last ClearCalls()/
 CallList Calls(std::string_view op);  // calls of one operation
 size_t CallCount(std::string_view op);
 void ClearCalls();  // empties the log; nothing else changes
+
+// Runs `hook` each time a call of `op` is recorded, before the call does anything, on the caller's
+// thread with the log locked (the hook must not call the library). An empty hook removes it;
+// Reset() removes all. For checking what holds at the moment of a call.
+void OnCall(std::string_view op, std::function<void()> hook);
 
 // Gives a pointer a readable name in the text form (window and DC structs, contexts, buffers).
 void Name(const void* pointer, std::string name);
