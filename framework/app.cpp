@@ -66,6 +66,15 @@ void CWinApp::AddDocTemplate(std::unique_ptr<CDocTemplate> docTemplate) {
   templates_.push_back(std::move(docTemplate));
 }
 
+void CWinApp::CloseDocTemplates() {
+  m_pMainWnd = nullptr;
+  templates_.clear();
+  // Widgets whose deletion was deferred go with their owners.
+  if (QCoreApplication::instance() != nullptr) {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+}
+
 CDocTemplate* CWinApp::GetFirstDocTemplate() const {
   return templates_.empty() ? nullptr : templates_.front().get();
 }

@@ -31,6 +31,9 @@ class CWinApp : public CCmdTarget {
   void SetRegistryKey(const std::string& key) { registryKey_ = key; }
   const std::string& GetRegistryKey() const { return registryKey_; }
   void AddDocTemplate(std::unique_ptr<CDocTemplate> docTemplate);
+  // Destroys the templates with their documents, frames and views (the frames' destructors run
+  // now, not when the application object goes).
+  void CloseDocTemplates();
   CDocTemplate* GetFirstDocTemplate() const;
   // Empty command line: the stock "new file" (document, frame from the template, view).
   BOOL ProcessShellCommand();

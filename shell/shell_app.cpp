@@ -35,6 +35,9 @@ BOOL CShellApp::InitInstance() {
 }
 
 int CShellApp::ExitInstance() {
+  // The frames end their cards in their destructors: that happens here, while the lock is still
+  // held, so a second instance never opens a card this one still holds.
+  CloseDocTemplates();
   m_hMutex.Close();
   return CWinApp::ExitInstance();
 }

@@ -322,16 +322,24 @@ TEST_F(HexmontTest, AboutRunsDialogTemplate100) {
 // ---- Closing
 // ---------------------------------------------------------------------------------------
 
-TEST_F(HexmontTest, CardsEndWhenTheFrameObjectGoesNotWhenTheWindowCloses) {
+// The cards end when the frame object goes, in the exit step, while the single-instance lock is
+// still held: a second Hexmont starting meanwhile is refused rather than opening a card this one
+// still holds.
+TEST_F(HexmontTest, CardsEndAtExitWhileTheLockIsStillHeld) {
   quarnfake::SetCardCount(2);
   ASSERT_TRUE(h().Start());
   quarnfake::ClearCalls();
   EXPECT_TRUE(h().Send(ID_APP_EXIT));
   EXPECT_EQ(h().app().m_pMainWnd, nullptr);
+  EXPECT_THAT(quarnfake::Calls().Texts(), IsEmpty()) << "the window's close ends no card";
+  std::vector<bool> lockedDuringEnd;
+  quarnfake::OnCall("EndQuarnCard", [&] {
+    lockedDuringEnd.push_back(CreateNamedMutex(hexmont::kMutexName).alreadyExists());
+  });
   EXPECT_EQ(h().Exit(), 0);
-  EXPECT_THAT(quarnfake::Calls().Texts(), IsEmpty());
-  Destroy();
   EXPECT_THAT(quarnfake::Calls().Texts(), ElementsAre("EndQuarnCard(h1)", "EndQuarnCard(h2)"));
+  EXPECT_THAT(lockedDuringEnd, ElementsAre(true, true));
+  EXPECT_FALSE(CreateNamedMutex(hexmont::kMutexName).alreadyExists());
 }
 
 TEST_F(HexmontTest, CloseStopsLiveVideoOrSnapThroughTheirCommands) {
