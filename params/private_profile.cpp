@@ -214,22 +214,23 @@ bool CPrivateProfile::Load() {
 void CPrivateProfile::LoadText(std::string_view text) {
   lines_.clear();
   dirty_ = false;
+  // A byte order mark written by another editor is not part of the first section's name.
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  bom_ = text.substr(0, kBom.size()) == kBom;
+  if (bom_) text.remove_prefix(kBom.size());
+  // Lines end in LF, CR LF or a lone CR (as files from other systems and editors do).
   size_t start = 0;
   while (start < text.size()) {
-    const size_t newline = text.find('\n', start);
+    const size_t end = text.find_first_of("\r\n", start);
     Line line;
-    if (newline == std::string_view::npos) {
+    if (end == std::string_view::npos) {
       line.text = std::string(text.substr(start));
       start = text.size();
     } else {
-      size_t end = newline;
-      line.ending = "\n";
-      if (end > start && text[end - 1] == '\r') {
-        --end;
-        line.ending = "\r\n";
-      }
       line.text = std::string(text.substr(start, end - start));
-      start = newline + 1;
+      const bool crlf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+      line.ending = crlf ? "\r\n" : std::string(1, text[end]);
+      start = end + line.ending.size();
     }
     lines_.push_back(std::move(line));
   }
@@ -263,7 +264,13 @@ std::optional<std::string> CPrivateProfile::GetString(std::string_view section,
   if (!span) return std::nullopt;
   const auto index = FindKey(*span, key);
   if (!index) return std::nullopt;
-  return std::string(SplitKey(lines_[*index].text).second);
+  std::string_view value = SplitKey(lines_[*index].text).second;
+  // A value in a pair of matching quotes reads as what is between them.
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return std::string(value);
 }
 
 int32_t CPrivateProfile::GetInt(std::string_view section, std::string_view key,
@@ -275,7 +282,7 @@ int32_t CPrivateProfile::GetInt(std::string_view section, std::string_view key,
 
 std::string CPrivateProfile::NewLineEnding() const {
   // New lines follow the file's own convention, taken from its first line.
-  return !lines_.empty() && lines_.front().ending == "\r\n" ? "\r\n" : "\n";
+  return !lines_.empty() && !lines_.front().ending.empty() ? lines_.front().ending : "\n";
 }
 
 void CPrivateProfile::SetString(std::string_view section, std::string_view key,
@@ -314,7 +321,7 @@ void CPrivateProfile::SetInt(std::string_view section, std::string_view key, int
 }
 
 std::string CPrivateProfile::Text() const {
-  std::string text;
+  std::string text = bom_ ? "\xEF\xBB\xBF" : "";
   for (const Line& line : lines_) {
     text += line.text;
     text += line.ending;

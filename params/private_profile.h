@@ -85,6 +85,7 @@ class CPrivateProfile {
   std::vector<Line> lines_;
   bool readable_ = true;  // false after a failed read: Save refuses to overwrite the file
   bool dirty_ = false;    // a SetString changed the text since the last Load or Save
+  bool bom_ = false;      // the file starts with a UTF-8 byte order mark, kept when it is written
 };
 
 // The private-profile calls as single operations on the file named `fileName` (see ProfilePath).

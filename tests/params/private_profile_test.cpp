@@ -137,6 +137,34 @@ TEST(ProfileRead, AValueMayHoldAnEqualsSign) {
   EXPECT_EQ(p.GetInt("A", "Key", 0), 12);
 }
 
+// Files written by hand or by other editors: quoted values, lone CR line ends and a byte order
+// mark read as the platform's reader reads them, and keep their form when a value is updated.
+TEST(ProfileRead, QuotesLoneCarriageReturnsAndAByteOrderMarkAreReadThrough) {
+  struct Case {
+    const char* text;
+    int32_t brightness;
+    int32_t pll;
+  } const cases[] = {
+      {"[V]\nBrightness=\"200\"\nPLL='7'\n", 200, 7},
+      {"[V]\nBrightness=\"\"\nPLL=''\n", 128, 245},  // an empty quoted value: the default
+      {"[V]\nBrightness=\"12\nPLL=3'\n", 0, 3},      // unmatched quotes stay part of the value
+      {"[V]\rBrightness=200\rPLL=7\r", 200, 7},
+      {"\xEF\xBB\xBF[V]\r\nBrightness=200\r\nPLL=7\r\n", 200, 7},
+  };
+  for (const Case& c : cases) {
+    CPrivateProfile p;
+    p.LoadText(c.text);
+    EXPECT_EQ(p.GetInt("V", "Brightness", 128), c.brightness) << c.text;
+    EXPECT_EQ(p.GetInt("V", "PLL", 245), c.pll) << c.text;
+  }
+  CPrivateProfile bom;
+  bom.LoadText("\xEF\xBB\xBF[V]\rBrightness=1\r");
+  bom.SetInt("V", "Brightness", 2);
+  bom.SetInt("V", "PLL", 3);
+  // Updated in place: no second section, the mark and the line ends kept.
+  EXPECT_EQ(bom.Text(), "\xEF\xBB\xBF[V]\rBrightness=2\rPLL=3\r");
+}
+
 // ---- Updating -----------------------------------------------------------------------------------
 
 TEST(ProfileWrite, UpdatesInPlaceAndKeepsEveryOtherLine) {
