@@ -51,8 +51,10 @@ void CMainFrame::OnCapture() {
   CClientDC dc(view);
   const bool start = card.GetState() == CardState::kIdle;
   if (start) {
+    // The view repaints from the cleared buffer: a start that fails shows it, not the old one.
     card.ClearDisplayBuffer();
     Invalidate(1);
+    view->Invalidate(1);
   }
   const int status = card.Capture(view->HostWindow(), start ? 1 : 0);
   if (status != QUARN_OK) {

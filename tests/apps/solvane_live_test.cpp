@@ -66,6 +66,21 @@ TEST_F(SolvaneLiveTest, AFailingStartShowsItsBoxWithNoOwnerAndStaysIdle) {
   EXPECT_EQ(quarnfake::CallCount("QuarnCaptureShot"), 0u);
 }
 
+// The start clears the buffer and repaints the view, so a start that fails shows the cleared
+// picture, not the one from before.
+TEST_F(SolvaneLiveTest, AFailingStartShowsTheClearedPicture) {
+  SizeClient(400, 300);
+  card().GetDisplayHeader()->bmiHeader = BITMAPINFOHEADER{40, 400, 300, 1, 32};
+  std::fill_n(card().GetDisplayBuffer(), 400 * 300 * 4, 0x20);
+  view().Invalidate(1);
+  h().ProcessEvents();
+  ASSERT_EQ(PixelAt(10, 10), 0x202020u);
+  quarnfake::Script("QuarnCaptureEx").Returns(QUARN_ERR_NO_SIGNAL);
+  EXPECT_TRUE(h().Send(ID_VIEW_CAPTURE));
+  h().ProcessEvents();
+  EXPECT_EQ(PixelAt(10, 10), 0xFFFFFFu);
+}
+
 TEST_F(SolvaneLiveTest, CaptureIsDisabledDuringPlaybackAndSnap) {
   frame().playing = 1;
   EXPECT_FALSE(h().IsEnabled(ID_VIEW_CAPTURE));
@@ -140,6 +155,7 @@ TEST_F(SolvaneLiveTest, StoppingWithTheMaskOnFillsTheMaskedRectanglesWithTheBack
   SizeClient(400, 300);
   ASSERT_EQ(card().EnableMask(1), QUARN_OK);
   ASSERT_TRUE(h().Send(ID_VIEW_CAPTURE));
+  h().ProcessEvents();  // the repaint that the start asked for
   ASSERT_EQ(quarnfake::DrawLiveFrame(1, 0xFF0000), QUARN_OK);
   h().ProcessEvents();
   ASSERT_EQ(PixelAt(60, 60), 0xFF0000u);
