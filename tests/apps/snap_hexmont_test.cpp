@@ -299,4 +299,79 @@ TEST_F(HexmontSnapTest, AResizeWhileSnappingStopsEveryCardMovesTheRingsAndRestar
   h().Send(ID_VIEW_SNAP);
 }
 
+// ---- Failures that leave a card delivering
+// ------------------------------------------------------
+
+// A card whose stop fails is still delivering: its windows and ring stay as they are (the
+// callback reads them), and the other cards' rings are laid out after it.
+TEST_F(HexmontSnapTest, AStopThatFailsLeavesThatCardsWindowsAndRingAlone) {
+  Start(2);
+  h().Send(ID_VIEW_SNAP);
+  const RECT before = cards_().Record(0).outputRect;
+  const uint64_t ring0 = 2ull * 4 * OutWidth(0) * OutHeight(0);
+  quarnfake::Script("QuarnStopSnapEx", 1).ReturnsNext(QUARN_ERR_BUSY);
+  quarnfake::ClearCalls();
+  frame().PlaceVideo(RECT{0, 0, 600, 400});
+  EXPECT_EQ(CRect(cards_().Record(0).outputRect), CRect(before));
+  EXPECT_EQ(cards_().Record(0).snapOffset, 0u);
+  EXPECT_THAT(quarnfake::Calls().Card(1).Texts(), ElementsAre("QuarnStopSnapEx(h1)"));
+  EXPECT_THAT(quarnfake::Calls("QuarnStartSnapEx").Texts(),
+              ElementsAre("QuarnStartSnapEx(h2, " + std::to_string(ring0) + ", 1, 2)"));
+  h().Send(ID_VIEW_SNAP);
+}
+
+// A close that fails leaves the frame in Snap with that card open; Snap again closes it.
+TEST_F(HexmontSnapTest, ACloseThatFailsKeepsSnapOnUntilEveryCardClosed) {
+  Start(2);
+  h().Send(ID_VIEW_SNAP);
+  quarnfake::Script("QuarnCloseSnapEx", 2).ReturnsNext(QUARN_ERR_BUSY);
+  h().Send(ID_VIEW_SNAP);
+  EXPECT_EQ(cards_().mode, AcquisitionMode::kSnap);
+  EXPECT_EQ(h().Checked(ID_VIEW_SNAP), 1);
+  EXPECT_FALSE(h().IsEnabled(ID_VIEW_CAPTURE_SHOT));
+  quarnfake::ClearCalls();
+  h().Send(ID_VIEW_SNAP);
+  EXPECT_EQ(cards_().mode, AcquisitionMode::kIdle);
+  EXPECT_TRUE(quarnfake::Card(2).snapOpen == false);
+}
+
+// With the close and the end failing, the card goes on calling back after the frame and its
+// records are gone; the callback reaches nothing (no use of freed memory under ASan).
+TEST_F(HexmontSnapTest, ACallbackAfterTheFrameWentReachesNothing) {
+  Start(1, true);
+  h().Send(ID_VIEW_SNAP);
+  quarnfake::Script("QuarnCloseSnapEx").Returns(QUARN_ERR_BUSY);
+  quarnfake::Script("EndQuarnCard").Returns(QUARN_ERR_BUSY);
+  ASSERT_TRUE(h().Send(ID_APP_EXIT));
+  EXPECT_EQ(h().Exit(), 0);
+  h_.reset();
+  quarnfake::ClearCalls();
+  EXPECT_EQ(quarnfake::DeliverSnapFrame(1, 0), 1);
+  EXPECT_EQ(quarnfake::CallCount("QuarnStaticMemLock"), 0u) << "nothing converted";
+}
+
+// A card whose snap shot fails shows its box and is not played back; the others are. With no
+// card's frames stored there is no notice and nothing to play.
+TEST_F(HexmontSnapTest, AFailedSnapShotIsReportedAndThatCardIsNotPlayedBack) {
+  Start(2);
+  quarnfake::Script("QuarnSnapShot", 2).ReturnsNext(QUARN_ERR_BUSY);
+  ASSERT_TRUE(h().Send(ID_VIEW_SNAP_SHOT));
+  ASSERT_EQ(boxes().count(), 2u);
+  EXPECT_EQ(boxes().calls()[0].caption, "Error message");
+  EXPECT_EQ(boxes().calls()[0].text, QuarnGetErrorString(QUARN_ERR_BUSY));
+  EXPECT_EQ(boxes().calls()[1].caption, "Notice");
+  quarnfake::ClearCalls();
+  ASSERT_TRUE(h().Send(ID_PLAYBACK_STEP));
+  const auto locks = quarnfake::Calls("QuarnStaticMemLock");
+  ASSERT_EQ(locks.size(), 1u) << "card 1 only";
+  EXPECT_EQ(locks[0].Unsigned(0), cards_().Record(0).snapOffset);
+  h().Send(ID_PLAYBACK_STOP);
+
+  quarnfake::Script("QuarnSnapShot").ReturnsNext(QUARN_ERR_BUSY, 2);
+  ASSERT_TRUE(h().Send(ID_VIEW_SNAP_SHOT));
+  EXPECT_EQ(boxes().count(), 4u);
+  EXPECT_EQ(boxes().last().caption, "Error message");
+  EXPECT_FALSE(h().IsEnabled(ID_PLAYBACK_STEP));
+}
+
 }  // namespace

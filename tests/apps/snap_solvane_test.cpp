@@ -240,4 +240,53 @@ TEST_F(SolvaneSnapTest, AScrollRestartsTheRingButKeepsTheRate) {
   EXPECT_EQ(frame().startTick, 5000u);
 }
 
+// ---- Failures that leave the card delivering
+// ----------------------------------------------------
+
+// A stop that fails leaves the snap delivering, so its windows (which the callback reads) are not
+// changed and nothing is restarted.
+TEST_F(SolvaneSnapTest, AStopThatFailsLeavesTheWindowsAlone) {
+  StartSnap();
+  const VideoWindow output = card().GetOutputWindow();
+  quarnfake::Script("QuarnStopSnapEx").Returns(QUARN_ERR_BUSY);
+  SizeClient(320, 240);
+  quarnfake::Script("QuarnStopSnapEx").Clear();
+  EXPECT_EQ(card().GetOutputWindow(), output);
+  EXPECT_EQ(quarnfake::CallCount("QuarnSetOutputWindow"), 0u);
+  EXPECT_EQ(quarnfake::CallCount("QuarnStartSnapEx"), 0u);
+  EXPECT_EQ(card().GetState(), CardState::kSnap);
+}
+
+// With the close and the end failing, the card goes on calling back after the frame and its card
+// object are gone; the callback reaches nothing (no use of freed memory under ASan).
+TEST_F(SolvaneSnapTest, ACallbackAfterTheFrameWentReachesNothing) {
+  StartSnap();
+  quarnfake::Script("QuarnCloseSnapEx").Returns(QUARN_ERR_BUSY);
+  quarnfake::Script("EndQuarnCard").Returns(QUARN_ERR_BUSY);
+  ASSERT_TRUE(h().Send(ID_APP_EXIT));
+  EXPECT_EQ(h().Exit(), 0);
+  h_.reset();
+  quarnfake::ClearCalls();
+  EXPECT_EQ(Deliver(0, 0x123456), 1);
+  EXPECT_EQ(quarnfake::CallCount("QuarnStaticMemLock"), 0u) << "nothing converted";
+}
+
+// The count and the start tick are reset before the snap starts: a frame that arrives while the
+// start call is still running counts, against the new start tick.
+TEST_F(SolvaneSnapTest, TheRateIsResetBeforeTheSnapStarts) {
+  frame().frameCounter = 9;
+  frame().startTick = 1;
+  clock().SetTick(7000);
+  uint32_t countAtStart = 99;
+  uint32_t tickAtStart = 0;
+  quarnfake::OnCall("QuarnStartSnapEx", [&] {
+    countAtStart = frame().frameCounter;
+    tickAtStart = frame().startTick;
+  });
+  ASSERT_TRUE(h().Send(ID_VIEW_SNAP));
+  quarnfake::OnCall("QuarnStartSnapEx", {});
+  EXPECT_EQ(countAtStart, 0u);
+  EXPECT_EQ(tickAtStart, 7000u);
+}
+
 }  // namespace
