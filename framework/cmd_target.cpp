@@ -92,6 +92,7 @@ CommandState CommandRoute::Query(UINT id) const {
   }
   state.enabled = state.hasHandler && ui.enabled();
   state.check = ui.check();
+  state.checkSet = ui.checkSet();
   if (ui.hasText()) state.text = ui.text();
   return state;
 }

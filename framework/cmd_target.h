@@ -15,8 +15,11 @@ class CCmdUI {
  public:
   explicit CCmdUI(UINT id) : m_nID(id) {}
   void Enable(bool on = true) { enabled_ = on; }
-  void SetCheck(int check = 1) { check_ = check; }
-  void SetRadio(bool on = true) { check_ = on ? 1 : 0; }
+  void SetCheck(int check = 1) {
+    check_ = check;
+    checkSet_ = true;
+  }
+  void SetRadio(bool on = true) { SetCheck(on ? 1 : 0); }
   void SetText(const std::string& text) {
     text_ = text;
     hasText_ = true;
@@ -24,6 +27,9 @@ class CCmdUI {
 
   bool enabled() const { return enabled_; }
   int check() const { return check_; }
+  // Whether the rule said anything about the check mark; a menu leaves the mark as it is
+  // otherwise.
+  bool checkSet() const { return checkSet_; }
   bool hasText() const { return hasText_; }
   const std::string& text() const { return text_; }
 
@@ -32,6 +38,7 @@ class CCmdUI {
  private:
   bool enabled_ = true;  // a rule that says nothing leaves the command enabled
   int check_ = 0;
+  bool checkSet_ = false;
   bool hasText_ = false;
   std::string text_;
 };
@@ -40,6 +47,7 @@ class CCmdUI {
 struct CommandState {
   bool enabled = false;
   int check = 0;
+  bool checkSet = false;  // the rule set the check mark (else the menu keeps its own)
   bool hasHandler = false;
   bool hasRule = false;
   std::string text;  // set only when a rule gave a text

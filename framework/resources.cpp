@@ -38,8 +38,11 @@ void RefreshMenu(QMenu* menu, const std::function<CommandState(UINT)>& query) {
     if (action->isSeparator() || action->menu() != nullptr || !action->data().isValid()) continue;
     const CommandState state = query(action->data().toUInt());
     action->setEnabled(state.enabled);
-    action->setCheckable(state.check != 0 || action->isChecked());
-    action->setChecked(state.check != 0);
+    // A rule that says nothing about the mark leaves it as the menu shows it.
+    if (state.checkSet || !state.hasRule) {
+      action->setCheckable(state.check != 0 || action->isChecked());
+      action->setChecked(state.check != 0);
+    }
     if (!state.text.empty()) action->setText(QString::fromStdString(state.text));
   }
 }
