@@ -1,4 +1,5 @@
-// command_rules.cpp - the acquisition commands' menu-state rules (see command_rules.h).
+// command_rules.cpp - the acquisition and parameter commands' menu-state rules (see
+// command_rules.h).
 #include "command_rules.h"
 
 void ApplyMenuRule(CCmdUI& ui, const MenuRule& rule) {
@@ -10,6 +11,10 @@ namespace {
 
 int Checked(bool on) {
   return on ? 1 : 0;
+}
+
+int Flag(const ShownParameters& shown, int direction) {
+  return direction == 0 ? shown.mirrorHorizontal : shown.mirrorVertical;
 }
 
 }  // namespace
@@ -58,6 +63,34 @@ MenuRule SaveSerialsRule(const HexmontFrameState& s) {
   return {s.storedImages > 0, {}};
 }
 
+MenuRule FormatItemRule(const HexmontFrameState& s, int format) {
+  return {s.mode == Mode::kIdle, Checked(s.shown.format == format)};
+}
+
+MenuRule StandardItemRule(const HexmontFrameState& s, int standard) {
+  return {s.mode == Mode::kIdle, Checked(s.shown.standard == standard)};
+}
+
+MenuRule ScanItemRule(const HexmontFrameState& s, int scanMode) {
+  return {s.mode == Mode::kIdle, Checked(s.shown.scanMode == scanMode)};
+}
+
+MenuRule CrystalItemRule(const HexmontFrameState& s, int crystal) {
+  return {true, Checked(s.shown.crystal == crystal)};
+}
+
+MenuRule MirrorItemRule(const HexmontFrameState& s, int direction) {
+  return {true, Checked(Flag(s.shown, direction) != 0)};
+}
+
+MenuRule ChromaTrapRule(const HexmontFrameState& s) {
+  return {true, Checked(s.shown.chromaTrap != 0)};
+}
+
+MenuRule InterlineRule(const HexmontFrameState& s) {
+  return {s.shown.scanMode == 0 && s.mode == Mode::kIdle, Checked(s.shown.interline != 0)};
+}
+
 }  // namespace hexmont
 
 namespace solvane {
@@ -104,6 +137,37 @@ MenuRule StopRule(const SolvaneFrameState& s) {
 
 MenuRule SaveSerialsRule(const SolvaneFrameState& s) {
   return {s.imageCount > 0 && !s.playing, {}};
+}
+
+MenuRule FormatItemRule(const SolvaneFrameState& s, int format) {
+  return {s.state == State::kIdle, Checked(s.shown.format == format)};
+}
+
+MenuRule StandardItemRule(const SolvaneFrameState& s, int standard) {
+  return {s.state == State::kIdle, Checked(s.shown.standard == standard)};
+}
+
+MenuRule ScanItemRule(const SolvaneFrameState& s, int scanMode) {
+  return {s.state == State::kIdle, Checked(s.shown.scanMode == scanMode)};
+}
+
+MenuRule CrystalItemRule(const SolvaneFrameState& s, int crystal) {
+  if (!s.cardType || *s.cardType != 0) return {false, {}};
+  return {true, Checked(s.shown.crystal == crystal)};
+}
+
+MenuRule MirrorItemRule(const SolvaneFrameState& s, int direction) {
+  if (!s.cardType || (*s.cardType != 1 && *s.cardType != 2)) return {false, {}};
+  return {true, Checked(Flag(s.shown, direction) != 0)};
+}
+
+MenuRule ChromaTrapRule(const SolvaneFrameState& s) {
+  if (!s.cardType || (*s.cardType != 1 && *s.cardType != 2)) return {false, {}};
+  return {true, Checked(s.shown.chromaTrap != 0)};
+}
+
+MenuRule InterlineRule(const SolvaneFrameState& s) {
+  return {s.shown.scanMode == 0 && s.state == State::kIdle, Checked(s.shown.interline != 0)};
 }
 
 }  // namespace solvane

@@ -1,6 +1,7 @@
-// command_rules.h - the menu-state rules of the acquisition commands as plain functions of the
-// frame's state: whether a command may run (a disabled one never does) and its check mark. The
-// frames register each next to its handler (RuleOf in the frame), and tests ask them as tables.
+// command_rules.h - the menu-state rules of the acquisition and parameter commands as plain
+// functions of the frame's state: whether a command may run (a disabled one never does) and its
+// check mark. The frames register each next to its handler (RuleOf in the frame), and tests ask
+// them as tables. The rules of the parameter items take the item's value as a second argument.
 #pragma once
 
 #include <optional>
@@ -19,6 +20,19 @@ struct MenuRule {
 // Gives the rule to the framework: the check mark first, then the enabled state.
 void ApplyMenuRule(CCmdUI& ui, const MenuRule& rule);
 
+// The parameter values a menu shows as check marks: those of Hexmont's shown card (the selected
+// one, card 0 when all are selected; all 0 without a card) or of Solvane's card.
+struct ShownParameters {
+  int format = 0;
+  int standard = 0;
+  int scanMode = 0;
+  int crystal = 0;
+  int mirrorHorizontal = 0;
+  int mirrorVertical = 0;
+  int chromaTrap = 0;
+  int interline = 0;
+};
+
 // Hexmont's main frame, as its rules see it.
 struct HexmontFrameState {
   AcquisitionMode mode = AcquisitionMode::kIdle;
@@ -26,6 +40,7 @@ struct HexmontFrameState {
   int mask = 0;
   int storedImages = 0;  // frames Snap Shot stored (0: nothing to play or save)
   int stepFlag = 1;      // playback steps (1) or circles (0)
+  ShownParameters shown;
 };
 
 // Solvane's main frame and card, as its rules see them.
@@ -37,6 +52,10 @@ struct SolvaneFrameState {
   bool bmpSequence = false;  // playback reads a numbered BMP sequence instead
   int clip = 1;
   int maskEnabled = 0;
+  ShownParameters shown;  // the card's values and the frame's interline flag
+  // The card's type as asked anew for this menu update; none when the query failed (or was not
+  // made: only the card-type items ask).
+  std::optional<int> cardType;
 };
 
 namespace hexmont {
@@ -51,6 +70,17 @@ MenuRule StepRule(const HexmontFrameState& s);         // frames stored; checked
 MenuRule CircleRule(const HexmontFrameState& s);       // frames stored; checked while circling
 MenuRule StopRule(const HexmontFrameState& s);         // during playback
 MenuRule SaveSerialsRule(const HexmontFrameState& s);  // frames stored
+
+// Parameter items: the check mark is the shown card's value; format, standard and scan items
+// need the idle mode, crystal, mirror and chroma trap are always enabled, Interline needs the
+// idle mode and the frame scan mode.
+MenuRule FormatItemRule(const HexmontFrameState& s, int format);
+MenuRule StandardItemRule(const HexmontFrameState& s, int standard);
+MenuRule ScanItemRule(const HexmontFrameState& s, int scanMode);
+MenuRule CrystalItemRule(const HexmontFrameState& s, int crystal);
+MenuRule MirrorItemRule(const HexmontFrameState& s, int direction);
+MenuRule ChromaTrapRule(const HexmontFrameState& s);
+MenuRule InterlineRule(const HexmontFrameState& s);
 
 }  // namespace hexmont
 
@@ -72,5 +102,17 @@ MenuRule CircleRule(const SolvaneFrameState& s);
 MenuRule StopRule(const SolvaneFrameState& s);
 // Save Serials: frames stored and playback off.
 MenuRule SaveSerialsRule(const SolvaneFrameState& s);
+
+// Parameter items: the check mark is the card's value; format, standard and scan items need an
+// idle card. The crystal items are enabled only for a card of type 0, mirror and chroma trap only
+// for types 1 and 2; a failed card-type query disables all five and leaves their marks alone.
+// Interline needs an idle card in the frame scan mode.
+MenuRule FormatItemRule(const SolvaneFrameState& s, int format);
+MenuRule StandardItemRule(const SolvaneFrameState& s, int standard);
+MenuRule ScanItemRule(const SolvaneFrameState& s, int scanMode);
+MenuRule CrystalItemRule(const SolvaneFrameState& s, int crystal);
+MenuRule MirrorItemRule(const SolvaneFrameState& s, int direction);
+MenuRule ChromaTrapRule(const SolvaneFrameState& s);
+MenuRule InterlineRule(const SolvaneFrameState& s);
 
 }  // namespace solvane

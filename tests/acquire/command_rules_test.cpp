@@ -97,6 +97,58 @@ TEST(SolvaneRules, EachStateAndPlaybackEnableAndCheckTheirCommands) {
   }
 }
 
+// The parameter items read the shown card's values for their marks; the items that change the
+// stored frames' shape need the idle mode (and Interline the frame scan mode), the others are
+// always available. Order: Format(2), Format(1), NTSC, PAL, Field, Frame, 28M, Horizon, vertical,
+// Chroma, Interline.
+TEST(HexmontRules, ParameterItemsShowTheShownCardAndLockWhatChangesTheFrames) {
+  ShownParameters shown{2, 1, 1, 1, 1, 0, 1, 1};
+  const auto row = [&](Mode mode, int scan) {
+    HexmontFrameState s;
+    s.mode = mode;
+    s.shown = shown;
+    s.shown.scanMode = scan;
+    return std::vector<std::string>{
+        Show(hexmont::FormatItemRule(s, 2)),   Show(hexmont::FormatItemRule(s, 1)),
+        Show(hexmont::StandardItemRule(s, 1)), Show(hexmont::StandardItemRule(s, 0)),
+        Show(hexmont::ScanItemRule(s, 1)),     Show(hexmont::ScanItemRule(s, 0)),
+        Show(hexmont::CrystalItemRule(s, 1)),  Show(hexmont::MirrorItemRule(s, 0)),
+        Show(hexmont::MirrorItemRule(s, 1)),   Show(hexmont::ChromaTrapRule(s)),
+        Show(hexmont::InterlineRule(s))};
+  };
+  using V = std::vector<std::string>;
+  EXPECT_EQ(row(Mode::kIdle, 1),
+            (V{"e1", "e0", "e1", "e0", "e1", "e0", "e1", "e1", "e0", "e1", "-1"}));
+  EXPECT_EQ(row(Mode::kIdle, 0),
+            (V{"e1", "e0", "e1", "e0", "e0", "e1", "e1", "e1", "e0", "e1", "e1"}));
+  EXPECT_EQ(row(Mode::kLive, 0),
+            (V{"-1", "-0", "-1", "-0", "-0", "-1", "e1", "e1", "e0", "e1", "-1"}));
+  EXPECT_EQ(row(Mode::kSnap, 0),
+            (V{"-1", "-0", "-1", "-0", "-0", "-1", "e1", "e1", "e0", "e1", "-1"}));
+}
+
+// Solvane's card-type items by type; a failed query (no type) greys them without a mark.
+// Order: 35M, 28M, Horizon, vertical, Chroma.
+TEST(SolvaneRules, TheCardTypeItemsFollowTheTypeAndAFailedQueryLeavesTheirMarks) {
+  const auto row = [](std::optional<int> type) {
+    SolvaneFrameState s;
+    s.shown.crystal = 1;
+    s.shown.mirrorVertical = 1;
+    s.shown.chromaTrap = 1;
+    s.cardType = type;
+    return std::vector<std::string>{
+        Show(solvane::CrystalItemRule(s, 0)), Show(solvane::CrystalItemRule(s, 1)),
+        Show(solvane::MirrorItemRule(s, 0)), Show(solvane::MirrorItemRule(s, 1)),
+        Show(solvane::ChromaTrapRule(s))};
+  };
+  using V = std::vector<std::string>;
+  EXPECT_EQ(row(0), (V{"e0", "e1", "-.", "-.", "-."}));
+  EXPECT_EQ(row(1), (V{"-.", "-.", "e0", "e1", "e1"}));
+  EXPECT_EQ(row(2), (V{"-.", "-.", "e0", "e1", "e1"}));
+  EXPECT_EQ(row(3), (V{"-.", "-.", "-.", "-.", "-."}));
+  EXPECT_EQ(row(std::nullopt), (V{"-.", "-.", "-.", "-.", "-."}));
+}
+
 // The framework is told the check mark first and then the enabled state; a rule without a
 // check mark leaves the mark alone.
 TEST(MenuRules, ApplyingARuleSetsTheCheckOnlyWhenItHasOne) {
