@@ -155,6 +155,21 @@ void CCardSet::CloseCards() {
   palette.reset();
 }
 
+std::span<CardRecord> CCardSet::TargetCards() {
+  if (selectedCard == cardCount_) return Records();
+  if (selectedCard < 0 || selectedCard > cardCount_) return {};
+  return {&records_[static_cast<size_t>(selectedCard)], 1};
+}
+
+CardRecord* CCardSet::ShownCard() {
+  if (cardCount_ < 1 || selectedCard < 0 || selectedCard > cardCount_) return nullptr;
+  return &records_[static_cast<size_t>(selectedCard == cardCount_ ? 0 : selectedCard)];
+}
+
+const CardRecord* CCardSet::ShownCard() const {
+  return const_cast<CCardSet*>(this)->ShownCard();
+}
+
 void CCardSet::DetachSnapCallbacks() {
   for (CardRecord& record : Records()) record.snapContext.Reset();
 }

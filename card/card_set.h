@@ -132,6 +132,16 @@ class CCardSet {
     return {records_.get(), static_cast<size_t>(cardCount_)};
   }
 
+  // ---- Card selection ----
+  // The cards a parameter change goes to: every card in index order when all are selected
+  // (selectedCard equals the card count), else the selected card alone; none for a selection
+  // outside 0..card count.
+  std::span<CardRecord> TargetCards();
+  // The card whose values the menus and dialogs show: the selected one, or card 0 when all are
+  // selected; null without a card.
+  CardRecord* ShownCard();
+  const CardRecord* ShownCard() const;
+
   // ---- Frame state, in the frame's order; the public fields are read and changed by the
   // frame's handlers ----
  private:

@@ -24,6 +24,7 @@ CMainFrame::CMainFrame() {
   RegisterShotMaskCommands();
   RegisterSnapCommands();
   RegisterPlaybackCommands();
+  RegisterParameterCommands();
   RegisterAllocateMemoryCommand(*this);
   cards_.OpenCards();
 }
@@ -39,6 +40,12 @@ HexmontFrameState CMainFrame::FrameState() const {
   state.mask = cards_.mask;
   state.storedImages = cards_.storedImages;
   state.stepFlag = cards_.stepFlag;
+  if (const CardRecord* shown = cards_.ShownCard()) {
+    const VideoParameterSet& p = shown->params;
+    state.shown =
+        ShownParameters{p.format,           p.standard,       p.scanMode,   p.crystal,
+                        p.mirrorHorizontal, p.mirrorVertical, p.chromaTrap, shown->interline};
+  }
   return state;
 }
 

@@ -123,11 +123,27 @@ class CMainFrame : public CFrameWnd, public CViewPainter {
   // Closes every card's open snap; the frame becomes idle when every close succeeded (a card whose
   // close failed stays open and delivering). Returns whether all are closed.
   bool CloseAllSnaps();
-  // A command's rule for the router, as a function of FrameState().
+  // A command's rule for the router, as a function of FrameState() (and of the item's value).
   template <MenuRule (*Rule)(const HexmontFrameState&)>
   std::function<void(CCmdUI&)> RuleOf() {
     return [this](CCmdUI& ui) { ApplyMenuRule(ui, Rule(FrameState())); };
   }
+  template <MenuRule (*Rule)(const HexmontFrameState&, int)>
+  std::function<void(CCmdUI&)> RuleOf(int value) {
+    return [this, value](CCmdUI& ui) { ApplyMenuRule(ui, Rule(FrameState(), value)); };
+  }
+
+  // ---- Parameter menu (main_frm_param_commands.cpp) ----
+  // Registers the value items, the toggles and the dialogs' WM_APPLY_ messages.
+  void RegisterParameterCommands();
+  // Calls the library with `value` on every target card; a card that answers 0 keeps the value
+  // in `field` (a standard also sets the card's image size); one that refuses keeps its own.
+  void SetOnTargets(int (*call)(QUARN_HANDLE, int), int32_t VideoParameterSet::*field, int value);
+  // Flips the flag of every target card, tells the card, and flips it back when refused.
+  void ToggleMirror(int direction);
+  void ToggleChromaTrap();
+  // Flips every target card's interline flag (no library call).
+  void ToggleInterline();
 
   CCardSet cards_;
   bool titlePainted_ = false;  // the frame's paint has set its title

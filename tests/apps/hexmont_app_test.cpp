@@ -156,7 +156,7 @@ TEST_F(HexmontTest, HoldsItsLockWhileRunningAndReleasesItAtExit) {
 TEST_F(HexmontTest, CommandsWithoutHandlersAreDisabledAndDoNothing) {
   ASSERT_TRUE(h().Start());
   quarnfake::ClearCalls();
-  for (UINT id : {ID_FORMAT_RGB888, hexmont::ID_PARAM_SELECT_CARD}) {
+  for (UINT id : {ID_EDIT_COPY, ID_NEXT_PANE}) {
     EXPECT_FALSE(h().IsEnabled(id)) << id;
     EXPECT_FALSE(h().Send(id)) << id;
   }

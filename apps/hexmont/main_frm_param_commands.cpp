@@ -1,0 +1,130 @@
+// main_frm_param_commands.cpp - Hexmont's parameter menu: the value items (format, standard,
+// scan mode, crystal), the toggles (mirror, chroma trap, interline), each applied to the target
+// cards of the card selection; and the three messages through which the parameter dialogs switch
+// the target cards live (source, adjust values, PLL).
+#include "apply_messages.h"
+#include "command_ids.h"
+#include "main_frm.h"
+#include "resource_ids.h"
+
+namespace {
+
+// The value items of the menu: id, the library call and the field of the set it keeps.
+struct ValueItem {
+  UINT id;
+  int value;
+};
+
+constexpr ValueItem kFormatItems[] = {
+    {ID_FORMAT_YUV422, kFormatYuv422},     {ID_FORMAT_RGB555, kFormatRgb555},
+    {ID_FORMAT_RGB565, kFormatRgb565},     {ID_FORMAT_RGB888, kFormatRgb888},
+    {ID_FORMAT_RGB8888, kFormatRgb8888},   {ID_FORMAT_ALL8, kFormatAll8},
+    {ID_FORMAT_LIMITED8, kFormatLimited8},
+};
+constexpr ValueItem kStandardItems[] = {{ID_STANDARD_PAL, kStandardPal},
+                                        {ID_STANDARD_NTSC, kStandardNtsc}};
+constexpr ValueItem kScanItems[] = {{ID_SCAN_FRAME, kScanFrame},
+                                    {ID_SCAN_FIELD, kScanField},
+                                    {hexmont::ID_SCAN_FIELD1, kScanField1}};
+constexpr ValueItem kCrystalItems[] = {{ID_CRYSTAL_35M, kCrystal35M},
+                                       {ID_CRYSTAL_28M, kCrystal28M}};
+
+}  // namespace
+
+void CMainFrame::RegisterParameterCommands() {
+  for (const ValueItem& item : kFormatItems) {
+    On(item.id, [this, v = item.value] {
+      SetOnTargets(&QuarnSetVideoFormat, &VideoParameterSet::format, v);
+    }).Rule(item.id, RuleOf<hexmont::FormatItemRule>(item.value));
+  }
+  for (const ValueItem& item : kStandardItems) {
+    On(item.id, [this, v = item.value] {
+      SetOnTargets(&QuarnSetVideoStandard, &VideoParameterSet::standard, v);
+    }).Rule(item.id, RuleOf<hexmont::StandardItemRule>(item.value));
+  }
+  for (const ValueItem& item : kScanItems) {
+    On(item.id, [this, v = item.value] {
+      SetOnTargets(&QuarnSetScanMode, &VideoParameterSet::scanMode, v);
+    }).Rule(item.id, RuleOf<hexmont::ScanItemRule>(item.value));
+  }
+  for (const ValueItem& item : kCrystalItems) {
+    On(item.id, [this, v = item.value] {
+      SetOnTargets(&QuarnSelectCryOSC, &VideoParameterSet::crystal, v);
+    }).Rule(item.id, RuleOf<hexmont::CrystalItemRule>(item.value));
+  }
+  On(ID_MIRROR_HORIZONTAL, [this] {
+    ToggleMirror(kMirrorHorizontal);
+  }).Rule(ID_MIRROR_HORIZONTAL, RuleOf<hexmont::MirrorItemRule>(kMirrorHorizontal));
+  On(ID_MIRROR_VERTICAL, [this] {
+    ToggleMirror(kMirrorVertical);
+  }).Rule(ID_MIRROR_VERTICAL, RuleOf<hexmont::MirrorItemRule>(kMirrorVertical));
+  On(ID_CHROMA_TRAP, [this] {
+    ToggleChromaTrap();
+  }).Rule(ID_CHROMA_TRAP, RuleOf<hexmont::ChromaTrapRule>());
+  On(ID_PARAM_INTERLINE, [this] {
+    ToggleInterline();
+  }).Rule(ID_PARAM_INTERLINE, RuleOf<hexmont::InterlineRule>());
+
+  // The dialogs switch the target cards through these while they are open; the records change
+  // only when a dialog ends with OK.
+  OnMessage(WM_APPLY_SOURCE, [this](WPARAM type, LPARAM number) -> LRESULT {
+    for (CardRecord& record : cards_.TargetCards()) {
+      QuarnSetVideoSource(record.handle, static_cast<int>(type), static_cast<int>(number));
+    }
+    return 1;
+  });
+  OnMessage(WM_APPLY_ADJUST, [this](WPARAM item, LPARAM value) -> LRESULT {
+    for (CardRecord& record : cards_.TargetCards()) {
+      QuarnAdjustVideo(record.handle, static_cast<int>(item), LowByte(static_cast<int32_t>(value)));
+    }
+    return 1;
+  });
+  OnMessage(WM_APPLY_PLL, [this](WPARAM value, LPARAM) -> LRESULT {
+    for (CardRecord& record : cards_.TargetCards()) {
+      QuarnSetPLLFrequency(record.handle, LowByte(static_cast<int32_t>(value)));
+    }
+    return 1;
+  });
+}
+
+void CMainFrame::SetOnTargets(int (*call)(QUARN_HANDLE, int), int32_t VideoParameterSet::*field,
+                              int value) {
+  // Each card on its own: a card that refuses keeps its value, the others still change.
+  for (CardRecord& record : cards_.TargetCards()) {
+    if (call(record.handle, value) != QUARN_OK) continue;
+    record.params.*field = value;
+    if (field == &VideoParameterSet::standard) {
+      // The image follows the standard; the input window is left for the next placement.
+      const ImageSize size = ImageSizeOf(value);
+      record.imageWidth = size.width;
+      record.imageHeight = size.height;
+    }
+  }
+}
+
+void CMainFrame::ToggleMirror(int direction) {
+  for (CardRecord& record : cards_.TargetCards()) {
+    int32_t& flag = direction == kMirrorHorizontal ? record.params.mirrorHorizontal
+                                                   : record.params.mirrorVertical;
+    // Each card flips its own flag, so cards whose flags differ stay different.
+    flag = flag != 0 ? 0 : 1;
+    if (QuarnEnableVideoMirror(record.handle, direction, flag) != QUARN_OK) {
+      flag = flag != 0 ? 0 : 1;
+    }
+  }
+}
+
+void CMainFrame::ToggleChromaTrap() {
+  for (CardRecord& record : cards_.TargetCards()) {
+    int32_t& flag = record.params.chromaTrap;
+    flag = flag != 0 ? 0 : 1;
+    if (QuarnLumaControl(record.handle, kLumaChromaTrap, LowByte(flag)) != QUARN_OK) {
+      flag = flag != 0 ? 0 : 1;
+    }
+  }
+}
+
+void CMainFrame::ToggleInterline() {
+  // No library call: the flag goes to the library when a snap or snap shot starts.
+  for (CardRecord& record : cards_.TargetCards()) record.interline = record.interline != 0 ? 0 : 1;
+}
