@@ -25,6 +25,7 @@ CMainFrame::CMainFrame() {
   RegisterShotMaskCommands();
   RegisterSnapCommands();
   RegisterPlaybackCommands();
+  RegisterParameterCommands();
   RegisterAllocateMemoryCommand(*this, [this] { return &Card(); });
   OnMessage(WM_PAINT, [this](WPARAM, LPARAM) -> LRESULT {
     OnPaint();
@@ -41,6 +42,10 @@ SolvaneFrameState CMainFrame::FrameState() const {
   state.bmpSequence = bmpSequence != 0;
   state.clip = clip;
   state.maskEnabled = Card().IsMaskEnabled();
+  const CVideoCard& card = Card();
+  state.shown = ShownParameters{
+      card.GetVideoFormat(),      card.GetVideoStandard(),  card.GetScanMode(),   card.GetCrystal(),
+      card.GetMirrorHorizontal(), card.GetMirrorVertical(), card.GetChromaTrap(), interline};
   return state;
 }
 

@@ -102,11 +102,34 @@ class CMainFrame : public CVideoWnd, public CViewPainter {
   // (main_frm_playback.cpp), with their rules.
   void RegisterSnapCommands();
   void RegisterPlaybackCommands();
-  // A command's rule for the router, as a function of FrameState().
+  // A command's rule for the router, as a function of FrameState() (and of the item's value).
   template <MenuRule (*Rule)(const SolvaneFrameState&)>
   std::function<void(CCmdUI&)> RuleOf() {
     return [this](CCmdUI& ui) { ApplyMenuRule(ui, Rule(FrameState())); };
   }
+  template <MenuRule (*Rule)(const SolvaneFrameState&, int)>
+  std::function<void(CCmdUI&)> RuleOf(int value) {
+    return [this, value](CCmdUI& ui) { ApplyMenuRule(ui, Rule(FrameState(), value)); };
+  }
+  // The same for the card-type items, which ask the card its type at each update.
+  template <MenuRule (*Rule)(const SolvaneFrameState&, int)>
+  std::function<void(CCmdUI&)> CardTypeRuleOf(int value) {
+    return [this, value](CCmdUI& ui) { ApplyMenuRule(ui, Rule(FrameStateWithCardType(), value)); };
+  }
+  // FrameState() with the card's type asked anew (none when the query fails).
+  SolvaneFrameState FrameStateWithCardType() const;
+
+  // ---- Parameter menu (main_frm_param_commands.cpp) ----
+  void RegisterParameterCommands();
+  // PAL/NTSC: the standard setter; on 0 the frame lays itself out for the new image.
+  void OnStandard(int standard);
+  // Frame/Field/Field1: the scan-mode setter; on 0 the mask is rebuilt for the new height (Mask
+  // sent twice when it is on) and the frame lays itself out.
+  void OnScanMode(int scanMode);
+  // Horizon/vertical: the mirror setter with the flag flipped; failures are silent.
+  void OnMirror(int direction);
+  // Chroma Trap in the Luma: the setter with the flag flipped; a failure shows its box.
+  void OnChromaTrap();
 };
 
 // The two rectangles the demonstration mask excludes from the video (x, y, width, height), filled
