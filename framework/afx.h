@@ -13,4 +13,5 @@
 #include "resources.h"
 #include "services.h"
 #include "view.h"
+#include "wait_cursor.h"
 #include "wnd.h"

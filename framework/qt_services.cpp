@@ -72,8 +72,11 @@ class QtFileDialogService : public FileDialogService {
     QFileDialog dialog(OwnerWidget(owner), QString(), QString(), QtFileFilter(filter));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // "bmp", ".bmp" and "*.bmp" all name the extension "bmp".
     QString suffix = QString::fromStdString(defaultExt);
-    if (suffix.startsWith(QLatin1Char('.'))) suffix.remove(0, 1);
+    while (suffix.startsWith(QLatin1Char('*')) || suffix.startsWith(QLatin1Char('.'))) {
+      suffix.remove(0, 1);
+    }
     // A typed name without an extension gets the default one, as the framework's dialog does.
     if (!suffix.isEmpty()) dialog.setDefaultSuffix(suffix);
     if (!initialName.empty()) dialog.selectFile(QString::fromStdString(initialName));
