@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "QuarnVidEx.h"
 #include "QuarnVideo.h"
@@ -153,6 +154,14 @@ class CVideoCard {
   // the lock fails, else the transform's status (a frame too large for the buffer is refused with
   // QUARN_ERR_BAD_PARAMETER).
   int TransformFromStaticMem(uint64_t offset, uint32_t index);
+
+  // ---- Image files (video_card_acquire.cpp) ----
+  // Writes the picture as a BMP file at `path`; nothing without a name or a display buffer, or
+  // when the description gives no pixel bytes. Returns whether the file was written.
+  bool WriteBmpFile(const std::string& path) const;
+  // Reads a BMP file into the picture; a file that is refused leaves the description as it was.
+  // Fails without a name or a display buffer.
+  bool ReadBmpFile(const std::string& path);
 
   // ---- Queries and pass-throughs ----
   // QuarnGetCardType(handle, &type); returns its status.

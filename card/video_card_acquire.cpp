@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "QuarnVidEx.h"
+#include "bmp_file.h"
 #include "dc.h"
 #include "static_frames.h"
 #include "video_card.h"
@@ -127,4 +128,18 @@ int CVideoCard::TransformFromStaticMem(uint64_t offset, uint32_t index) {
       (static_cast<uint64_t>(BytesPerPixelOf(params_.format)) * header.biWidth * 8 + 31) / 32 * 4;
   const uint64_t frameBytes = row * static_cast<uint64_t>(header.biHeight);
   return picture_.ConvertStoredFrame(offset + frameBytes * index, frameBytes, params_.format);
+}
+
+// ---- Image files ----
+
+bool CVideoCard::WriteBmpFile(const std::string& path) const {
+  if (path.empty() || !picture_.HasBuffer() || picture_.Header() == nullptr) return false;
+  return ::WriteBmpFile(path, *picture_.Header(),
+                        std::span<const uint8_t>(picture_.Buffer(), picture_.BufferSize()));
+}
+
+bool CVideoCard::ReadBmpFile(const std::string& path) {
+  if (path.empty() || !picture_.HasBuffer() || picture_.Header() == nullptr) return false;
+  return ::ReadBmpFile(path, *picture_.Header(),
+                       std::span<uint8_t>(picture_.Buffer(), picture_.BufferSize()));
 }

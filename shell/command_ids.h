@@ -51,5 +51,9 @@ inline constexpr UINT ID_MIRROR_HORIZONTAL = 32817;
 inline constexpr UINT ID_MIRROR_VERTICAL = 32818;
 inline constexpr UINT ID_CHROMA_TRAP = 32819;
 
+// The file dialogs of the image-file commands: one filter entry and the default extension.
+inline constexpr const char* kBitmapFilesFilter = "Bitmap Files(*.bmp)|*.bmp";
+inline constexpr const char* kBitmapDefaultExt = "*.bmp";
+
 // The playback timer of the main frame (100 ms, Circle playback).
 inline constexpr uintptr_t kPlaybackTimerId = 97010333;

@@ -25,6 +25,7 @@ CMainFrame::CMainFrame() {
   RegisterSnapCommands();
   RegisterPlaybackCommands();
   RegisterParameterCommands();
+  RegisterFileCommands();
   RegisterAllocateMemoryCommand(*this);
   cards_.OpenCards();
 }

@@ -133,6 +133,13 @@ class CMainFrame : public CFrameWnd, public CViewPainter {
     return [this, value](CCmdUI& ui) { ApplyMenuRule(ui, Rule(FrameState(), value)); };
   }
 
+  // ---- Image files (main_frm_files.cpp) ----
+  void RegisterFileCommands();
+  // Save Serials (32812): in the save dialog's folder and name, every card's stored frames as
+  // <base><card>_<frame>.bmp, each converted from static memory first; a card whose snap shot
+  // failed writes nothing; a failed write is not reported. Busy pointer meanwhile.
+  void OnSaveSerials();
+
   // ---- Parameter menu (main_frm_param_commands.cpp) ----
   // Registers the value items, the toggles and the dialogs' WM_APPLY_ messages.
   void RegisterParameterCommands();

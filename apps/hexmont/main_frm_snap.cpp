@@ -3,6 +3,7 @@
 // frames the library hands to SnapFrameCallback on its own threads to be drawn into the cells.
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "card_helpers.h"
 #include "command_ids.h"
@@ -57,18 +58,24 @@ void CMainFrame::OnSnapShot() {
     // Card 0's whole sequence first, then card 1's, ...; memory is not cleared first.
     uint64_t offset = 0;
     bool anyStored = false;
-    for (CardRecord& record : cards_.Records()) {
-      record.snapOffset = offset;
-      const int status = QuarnSnapShot(record.handle, offset, 0, 1, count);
-      // A card that stored nothing is never played back: its memory holds no frame of it. The
-      // failure is shown as it happens.
-      record.framesStored = status == QUARN_OK;
-      if (status != QUARN_OK) ShowStatusBox(status);
-      anyStored = anyStored || record.framesStored;
-      offset +=
-          count * StoredFrameBytes(record.params.format, OutputWidth(record),
-                                   SnapShotLines(OutputHeight(record), record.params.scanMode));
+    std::vector<int> failures;
+    {
+      // Storing a large reservation takes seconds, with nothing else to show.
+      const CWaitCursor wait;
+      for (CardRecord& record : cards_.Records()) {
+        record.snapOffset = offset;
+        const int status = QuarnSnapShot(record.handle, offset, 0, 1, count);
+        // A card that stored nothing is never played back: its memory holds no frame of it.
+        record.framesStored = status == QUARN_OK;
+        if (status != QUARN_OK) failures.push_back(status);
+        anyStored = anyStored || record.framesStored;
+        offset +=
+            count * StoredFrameBytes(record.params.format, OutputWidth(record),
+                                     SnapShotLines(OutputHeight(record), record.params.scanMode));
+      }
     }
+    // Each failing card's box, in card order, once the pointer is back.
+    for (const int status : failures) ShowStatusBox(status);
     Invalidate(TRUE);
     // With no card's frames stored there is nothing to tell or to play.
     if (!anyStored) {

@@ -26,6 +26,7 @@ CMainFrame::CMainFrame() {
   RegisterSnapCommands();
   RegisterPlaybackCommands();
   RegisterParameterCommands();
+  RegisterFileCommands();
   RegisterAllocateMemoryCommand(*this, [this] { return &Card(); });
   OnMessage(WM_PAINT, [this](WPARAM, LPARAM) -> LRESULT {
     OnPaint();

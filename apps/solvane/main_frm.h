@@ -119,6 +119,21 @@ class CMainFrame : public CVideoWnd, public CViewPainter {
   // FrameState() with the card's type asked anew (none when the query fails).
   SolvaneFrameState FrameStateWithCardType() const;
 
+  // ---- Image files (main_frm_files.cpp) ----
+  void RegisterFileCommands();
+  // Open... (32808): the open dialog, then the chosen file read into the picture (a failure shows
+  // nothing) and the window repainted.
+  void OnOpenBmp();
+  // Save As ... (32809): the save dialog, then the picture written to the chosen path.
+  void OnSaveBmp();
+  // Save Serials (32812): the stored frames as <base><frame>.bmp, each converted first. Busy
+  // pointer meanwhile.
+  void OnSaveSerials();
+  // Open Serials (32811): the prefix of the chosen sequence file, the sequence flag, then Step.
+  void OnOpenSerials();
+  // The frame and its view repaint (with erase).
+  void InvalidateAll();
+
   // ---- Parameter menu (main_frm_param_commands.cpp) ----
   void RegisterParameterCommands();
   // PAL/NTSC: the standard setter; on 0 the frame lays itself out for the new image.

@@ -3,6 +3,7 @@
 #include "command_ids.h"
 #include "dc.h"
 #include "main_frm.h"
+#include "sequence_names.h"
 
 namespace {
 
@@ -76,7 +77,13 @@ void CMainFrame::ShowNextFrame() {
   if (view == nullptr) return;
   CClientDC dc(view);
   if (bmpSequence != 0) {
-    // Numbered BMP files are not loaded yet: the buffer keeps its picture and is drawn again.
+    // The next file of the sequence; a missing or unreadable one keeps the picture shown and the
+    // next step starts again at file 1.
+    if (Card().ReadBmpFile(FrameFileName(sequencePrefix, playbackIndex + 1))) {
+      ++playbackIndex;
+    } else {
+      playbackIndex = 0;
+    }
   } else {
     if (playbackIndex >= imageCount) playbackIndex = 0;
     // A failed lock leaves the buffer as it was; the old picture is drawn again.

@@ -108,8 +108,13 @@ void CMainFrame::OnSnapShot() {
   // At most 65,535 frames: the library's count is 16-bit, and a wrapped count would store fewer
   // frames than the notice and playback claim.
   const uint16_t count = FramesThatFit(available, static_cast<uint64_t>(frameBytes));
-  CVideoCard::FillStaticMem(snapStartOffset, static_cast<uint64_t>(frameBytes) * count, 0xFF);
-  const int status = card.SnapShot(snapStartOffset, 0, interline, count);
+  int status = QUARN_OK;
+  {
+    // Filling and storing a large reservation takes seconds, with nothing else to show.
+    const CWaitCursor wait;
+    CVideoCard::FillStaticMem(snapStartOffset, static_cast<uint64_t>(frameBytes) * count, 0xFF);
+    status = card.SnapShot(snapStartOffset, 0, interline, count);
+  }
   if (status != QUARN_OK) {
     ShowStatusBox(status);
     return;

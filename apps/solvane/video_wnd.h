@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "afx.h"
 #include "video_card.h"
@@ -77,6 +78,8 @@ class CVideoWnd : public CFrameWnd {
   int playbackIndex = 0;
   int imageCount = 0;
   int bmpSequence = 0;
+  // The numbered BMP sequence played while bmpSequence is set: files <prefix>1.bmp, 2, ...
+  std::string sequencePrefix;
   // Snap ring: static-memory start offset, interline flag and slot count.
   uint64_t snapStartOffset = 0;
   int interline = 1;

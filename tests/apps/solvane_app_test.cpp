@@ -143,7 +143,7 @@ TEST_F(SolvaneTest, HexmontRunningDoesNotRefuseSolvane) {
 TEST_F(SolvaneTest, CommandsWithoutHandlersAreDisabledAndDoNothing) {
   ASSERT_TRUE(h().Start());
   quarnfake::ClearCalls();
-  for (UINT id : {ID_FILE_OPEN_BMP, ID_VIEW_OPEN_SERIALS, ID_PARAM_DELAY}) {
+  for (UINT id : {ID_EDIT_COPY, ID_NEXT_PANE}) {
     EXPECT_FALSE(h().IsEnabled(id)) << id;
     EXPECT_FALSE(h().Send(id)) << id;
   }
