@@ -1,8 +1,8 @@
 # lib.sh - helpers for the whole-program checks: a private Xvfb display, isolated state folders,
 # waiting for windows and processes, and pressing keys as a person would (xdotool).
 
-# Starts Xvfb on a free display and isolates every folder the programs and the simulated cards
-# write to. Sets DISPLAY, E2E_WORK and the cleanup trap.
+# Starts Xvfb on a display of its own and isolates every folder the programs and the simulated
+# cards write to. Sets DISPLAY, E2E_WORK and the cleanup trap.
 e2e_start() {
   E2E_WORK=$(mktemp -d)
   E2E_PIDS=()
@@ -12,27 +12,23 @@ e2e_start() {
   chmod 700 "$XDG_RUNTIME_DIR"
   unset QT_QPA_PLATFORM
   trap e2e_stop EXIT
-  # Xvfb picks a free display itself and writes its number to the file descriptor it is given.
-  # Two servers starting at the same moment can still pick the same number, and the loser ends:
-  # so the display counts only once it answers while our server is still running.
-  local attempt i
-  for attempt in 1 2 3; do
-    : >"$E2E_WORK/display"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$E2E_WORK/display" \
-      >"$E2E_WORK/xvfb.log" 2>&1 &
+  # The display number is drawn at random, far above the low numbers that servers looking for the
+  # first free display take. A server that ends removes its socket file by name, so a server that
+  # has just taken the same number can lose its socket file; Qt programs then cannot connect
+  # (xdpyinfo still can). The server's lock file keeps two servers off one number; the display
+  # counts once its lock names our server and its socket file is there.
+  local attempt i display
+  for attempt in 1 2 3 4 5; do
+    display=$((100 + RANDOM % 30000))
+    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$E2E_WORK/xvfb.log" 2>&1 &
     E2E_XVFB=$!
-    for i in $(seq 100); do
-      [[ -s $E2E_WORK/display ]] && break
-      kill -0 "$E2E_XVFB" 2>/dev/null || break
-      sleep 0.1
-    done
-    export DISPLAY=":$(tr -d '[:space:]' <"$E2E_WORK/display")"
+    export DISPLAY=":$display"
     for i in $(seq 100); do
       kill -0 "$E2E_XVFB" 2>/dev/null || break
-      if xdpyinfo >/dev/null 2>&1; then
-        sleep 0.2
-        kill -0 "$E2E_XVFB" 2>/dev/null && return 0
-        break
+      if [[ -S /tmp/.X11-unix/X$display ]] &&
+        [[ $(tr -d '[:space:]' <"/tmp/.X$display-lock" 2>/dev/null) == "$E2E_XVFB" ]] &&
+        xdpyinfo >/dev/null 2>&1; then
+        return 0
       fi
       sleep 0.1
     done
@@ -40,6 +36,7 @@ e2e_start() {
     wait "$E2E_XVFB" 2>/dev/null || true
   done
   echo "Xvfb did not start" >&2
+  cat "$E2E_WORK/xvfb.log" >&2
   return 1
 }
 
