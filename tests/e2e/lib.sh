@@ -1,11 +1,17 @@
 # lib.sh - helpers for the whole-program checks: a private Xvfb display, isolated state folders,
-# waiting for windows and processes, and pressing keys as a person would (xdotool).
+# programs started with their exit status recorded, waiting for windows and the end of a program,
+# and pressing keys as a person would (xdotool).
+
+# Seconds a helper waits for something the program does by itself (a window, its end). Generous,
+# because under AddressSanitizer on a busy machine the programs are several times slower.
+E2E_WAIT=${E2E_WAIT:-30}
 
 # Starts Xvfb on a display of its own and isolates every folder the programs and the simulated
 # cards write to. Sets DISPLAY, E2E_WORK and the cleanup trap.
 e2e_start() {
   E2E_WORK=$(mktemp -d)
   E2E_PIDS=()
+  declare -gA E2E_STATUS=()
   export XDG_RUNTIME_DIR="$E2E_WORK/run" XDG_CONFIG_HOME="$E2E_WORK/config"
   export XDG_STATE_HOME="$E2E_WORK/state" QUARN_SIM_STATE_DIR="$E2E_WORK/sim"
   mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_STATE_HOME" "$QUARN_SIM_STATE_DIR"
@@ -48,26 +54,59 @@ e2e_stop() {
   rm -rf "$E2E_WORK"
 }
 
-# e2e_launch VAR program...: starts a program in the background; its pid goes into VAR.
+# e2e_launch VAR program...: starts a program in the background; its pid goes into VAR. Its output
+# goes to $E2E_WORK/<program>.<n>.log. A small shell that is the program's parent waits for it and
+# writes its exit status to a file, which e2e_exit_status reads: only the parent can learn the
+# status, and the checks ask for it from command substitutions, which are not the parent. (The
+# small shell's own notices, such as a program killed at cleanup, are dropped.)
 e2e_launch() {
-  local var=$1
+  # Underscored names: the caller's VAR may be any plain name, such as pid.
+  local _var=$1
   shift
-  "$@" >"$E2E_WORK/$(basename "$1").$RANDOM.log" 2>&1 &
-  E2E_PIDS+=($!)
-  printf -v "$var" '%s' "$!"
+  local _tag _pid _deadline=$((SECONDS + E2E_WAIT))
+  _tag="$E2E_WORK/$(basename "$1").$RANDOM"
+  (
+    trap - EXIT
+    "$@" >"$_tag.log" 2>&1 &
+    echo "$!" >"$_tag.pid.new" && mv "$_tag.pid.new" "$_tag.pid"
+    code=0
+    wait "$!" || code=$?
+    echo "$code" >"$_tag.status.new" && mv "$_tag.status.new" "$_tag.status"
+  ) 2>/dev/null &
+  until [[ -f $_tag.pid ]]; do
+    ((SECONDS < _deadline)) || e2e_fail "$1 did not start"
+    sleep 0.05
+  done
+  _pid=$(<"$_tag.pid")
+  E2E_PIDS+=("$_pid")
+  E2E_STATUS[$_pid]="$_tag.status"
+  printf -v "$_var" '%s' "$_pid"
+}
+
+# e2e_ended PID: true once the program PID has ended (for a program started by e2e_launch: once
+# its exit status is known).
+e2e_ended() {
+  if [[ -n ${E2E_STATUS[$1]:-} ]]; then
+    [[ -f ${E2E_STATUS[$1]} ]]
+  else
+    ! kill -0 "$1" 2>/dev/null
+  fi
 }
 
 # e2e_window PID TITLE: prints the id of the visible window of PID whose whole title matches the
-# regular expression TITLE, waiting up to 20 s.
+# regular expression TITLE, waiting up to E2E_WAIT seconds.
 e2e_window() {
-  local pid=$1 title=$2 i id
-  for i in $(seq 200); do
+  local pid=$1 title=$2 id deadline=$((SECONDS + E2E_WAIT))
+  while ((SECONDS < deadline)); do
     id=$(xdotool search --all --onlyvisible --pid "$pid" --name "^(${title})\$" 2>/dev/null | head -n 1 || true)
     if [[ -n $id ]]; then
       echo "$id"
       return 0
     fi
-    kill -0 "$pid" 2>/dev/null || { echo "process $pid ended before showing \"$title\"" >&2; return 1; }
+    if e2e_ended "$pid"; then
+      echo "process $pid ended before showing \"$title\"" >&2
+      return 1
+    fi
     sleep 0.1
   done
   echo "no window \"$title\" of process $pid" >&2
@@ -86,20 +125,18 @@ e2e_keys() {
   done
 }
 
-# e2e_exit_status PID: waits up to 20 s for PID to end and prints its exit status.
+# e2e_exit_status PID: waits up to E2E_WAIT seconds for the program PID (started by e2e_launch)
+# to end and prints its exit status: the program's own, 128 + n for a program ended by signal n.
 e2e_exit_status() {
-  local pid=$1 i
-  for i in $(seq 200); do
-    kill -0 "$pid" 2>/dev/null || break
+  local pid=$1 deadline=$((SECONDS + E2E_WAIT))
+  while ! e2e_ended "$pid"; do
+    if ((SECONDS >= deadline)); then
+      echo "process $pid did not end" >&2
+      return 1
+    fi
     sleep 0.1
   done
-  if kill -0 "$pid" 2>/dev/null; then
-    echo "process $pid did not end" >&2
-    return 1
-  fi
-  local status=0
-  wait "$pid" || status=$?
-  echo "$status"
+  cat "${E2E_STATUS[$pid]}"
 }
 
 # e2e_screenshot NAME: saves the screen as NAME.png in $QUARN_E2E_SHOTS when that is set.
