@@ -1,9 +1,12 @@
 # lib.sh - helpers for the whole-program checks: a private Xvfb display, isolated state folders,
-# programs started with their exit status recorded, waiting for windows and the end of a program,
-# and pressing keys as a person would (xdotool).
+# programs started with their exit status recorded, waiting for windows, pictures and the end of
+# a program, and pressing keys as a person would (xdotool).
+#
+# Nothing here relies on a program being quick: every helper that waits for the program waits for
+# a condition, up to E2E_WAIT seconds, and returns as soon as it holds.
 
-# Seconds a helper waits for something the program does by itself (a window, its end). Generous,
-# because under AddressSanitizer on a busy machine the programs are several times slower.
+# Seconds a helper waits for something the program does by itself (a window, a picture, its end).
+# Generous, because under AddressSanitizer on a busy machine the programs are several times slower.
 E2E_WAIT=${E2E_WAIT:-30}
 
 # Starts Xvfb on a display of its own and isolates every folder the programs and the simulated
@@ -113,7 +116,57 @@ e2e_window() {
   return 1
 }
 
-# e2e_keys WINDOW KEY...: gives WINDOW the keyboard focus and presses each key in turn.
+# e2e_no_window PID TITLE: waits up to E2E_WAIT seconds until PID shows no visible window whose
+# whole title matches TITLE.
+e2e_no_window() {
+  local pid=$1 title=$2 deadline=$((SECONDS + E2E_WAIT))
+  while ((SECONDS < deadline)); do
+    xdotool search --all --onlyvisible --pid "$pid" --name "^(${title})\$" >/dev/null 2>&1 ||
+      return 0
+    sleep 0.1
+  done
+  echo "process $pid still shows \"$title\"" >&2
+  return 1
+}
+
+# e2e_popup PID WINDOW...: prints the id of a visible window of PID that is none of the WINDOWs
+# (a menu or submenu that has just opened), waiting up to E2E_WAIT seconds.
+e2e_popup() {
+  local pid=$1 id deadline=$((SECONDS + E2E_WAIT))
+  shift
+  local known=" $* "
+  while ((SECONDS < deadline)); do
+    for id in $(xdotool search --all --onlyvisible --pid "$pid" --name '.*' 2>/dev/null || true); do
+      if [[ $known != *" $id "* ]]; then
+        echo "$id"
+        return 0
+      fi
+    done
+    sleep 0.1
+  done
+  echo "no new window of process $pid" >&2
+  return 1
+}
+
+# e2e_until DESCRIPTION COMMAND...: runs COMMAND until it succeeds, for up to E2E_WAIT seconds;
+# fails with DESCRIPTION and COMMAND's last output when it never does. COMMAND's output of the
+# successful run is printed.
+e2e_until() {
+  local what=$1 out deadline=$((SECONDS + E2E_WAIT))
+  shift
+  while :; do
+    if out=$("$@" 2>&1); then
+      [[ -z $out ]] || echo "$out"
+      return 0
+    fi
+    ((SECONDS < deadline)) || break
+    sleep 0.2
+  done
+  e2e_fail "$what${out:+: $out}"
+}
+
+# e2e_keys WINDOW KEY...: gives WINDOW the keyboard focus and presses each key in turn, at a
+# person's pace (the X server keeps the order; the pause only spaces them out).
 e2e_keys() {
   local window=$1
   shift
@@ -121,7 +174,7 @@ e2e_keys() {
   local key
   for key in "$@"; do
     xdotool key --clearmodifiers "$key"
-    sleep 0.3
+    sleep 0.2
   done
 }
 
@@ -139,12 +192,85 @@ e2e_exit_status() {
   cat "${E2E_STATUS[$pid]}"
 }
 
+# e2e_dump NAME: saves the screen as $E2E_WORK/NAME.xwd.
+e2e_dump() {
+  xwd -root -silent >"$E2E_WORK/$1.xwd"
+}
+
+# e2e_fresh NAME COMMAND ARGS...: dumps the screen as NAME, then runs COMMAND NAME ARGS (a check
+# of that dump, for e2e_until).
+e2e_fresh() {
+  e2e_dump "$1"
+  "$2" "$1" "${@:3}"
+}
+
+# e2e_pixels COMMAND DUMP... ARGS: screen.py on dumps made by e2e_dump (named without folder and
+# extension): differ A B X Y W H, content A X Y W H, same A B X Y W H DX DY.
+e2e_pixels() {
+  local command=$1 args=()
+  shift
+  case $command in
+    differ | same) args=("$E2E_WORK/$1.xwd" "$E2E_WORK/$2.xwd") && shift 2 ;;
+    *) args=("$E2E_WORK/$1.xwd") && shift ;;
+  esac
+  python3 "$(dirname "${BASH_SOURCE[0]}")/screen.py" "$command" "${args[@]}" "$@"
+}
+
+# e2e_changes DESCRIPTION DUMP BOX...: takes new screen dumps until every rectangle BOX ("X Y W
+# H") has differed from DUMP in more than 100 pixels at least once, for up to E2E_WAIT seconds:
+# each shows a moving picture. A moving element can be out of a small rectangle for a while, so
+# each rectangle only needs to change once. Fails with DESCRIPTION otherwise.
+e2e_changes() {
+  local what=$1 base=$2 deadline=$((SECONDS + E2E_WAIT)) box n still
+  shift 2
+  local pending=("$@")
+  while :; do
+    e2e_dump changes
+    still=()
+    for box in "${pending[@]}"; do
+      # shellcheck disable=SC2086
+      n=$(e2e_pixels differ "$base" changes $box)
+      ((n > 100)) || still+=("$box")
+    done
+    pending=("${still[@]}")
+    ((${#pending[@]} == 0)) && return 0
+    ((SECONDS < deadline)) || break
+    sleep 0.3
+  done
+  e2e_fail "$what: ${#pending[@]} of $# rectangles did not change (${pending[*]})"
+}
+
+# e2e_settled DESCRIPTION NAME BOX...: takes screen dumps half a second apart until two in a row
+# are the same in every rectangle BOX, for up to E2E_WAIT seconds; the last one stays as NAME.
+# Whatever the program was still drawing has been drawn then. Fails with DESCRIPTION when the
+# picture never comes to rest.
+e2e_settled() {
+  local what=$1 name=$2 deadline=$((SECONDS + E2E_WAIT)) box n moving
+  shift 2
+  e2e_dump "$name"
+  while :; do
+    sleep 0.5
+    mv "$E2E_WORK/$name.xwd" "$E2E_WORK/settled_previous.xwd"
+    e2e_dump "$name"
+    moving=""
+    for box in "$@"; do
+      # shellcheck disable=SC2086
+      n=$(e2e_pixels differ settled_previous "$name" $box)
+      ((n == 0)) || moving="$box: $n pixels"
+    done
+    [[ -z $moving ]] && return 0
+    ((SECONDS < deadline)) || break
+  done
+  e2e_fail "$what: the picture keeps changing ($moving)"
+}
+
 # e2e_screenshot NAME: saves the screen as NAME.png in $QUARN_E2E_SHOTS when that is set.
 e2e_screenshot() {
   [[ -n ${QUARN_E2E_SHOTS:-} ]] || return 0
-  command -v import >/dev/null || return 0
   mkdir -p "$QUARN_E2E_SHOTS"
-  import -window root "$QUARN_E2E_SHOTS/$1.png"
+  xwd -root -silent >"$E2E_WORK/screenshot.xwd"
+  python3 "$(dirname "${BASH_SOURCE[0]}")/screen.py" png "$E2E_WORK/screenshot.xwd" \
+    "$QUARN_E2E_SHOTS/$1.png"
 }
 
 e2e_fail() {
