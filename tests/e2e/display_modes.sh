@@ -79,8 +79,9 @@ e2e_screenshot display_scale_frozen
 n=$(e2e_pixels differ clip scale_frozen $box)
 total=$(((ww - 40) * (wh - 80)))
 ((n > total / 4)) || e2e_fail "Scale changed only $n of $total pixels of the view"
-# A row through the colour bars: Clip shows the left part of them 1:1, Scale all eight shrunk.
-row="$((wx + 8)) $((wy + 50)) $((ww - 40)) 1"
+# A row through the colour bars, below the card's name at the picture's top-left corner and above
+# the moving box: Clip shows the left part of them 1:1, Scale all eight shrunk.
+row="$((wx + 8)) $((wy + 60)) $((ww - 40)) 1"
 # shellcheck disable=SC2086
 read -r clip_bars _ < <(e2e_pixels content clip $row)
 # shellcheck disable=SC2086
