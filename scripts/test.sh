@@ -1,10 +1,20 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the project three times (plain, AddressSanitizer +
-# UndefinedBehaviorSanitizer, ThreadSanitizer) and runs every test in each build.
+# Installs what is missing, checks that the C and C++ sources are formatted, builds the project
+# three times (plain, AddressSanitizer + UndefinedBehaviorSanitizer, ThreadSanitizer) and runs
+# every test in each build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
+
+echo "=== format ==="
+# Every tracked C and C++ file as the committed .clang-format makes it (Debian's clang-format).
+if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+  git ls-files -z '*.c' '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+else
+  find . -path ./build -prune -o -type f \( -name '*.c' -o -name '*.cpp' -o -name '*.h' \) \
+    -print0 | xargs -0 clang-format --dry-run -Werror
+fi
 
 jobs=$(nproc)
 for preset in default asan tsan; do
