@@ -20,10 +20,7 @@ seconds=${4:-$default_seconds}
 source tests/e2e/lib.sh
 e2e_start
 export QUARN_SIM_CARDS=$cards QUARN_SIM_STATS=1
-log="$E2E_WORK/hexmont.log"
-"$binary" >"$log" 2>&1 &
-pid=$!
-E2E_PIDS+=("$pid")
+e2e_launch pid "$binary"
 window=$(e2e_window "$pid" "Hexmont|Quarn Multi Performance")
 xdotool windowmove --sync "$window" 0 0 || true
 xdotool windowsize --sync "$window" 1280 1000 || true
@@ -38,14 +35,16 @@ sleep "$seconds"
 after=$(ticks)
 end=$(date +%s.%N)
 e2e_keys "$window" "$key"
-sleep 1
+# Each card reports its frames when it stops; the program has stopped every card once it ended.
+e2e_keys "$window" alt+f x
+e2e_exit_status "$pid" >/dev/null
 cpu=$(awk -v a="$before" -v b="$after" -v hz="$hz" -v s="$start" -v e="$end" \
   'BEGIN { printf "%.2f", (b - a) / hz / (e - s) }')
 echo "hexmont, $cards cards in $label for ${seconds} s (+ 2 s settling): $cpu cores of CPU"
 # Each card reports when it stops: "card N <what>: F frames in S s, R frames/s, L late". A frame
 # period the card gave up because the previous frame's draw or callback ran too long counts as
 # produced, not delivered.
-grep "quarn-sim: card .* $label:" "$log" | awk '
+cat "$E2E_WORK"/hexmont.*.log | grep "quarn-sim: card .* $label:" | awk '
   { for (i = 1; i <= NF; i++) {
       if ($i == "frames" && $(i + 1) == "in") frames = $(i - 1)
       if ($i == "frames/s,") { rate = $(i - 1); late = $(i + 1) }

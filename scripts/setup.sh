@@ -9,6 +9,7 @@ PACKAGES=(
   libyuv-dev
   qt6-base-dev libgl-dev
   xvfb xauth xdotool x11-utils x11-apps python3
+  clang-format
 )
 
 missing=()

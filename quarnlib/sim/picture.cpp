@@ -1,6 +1,7 @@
-// picture.cpp - the simulated card's test picture: colour bars, the card's number and input name,
-// a grey staircase, a moving box and a frame counter, shaped by every acquisition parameter and
-// written straight into the stored-frame format.
+// picture.cpp - the simulated card's test picture: colour bars, the card's number and input name
+// (small at the top-left corner and large below the bars), a grey staircase, a moving box and a
+// frame counter, shaped by every acquisition parameter and written straight into the stored-frame
+// format.
 //
 // How it stays cheap: the picture ("content") is a stack of rows that repeat, so it is kept as a
 // few distinct rows of palette indices ("inks") plus a table from content row to distinct row.
@@ -287,6 +288,10 @@ InkPixels MakeInk(int format, Rgb colour, const Adjust& adjust) {
 struct Layout {
   int width = 0, height = 0;
   int labelScale = 1;  // font pixel size of the card and input names
+  // The corner tag: the card and input named on a dark plate at the top-left corner, where a
+  // window that shows only the top-left part of the picture at 1:1 still sees it.
+  int tagScale = 1;        // font pixel size of the corner tag
+  int tagX = 0, tagY = 0;  // top-left corner of the plate
   int barsEnd = 0, labelEnd = 0, rampEnd = 0;
   int boxTop = 0, boxSize = 1, boxStep = 1, boxEdge = 1;
   int counterX = 0, counterY = 0, counterScale = 1;
@@ -305,9 +310,21 @@ Layout MakeLayout(int width, int height) {
   l.boxStep = std::max(1, width / 96);
   l.boxEdge = std::max(1, l.boxSize / 8);
   l.counterScale = std::max(1, height / 192);
+  l.tagScale = std::max(1, height / 192);
+  l.tagX = l.tagScale;
+  l.tagY = l.tagScale;
   l.counterX = width / 16;
   l.counterY = l.rampEnd + (height - l.rampEnd - font::kGlyphHeight * l.counterScale) / 2;
   return l;
+}
+
+// The corner tag's text, e.g. "CARD 3 VIDEO 1".
+std::string CornerTag(int cardNumber, const std::string& source) {
+  std::string tag = "CARD " + std::to_string(cardNumber) + " " + source;
+  for (char& ch : tag) {
+    if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+  }
+  return tag;
 }
 
 std::string SourceName(int type, int number) {
@@ -499,6 +516,11 @@ void BuildContent(State& c, const ContentKey& key) {
   const std::string source = SourceName(key.sourceType, key.sourceNumber);
   const int s = l.labelScale;
   const int lineHeight = font::kGlyphHeight * s;
+  // The corner tag's plate: the text with one font pixel of margin all round.
+  const std::string tag = CornerTag(key.cardNumber, source);
+  const int ts = l.tagScale;
+  const int plateRight = std::min(w, l.tagX + (font::TextWidth(tag) + 2) * ts);
+  const int plateBottom = l.tagY + (font::kGlyphHeight + 2) * ts;
 
   for (int cy = 0; cy < key.height; ++cy) {
     uint8_t* inks = row.data();
@@ -535,6 +557,10 @@ void BuildContent(State& c, const ContentKey& key) {
       const int sc = l.counterScale;
       DrawTextRow(inks, w, cy, standard, w - w / 16 - font::TextWidth(standard) * sc, l.counterY,
                   sc, kLabelText);
+    }
+    if (cy >= l.tagY && cy < plateBottom) {
+      std::fill(inks + l.tagX, inks + plateRight, kBackground);
+      DrawTextRow(inks, w, cy, tag, l.tagX + ts, l.tagY + ts, ts, kLabelText);
     }
     // Consecutive equal rows share one distinct row.
     const size_t last = c.rowInks.size() / static_cast<size_t>(w) - 1;

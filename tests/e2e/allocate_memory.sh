@@ -13,18 +13,11 @@ export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$E2E_WORK/no-system-bus"
 e2e_launch program "$hexmont"
 window=$(e2e_window "$program" "Hexmont|Quarn Multi Performance")
 xdotool windowmove --sync "$window" 0 0
-sleep 0.5
 
 # Alt+P opens the menu. The keyboard would need to know which items above the command are enabled,
 # so the item is clicked: it is the seventh entry of the popup (after one separator).
 e2e_keys "$window" alt+p
-popup=
-for _ in $(seq 50); do
-  popup=$(xdotool search --all --onlyvisible --pid "$program" "" 2>/dev/null | grep -vx "$window" | tail -n 1 || true)
-  [[ -n $popup ]] && break
-  sleep 0.1
-done
-[[ -n $popup ]] || e2e_fail "the Paramter menu did not open"
+popup=$(e2e_popup "$program" "$window") || e2e_fail "the Paramter menu did not open"
 read -r px py < <(xdotool getwindowgeometry --shell "$popup" |
   awk -F= '/^X=/{x=$2} /^Y=/{y=$2} END{print x, y}')
 xdotool mousemove --sync $((px + 70)) $((py + 144)) click 1
@@ -35,20 +28,15 @@ e2e_screenshot allocate_memory_dialog
 e2e_keys "$dialog" ctrl+a 2 0 4 8 Return
 question=$(e2e_window "$program" "Notice") || e2e_fail "no restart question"
 e2e_screenshot allocate_memory_question
-e2e_keys "$question" Escape  # No
-later=
-for _ in $(seq 50); do
-  later=$(xdotool search --all --onlyvisible --pid "$program" --name '^Notice$' 2>/dev/null | grep -vx "$question" | head -n 1 || true)
-  [[ -n $later ]] && break
-  sleep 0.1
-done
-[[ -n $later ]] || e2e_fail "no \"Please Reboot later!\" box after No"
+e2e_keys "$question" Escape # No
+# The question closes and "Please Reboot later!" opens, a new window with the same title.
+later=$(e2e_popup "$program" "$window" "$dialog" "$question") ||
+  e2e_fail "no \"Please Reboot later!\" box after No"
+[[ $(xdotool getwindowname "$later") == Notice ]] ||
+  e2e_fail "after No the program shows \"$(xdotool getwindowname "$later")\", not \"Notice\""
 e2e_screenshot allocate_memory_later
 e2e_keys "$later" Return
-sleep 0.5
-if xdotool search --all --onlyvisible --pid "$program" --name '^(Allocate memory|Notice)$' >/dev/null; then
-  e2e_fail "a dialog is still open"
-fi
+e2e_no_window "$program" "Allocate memory|Notice" || e2e_fail "a dialog is still open"
 
 # The simulated library keeps the request in its reservation record until the machine restarts.
 grep -q '^pending 2048 ' "$QUARN_SIM_STATE_DIR/reservation" ||

@@ -15,16 +15,12 @@ e2e_fail() {
 }
 command -v xwd >/dev/null || e2e_fail "xwd (x11-apps) is needed"
 
-cells() { python3 "$(dirname "$0")/screen.py" "$@"; }
-dump() { xwd -root -silent >"$E2E_WORK/$1.xwd"; }
-
 export QUARN_SIM_CARDS=4
 e2e_launch program "$hexmont"
 window=$(e2e_window "$program" "Hexmont|Quarn Multi Performance") ||
   e2e_fail "hexmont showed no main window"
 xdotool windowmove --sync "$window" 0 0
 xdotool windowsize --sync "$window" 1280 1000
-sleep 0.5
 read -r wx wy ww wh < <(xdotool getwindowgeometry --shell "$window" |
   awk -F= '/^X=/{x=$2} /^Y=/{y=$2} /^WIDTH=/{w=$2} /^HEIGHT=/{h=$2} END{print x, y, w, h}')
 
@@ -46,45 +42,27 @@ for row in 0 1; do
   done
 done
 
-e2e_keys "$window" ctrl+3
-sleep 1
-dump snap_a
-e2e_screenshot hexmont_snap
-for box in "${strips[@]}"; do
-  # shellcheck disable=SC2086
-  read -r colours white < <(cells content "$E2E_WORK/snap_a.xwd" $box)
-  ((colours >= 4)) || e2e_fail "a cell shows no picture while snapping ($box: $colours colours)"
-done
-# A moment later every cell shows a newer frame; a cell that changed is not looked at again.
-pending=("${cell_boxes[@]}")
-for attempt in 1 2 3 4 5; do
-  sleep 0.5
-  dump snap_b
-  still=()
-  for box in "${pending[@]}"; do
+# every_strip_shows NAME: in dump NAME every cell's strip shows a picture.
+every_strip_shows() {
+  local box colours white
+  for box in "${strips[@]}"; do
     # shellcheck disable=SC2086
-    n=$(cells differ "$E2E_WORK/snap_a.xwd" "$E2E_WORK/snap_b.xwd" $box)
-    ((n > 100)) || still+=("$box")
+    read -r colours white < <(e2e_pixels content "$1" $box)
+    ((colours >= 4)) || { echo "$box: $colours colours"; return 1; }
   done
-  pending=("${still[@]}")
-  ((${#pending[@]} == 0)) && break
-done
-((${#pending[@]} == 0)) || e2e_fail "the snap did not change ${#pending[@]} of the 4 cells"
+}
 
-# Off: the last pictures stay (the view repaints them from the display buffers).
 e2e_keys "$window" ctrl+3
-sleep 1
-dump off_a
-sleep 0.5
-dump off_b
-for i in 0 1 2 3; do
-  # shellcheck disable=SC2086
-  read -r colours white < <(cells content "$E2E_WORK/off_b.xwd" ${strips[$i]})
-  ((colours >= 4)) || e2e_fail "a cell is blank after the snap stopped (${strips[$i]}: $colours colours)"
-  # shellcheck disable=SC2086
-  n=$(cells differ "$E2E_WORK/off_a.xwd" "$E2E_WORK/off_b.xwd" ${cell_boxes[$i]})
-  ((n == 0)) || e2e_fail "a cell still changes after the snap stopped (${cell_boxes[$i]}: $n pixels)"
-done
+e2e_until "a cell shows no picture while snapping" e2e_fresh snap every_strip_shows
+e2e_screenshot hexmont_snap
+# Later every cell shows a newer frame.
+e2e_changes "the snap does not change every cell" snap "${cell_boxes[@]}"
+
+# Off: the pictures come to rest, and the last ones stay (the view repaints them from the display
+# buffers).
+e2e_keys "$window" ctrl+3
+e2e_settled "a cell still changes after the snap stopped" off "${cell_boxes[@]}"
+message=$(every_strip_shows off) || e2e_fail "a cell is blank after the snap stopped: $message"
 
 e2e_keys "$window" alt+f x
 status=$(e2e_exit_status "$program") || e2e_fail "hexmont did not close through File > Exit"

@@ -1,38 +1,43 @@
 # lib.sh - helpers for the whole-program checks: a private Xvfb display, isolated state folders,
-# waiting for windows and processes, and pressing keys as a person would (xdotool).
+# programs started with their exit status recorded, waiting for windows, pictures and the end of
+# a program, and pressing keys as a person would (xdotool).
+#
+# Nothing here relies on a program being quick: every helper that waits for the program waits for
+# a condition, up to E2E_WAIT seconds, and returns as soon as it holds.
 
-# Starts Xvfb on a free display and isolates every folder the programs and the simulated cards
-# write to. Sets DISPLAY, E2E_WORK and the cleanup trap.
+# Seconds a helper waits for something the program does by itself (a window, a picture, its end).
+# Generous, because under AddressSanitizer on a busy machine the programs are several times slower.
+E2E_WAIT=${E2E_WAIT:-30}
+
+# Starts Xvfb on a display of its own and isolates every folder the programs and the simulated
+# cards write to. Sets DISPLAY, E2E_WORK and the cleanup trap.
 e2e_start() {
   E2E_WORK=$(mktemp -d)
   E2E_PIDS=()
+  declare -gA E2E_STATUS=()
   export XDG_RUNTIME_DIR="$E2E_WORK/run" XDG_CONFIG_HOME="$E2E_WORK/config"
   export XDG_STATE_HOME="$E2E_WORK/state" QUARN_SIM_STATE_DIR="$E2E_WORK/sim"
   mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_STATE_HOME" "$QUARN_SIM_STATE_DIR"
   chmod 700 "$XDG_RUNTIME_DIR"
   unset QT_QPA_PLATFORM
   trap e2e_stop EXIT
-  # Xvfb picks a free display itself and writes its number to the file descriptor it is given.
-  # Two servers starting at the same moment can still pick the same number, and the loser ends:
-  # so the display counts only once it answers while our server is still running.
-  local attempt i
-  for attempt in 1 2 3; do
-    : >"$E2E_WORK/display"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$E2E_WORK/display" \
-      >"$E2E_WORK/xvfb.log" 2>&1 &
+  # The display number is drawn at random, far above the low numbers that servers looking for the
+  # first free display take. A server that ends removes its socket file by name, so a server that
+  # has just taken the same number can lose its socket file; Qt programs then cannot connect
+  # (xdpyinfo still can). The server's lock file keeps two servers off one number; the display
+  # counts once its lock names our server and its socket file is there.
+  local attempt i display
+  for attempt in 1 2 3 4 5; do
+    display=$((100 + RANDOM % 30000))
+    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$E2E_WORK/xvfb.log" 2>&1 &
     E2E_XVFB=$!
-    for i in $(seq 100); do
-      [[ -s $E2E_WORK/display ]] && break
-      kill -0 "$E2E_XVFB" 2>/dev/null || break
-      sleep 0.1
-    done
-    export DISPLAY=":$(tr -d '[:space:]' <"$E2E_WORK/display")"
+    export DISPLAY=":$display"
     for i in $(seq 100); do
       kill -0 "$E2E_XVFB" 2>/dev/null || break
-      if xdpyinfo >/dev/null 2>&1; then
-        sleep 0.2
-        kill -0 "$E2E_XVFB" 2>/dev/null && return 0
-        break
+      if [[ -S /tmp/.X11-unix/X$display ]] &&
+        [[ $(tr -d '[:space:]' <"/tmp/.X$display-lock" 2>/dev/null) == "$E2E_XVFB" ]] &&
+        xdpyinfo >/dev/null 2>&1; then
+        return 0
       fi
       sleep 0.1
     done
@@ -40,6 +45,7 @@ e2e_start() {
     wait "$E2E_XVFB" 2>/dev/null || true
   done
   echo "Xvfb did not start" >&2
+  cat "$E2E_WORK/xvfb.log" >&2
   return 1
 }
 
@@ -51,33 +57,116 @@ e2e_stop() {
   rm -rf "$E2E_WORK"
 }
 
-# e2e_launch VAR program...: starts a program in the background; its pid goes into VAR.
+# e2e_launch VAR program...: starts a program in the background; its pid goes into VAR. Its output
+# goes to $E2E_WORK/<program>.<n>.log. A small shell that is the program's parent waits for it and
+# writes its exit status to a file, which e2e_exit_status reads: only the parent can learn the
+# status, and the checks ask for it from command substitutions, which are not the parent. (The
+# small shell's own notices, such as a program killed at cleanup, are dropped.)
 e2e_launch() {
-  local var=$1
+  # Underscored names: the caller's VAR may be any plain name, such as pid.
+  local _var=$1
   shift
-  "$@" >"$E2E_WORK/$(basename "$1").$RANDOM.log" 2>&1 &
-  E2E_PIDS+=($!)
-  printf -v "$var" '%s' "$!"
+  local _tag _pid _deadline=$((SECONDS + E2E_WAIT))
+  _tag="$E2E_WORK/$(basename "$1").$RANDOM"
+  (
+    trap - EXIT
+    "$@" >"$_tag.log" 2>&1 &
+    echo "$!" >"$_tag.pid.new" && mv "$_tag.pid.new" "$_tag.pid"
+    code=0
+    wait "$!" || code=$?
+    echo "$code" >"$_tag.status.new" && mv "$_tag.status.new" "$_tag.status"
+  ) 2>/dev/null &
+  until [[ -f $_tag.pid ]]; do
+    ((SECONDS < _deadline)) || e2e_fail "$1 did not start"
+    sleep 0.05
+  done
+  _pid=$(<"$_tag.pid")
+  E2E_PIDS+=("$_pid")
+  E2E_STATUS[$_pid]="$_tag.status"
+  printf -v "$_var" '%s' "$_pid"
+}
+
+# e2e_ended PID: true once the program PID has ended (for a program started by e2e_launch: once
+# its exit status is known).
+e2e_ended() {
+  if [[ -n ${E2E_STATUS[$1]:-} ]]; then
+    [[ -f ${E2E_STATUS[$1]} ]]
+  else
+    ! kill -0 "$1" 2>/dev/null
+  fi
 }
 
 # e2e_window PID TITLE: prints the id of the visible window of PID whose whole title matches the
-# regular expression TITLE, waiting up to 20 s.
+# regular expression TITLE, waiting up to E2E_WAIT seconds.
 e2e_window() {
-  local pid=$1 title=$2 i id
-  for i in $(seq 200); do
+  local pid=$1 title=$2 id deadline=$((SECONDS + E2E_WAIT))
+  while ((SECONDS < deadline)); do
     id=$(xdotool search --all --onlyvisible --pid "$pid" --name "^(${title})\$" 2>/dev/null | head -n 1 || true)
     if [[ -n $id ]]; then
       echo "$id"
       return 0
     fi
-    kill -0 "$pid" 2>/dev/null || { echo "process $pid ended before showing \"$title\"" >&2; return 1; }
+    if e2e_ended "$pid"; then
+      echo "process $pid ended before showing \"$title\"" >&2
+      return 1
+    fi
     sleep 0.1
   done
   echo "no window \"$title\" of process $pid" >&2
   return 1
 }
 
-# e2e_keys WINDOW KEY...: gives WINDOW the keyboard focus and presses each key in turn.
+# e2e_no_window PID TITLE: waits up to E2E_WAIT seconds until PID shows no visible window whose
+# whole title matches TITLE.
+e2e_no_window() {
+  local pid=$1 title=$2 deadline=$((SECONDS + E2E_WAIT))
+  while ((SECONDS < deadline)); do
+    xdotool search --all --onlyvisible --pid "$pid" --name "^(${title})\$" >/dev/null 2>&1 ||
+      return 0
+    sleep 0.1
+  done
+  echo "process $pid still shows \"$title\"" >&2
+  return 1
+}
+
+# e2e_popup PID WINDOW...: prints the id of a visible window of PID that is none of the WINDOWs
+# (a menu or submenu that has just opened), waiting up to E2E_WAIT seconds.
+e2e_popup() {
+  local pid=$1 id deadline=$((SECONDS + E2E_WAIT))
+  shift
+  local known=" $* "
+  while ((SECONDS < deadline)); do
+    for id in $(xdotool search --all --onlyvisible --pid "$pid" --name '.*' 2>/dev/null || true); do
+      if [[ $known != *" $id "* ]]; then
+        echo "$id"
+        return 0
+      fi
+    done
+    sleep 0.1
+  done
+  echo "no new window of process $pid" >&2
+  return 1
+}
+
+# e2e_until DESCRIPTION COMMAND...: runs COMMAND until it succeeds, for up to E2E_WAIT seconds;
+# fails with DESCRIPTION and COMMAND's last output when it never does. COMMAND's output of the
+# successful run is printed.
+e2e_until() {
+  local what=$1 out deadline=$((SECONDS + E2E_WAIT))
+  shift
+  while :; do
+    if out=$("$@" 2>&1); then
+      [[ -z $out ]] || echo "$out"
+      return 0
+    fi
+    ((SECONDS < deadline)) || break
+    sleep 0.2
+  done
+  e2e_fail "$what${out:+: $out}"
+}
+
+# e2e_keys WINDOW KEY...: gives WINDOW the keyboard focus and presses each key in turn, at a
+# person's pace (the X server keeps the order; the pause only spaces them out).
 e2e_keys() {
   local window=$1
   shift
@@ -85,32 +174,103 @@ e2e_keys() {
   local key
   for key in "$@"; do
     xdotool key --clearmodifiers "$key"
-    sleep 0.3
+    sleep 0.2
   done
 }
 
-# e2e_exit_status PID: waits up to 20 s for PID to end and prints its exit status.
+# e2e_exit_status PID: waits up to E2E_WAIT seconds for the program PID (started by e2e_launch)
+# to end and prints its exit status: the program's own, 128 + n for a program ended by signal n.
 e2e_exit_status() {
-  local pid=$1 i
-  for i in $(seq 200); do
-    kill -0 "$pid" 2>/dev/null || break
+  local pid=$1 deadline=$((SECONDS + E2E_WAIT))
+  while ! e2e_ended "$pid"; do
+    if ((SECONDS >= deadline)); then
+      echo "process $pid did not end" >&2
+      return 1
+    fi
     sleep 0.1
   done
-  if kill -0 "$pid" 2>/dev/null; then
-    echo "process $pid did not end" >&2
-    return 1
-  fi
-  local status=0
-  wait "$pid" || status=$?
-  echo "$status"
+  cat "${E2E_STATUS[$pid]}"
+}
+
+# e2e_dump NAME: saves the screen as $E2E_WORK/NAME.xwd.
+e2e_dump() {
+  xwd -root -silent >"$E2E_WORK/$1.xwd"
+}
+
+# e2e_fresh NAME COMMAND ARGS...: dumps the screen as NAME, then runs COMMAND NAME ARGS (a check
+# of that dump, for e2e_until).
+e2e_fresh() {
+  e2e_dump "$1"
+  "$2" "$1" "${@:3}"
+}
+
+# e2e_pixels COMMAND DUMP... ARGS: screen.py on dumps made by e2e_dump (named without folder and
+# extension): differ A B X Y W H, content A X Y W H, same A B X Y W H DX DY.
+e2e_pixels() {
+  local command=$1 args=()
+  shift
+  case $command in
+    differ | same) args=("$E2E_WORK/$1.xwd" "$E2E_WORK/$2.xwd") && shift 2 ;;
+    *) args=("$E2E_WORK/$1.xwd") && shift ;;
+  esac
+  python3 "$(dirname "${BASH_SOURCE[0]}")/screen.py" "$command" "${args[@]}" "$@"
+}
+
+# e2e_changes DESCRIPTION DUMP BOX...: takes new screen dumps until every rectangle BOX ("X Y W
+# H") has differed from DUMP in more than 100 pixels at least once, for up to E2E_WAIT seconds:
+# each shows a moving picture. A moving element can be out of a small rectangle for a while, so
+# each rectangle only needs to change once. Fails with DESCRIPTION otherwise.
+e2e_changes() {
+  local what=$1 base=$2 deadline=$((SECONDS + E2E_WAIT)) box n still
+  shift 2
+  local pending=("$@")
+  while :; do
+    e2e_dump changes
+    still=()
+    for box in "${pending[@]}"; do
+      # shellcheck disable=SC2086
+      n=$(e2e_pixels differ "$base" changes $box)
+      ((n > 100)) || still+=("$box")
+    done
+    pending=("${still[@]}")
+    ((${#pending[@]} == 0)) && return 0
+    ((SECONDS < deadline)) || break
+    sleep 0.3
+  done
+  e2e_fail "$what: ${#pending[@]} of $# rectangles did not change (${pending[*]})"
+}
+
+# e2e_settled DESCRIPTION NAME BOX...: takes screen dumps half a second apart until two in a row
+# are the same in every rectangle BOX, for up to E2E_WAIT seconds; the last one stays as NAME.
+# Whatever the program was still drawing has been drawn then. Fails with DESCRIPTION when the
+# picture never comes to rest.
+e2e_settled() {
+  local what=$1 name=$2 deadline=$((SECONDS + E2E_WAIT)) box n moving
+  shift 2
+  e2e_dump "$name"
+  while :; do
+    sleep 0.5
+    mv "$E2E_WORK/$name.xwd" "$E2E_WORK/settled_previous.xwd"
+    e2e_dump "$name"
+    moving=""
+    for box in "$@"; do
+      # shellcheck disable=SC2086
+      n=$(e2e_pixels differ settled_previous "$name" $box)
+      ((n == 0)) || moving="$box: $n pixels"
+    done
+    [[ -z $moving ]] && return 0
+    ((SECONDS < deadline)) || break
+  done
+  e2e_fail "$what: the picture keeps changing ($moving)"
 }
 
 # e2e_screenshot NAME: saves the screen as NAME.png in $QUARN_E2E_SHOTS when that is set.
 e2e_screenshot() {
   [[ -n ${QUARN_E2E_SHOTS:-} ]] || return 0
-  command -v import >/dev/null || return 0
   mkdir -p "$QUARN_E2E_SHOTS"
-  import -window root "$QUARN_E2E_SHOTS/$1.png"
+  xwd -root -silent >"$E2E_WORK/screenshot.xwd"
+  python3 "$(dirname "${BASH_SOURCE[0]}")/screen.py" png "$E2E_WORK/screenshot.xwd" \
+    "$QUARN_E2E_SHOTS/$1.png"
 }
 
 e2e_fail() {

@@ -23,18 +23,35 @@ def load(path):
             "little" if byte_order == 0 else "big")
 
 
-def region(dump, x, y, w, h):
-    """The rectangle's pixels as 0xRRGGBB values, row by row."""
+def raw_rows(dump, x, y, w, h):
+    """The rectangle's rows as the dump's bytes."""
     data, offset, stride, width, height, size, endian = dump
     if x < 0 or y < 0 or x + w > width or y + h > height:
         sys.exit(f"rectangle {x},{y} {w}x{h} is not on the {width}x{height} screen")
-    rows = []
-    for row in range(y, y + h):
-        start = offset + row * stride + x * size
-        line = data[start:start + w * size]
-        rows.append([int.from_bytes(line[i:i + size], endian) & 0xFFFFFF
-                     for i in range(0, len(line), size)])
-    return rows
+    return [data[offset + row * stride + x * size:offset + row * stride + (x + w) * size]
+            for row in range(y, y + h)]
+
+
+def pixels(dump, line):
+    """One row of dump bytes as 0xRRGGBB values."""
+    size, endian = dump[5], dump[6]
+    return [int.from_bytes(line[i:i + size], endian) & 0xFFFFFF for i in range(0, len(line), size)]
+
+
+def region(dump, x, y, w, h):
+    """The rectangle's pixels as 0xRRGGBB values, row by row."""
+    return [pixels(dump, line) for line in raw_rows(dump, x, y, w, h)]
+
+
+def count_equal(a, rows_a, b, rows_b):
+    """Pixels of two equally large rectangles that are the same; equal rows are not unpacked."""
+    same = 0
+    for ra, rb in zip(rows_a, rows_b):
+        if ra == rb:
+            same += len(ra) // a[5]
+        else:
+            same += sum(pa == pb for pa, pb in zip(pixels(a, ra), pixels(b, rb)))
+    return same
 
 
 def write_png(rows, path):
@@ -52,18 +69,16 @@ def write_png(rows, path):
 def main(command, args):
     if command == "differ":
         a, b = load(args[0]), load(args[1])
-        box = list(map(int, args[2:6]))
-        print(sum(pa != pb for ra, rb in zip(region(a, *box), region(b, *box))
-                  for pa, pb in zip(ra, rb)))
+        x, y, w, h = map(int, args[2:6])
+        print(w * h - count_equal(a, raw_rows(a, x, y, w, h), b, raw_rows(b, x, y, w, h)))
     elif command == "content":
         pixels = [p for row in region(load(args[0]), *map(int, args[1:5])) for p in row]
         print(len(set(pixels)), f"{sum(p == 0xFFFFFF for p in pixels) / len(pixels):.3f}")
     elif command == "same":
         a, b = load(args[0]), load(args[1])
         x, y, w, h, dx, dy = map(int, args[2:8])
-        pairs = [(pa, pb) for ra, rb in zip(region(a, x, y, w, h), region(b, x + dx, y + dy, w, h))
-                 for pa, pb in zip(ra, rb)]
-        print(f"{sum(pa == pb for pa, pb in pairs) / len(pairs):.3f}")
+        same = count_equal(a, raw_rows(a, x, y, w, h), b, raw_rows(b, x + dx, y + dy, w, h))
+        print(f"{same / (w * h):.3f}")
     elif command == "png":
         dump = load(args[0])
         box = list(map(int, args[2:6])) if len(args) >= 6 else [0, 0, dump[3], dump[4]]

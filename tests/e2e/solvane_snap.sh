@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Solvane's continuous Snap on the simulated card (25 frames/s, PAL), as a person uses it: Ctrl+3
 # starts it; the view shows the moving picture and the window title shows the average frame rate,
-# "Quarn Performance [W x H]  R(fps) ", with R near 25; File > Exit while snapping closes the snap
-# and ends the program normally.
+# "Quarn Performance [W x H]  R(fps) ", with R the rate at which the card delivered its frames;
+# File > Exit while snapping closes the snap and ends the program normally.
 set -euo pipefail
 solvane=$1
 source "$(dirname "$0")/lib.sh"
@@ -15,51 +15,67 @@ e2e_fail() {
 }
 command -v xwd >/dev/null || e2e_fail "xwd (x11-apps) is needed"
 
-pixels() { python3 "$(dirname "$0")/screen.py" "$@"; }
-dump() { xwd -root -silent >"$E2E_WORK/$1.xwd"; }
+# Prints the frame rate the title shows, or fails.
+title_rate() {
+  local title
+  title=$(xdotool getwindowname "$window")
+  [[ $title =~ ^Quarn\ Performance\ \[[0-9]+\ x\ [0-9]+\]\ \ ([0-9]+\.[0-9]{6})\(fps\)\ $ ]] || {
+    echo "the title reads \"$title\" while snapping"
+    return 1
+  }
+  echo "${BASH_REMATCH[1]}"
+}
+# shows_picture NAME: in dump NAME the view shows a coloured picture.
+shows_picture() {
+  local colours white
+  # shellcheck disable=SC2086
+  read -r colours white < <(e2e_pixels content "$1" $box)
+  ((colours >= 6)) || { echo "the view shows $colours colours while snapping"; return 1; }
+}
 
+# The card reports how many frames it delivered, at what rate, when the snap stops.
+export QUARN_SIM_STATS=1
 e2e_launch program "$solvane"
 window=$(e2e_window "$program" "Solvane|Quarn Performance .*") ||
   e2e_fail "solvane showed no main window"
 xdotool windowmove --sync "$window" 0 0
 xdotool windowsize --sync "$window" 480 400
-sleep 0.5
 read -r wx wy ww wh < <(xdotool getwindowgeometry --shell "$window" |
   awk -F= '/^X=/{x=$2} /^Y=/{y=$2} /^WIDTH=/{w=$2} /^HEIGHT=/{h=$2} END{print x, y, w, h}')
 # The view's picture area: below the menu bar, clear of the scroll bars.
 box="$((wx + 8)) $((wy + 40)) $((ww - 40)) $((wh - 80))"
 
 e2e_keys "$window" ctrl+3
-sleep 2
-# The title carries the rate from the first frame on; a repaint of the frame may show the plain
-# size for a moment, so a few reads are allowed.
-rate=""
-for attempt in $(seq 20); do
-  title=$(xdotool getwindowname "$window")
-  if [[ $title =~ ^Quarn\ Performance\ \[[0-9]+\ x\ [0-9]+\]\ \ ([0-9]+\.[0-9]{6})\(fps\)\ $ ]]; then
-    rate=${BASH_REMATCH[1]}
-    break
-  fi
-  sleep 0.1
-done
-[[ -n $rate ]] || e2e_fail "the title reads \"$title\" while snapping"
-awk -v r="$rate" 'BEGIN { exit !(r >= 20 && r <= 30) }' ||
-  e2e_fail "the title shows $rate frames/s, not near 25"
-
 # The callback paints each frame: a coloured picture that moves.
-dump a
+e2e_until "no picture while snapping" e2e_fresh a shows_picture
 e2e_screenshot solvane_snap
-# shellcheck disable=SC2086
-read -r colours white < <(pixels content "$E2E_WORK/a.xwd" $box)
-((colours >= 6)) || e2e_fail "the view shows $colours colours while snapping"
-sleep 0.3
-dump b
-# shellcheck disable=SC2086
-n=$(pixels differ "$E2E_WORK/a.xwd" "$E2E_WORK/b.xwd" $box)
-((n > 100)) || e2e_fail "the snapped picture does not move ($n pixels changed)"
+e2e_changes "the snapped picture does not move" a "$box"
+
+# The title carries the average rate from the first frame on (a repaint of the frame may show the
+# plain size for a moment). Over the first moments the average still holds the first frame's
+# start-up; two seconds on it is the card's rate.
+e2e_until "no frame rate in the title" title_rate >/dev/null
+sleep 2
+rate=$(e2e_until "no frame rate in the title" title_rate)
 
 # File > Exit while snapping: the snap is closed first and the program ends normally.
 e2e_keys "$window" alt+f x
 status=$(e2e_exit_status "$program") || e2e_fail "solvane did not close through File > Exit"
 [[ $status == 0 ]] || e2e_fail "solvane ended with status $status"
+
+# The rate in the title against what the card delivered: never above the standard's 25 frames/s
+# (plus the first frame's share of two seconds), and near 25 when the card kept its pace (gave up
+# no frame period). On a machine too busy for the pace the card's rate varies over the run, and
+# the title's average over its first seconds is not compared with it.
+read -r frames card_rate late < <(sed -n \
+  's/^quarn-sim: card 1 snap: \([0-9]*\) frames in .* s, \([0-9.]*\) frames\/s, \([0-9]*\) late$/\1 \2 \3/p' \
+  "$E2E_WORK"/solvane.*.log | tail -n 1)
+[[ -n ${frames:-} ]] || e2e_fail "the card reported no snap"
+echo "title: $rate frames/s; card: $frames frames, $card_rate frames/s, $late frame periods late"
+awk -v r="$rate" 'BEGIN { exit !(r > 0 && r <= 26) }' ||
+  e2e_fail "the title shows $rate frames/s, more than the card's 25"
+if ((late == 0)); then
+  awk -v r="$rate" 'BEGIN { exit !(r >= 22) }' ||
+    e2e_fail "the title shows $rate frames/s while the card delivered 25"
+fi
 echo "1 passed, 0 failed ($rate fps)"

@@ -1,6 +1,7 @@
 // sim_picture_test.cpp - the simulated card's picture generator: each acquisition parameter
 // changes the delivered picture the way a card would (checked on pixels, never against a stored
-// copy of a picture), frames fit their buffers in every format, and the pixel mask.
+// copy of a picture), the picture names its card and input at its top-left corner, frames fit
+// their buffers in every format, and the pixel mask.
 #include <QuarnVideo.h>
 #include <gtest/gtest.h>
 
@@ -10,8 +11,10 @@
 #include <cstdlib>
 #include <limits>
 #include <map>
+#include <string_view>
 #include <vector>
 
+#include "font.h"
 #include "picture.h"
 #include "pixels.h"
 
@@ -24,9 +27,11 @@ using quarnsim::PixelMask;
 
 constexpr int kW = QUARN_PAL_WIDTH;
 constexpr int kH = QUARN_PAL_HEIGHT;
-// Rows of the PAL picture that certainly hold the colour bars and nothing else (above the
-// moving box) and columns at the centres of the eight bars.
-constexpr int kBarRow = 20;
+// A row of the PAL (and NTSC) picture that certainly holds the colour bars and nothing else
+// (below the card's name at the top-left corner, above the moving box), the first row the moving
+// box can reach, and the width of each of the eight bars.
+constexpr int kBarRow = 50;
+constexpr int kBoxTop = kH * 15 / 100;
 constexpr int kBarWidth = kW / 8;
 // The bars band ends a little above the middle of the picture.
 constexpr int kBarsEnd = kH / 2;
@@ -312,6 +317,78 @@ TEST(PictureContent, CardsAndInputsLookDifferent) {
   }
 }
 
+// True when `text` is written at (x, y) of `image` in the simulator's font at `scale`: the lit
+// font pixels all in one colour, every other pixel of the text's cells in another.
+bool ReadsAt(const Image& image, std::string_view text, int x, int y, int scale) {
+  namespace font = quarnsim::font;
+  const int width = font::TextWidth(text);
+  if (x + width * scale > image.width || y + font::kGlyphHeight * scale > image.height) {
+    return false;
+  }
+  const Bgr none{-1, -1, -1};
+  Bgr ink = none, paper = none;
+  for (int fy = 0; fy < font::kGlyphHeight; ++fy) {
+    for (int fx = 0; fx < width; ++fx) {
+      const bool lit =
+          font::GlyphPixel(text[static_cast<size_t>(fx / font::kAdvance)], fx % font::kAdvance, fy);
+      Bgr& want = lit ? ink : paper;
+      for (int sy = 0; sy < scale; ++sy) {
+        for (int sx = 0; sx < scale; ++sx) {
+          const Bgr got = image.At(x + fx * scale + sx, y + fy * scale + sy);
+          if (want == none) want = got;
+          if (!(got == want)) return false;
+        }
+      }
+    }
+  }
+  return !(ink == paper);
+}
+
+// True when `text` is written near the top-left corner of `image` (within 12 pixels of it, font
+// pixels of 1 to 4 pixels).
+bool ReadsAtTopLeft(const Image& image, std::string_view text) {
+  for (int scale = 1; scale <= 4; ++scale) {
+    for (int y = 0; y <= 12; ++y) {
+      for (int x = 0; x <= 12; ++x) {
+        if (ReadsAt(image, text, x, y, scale)) return true;
+      }
+    }
+  }
+  return false;
+}
+
+TEST(PictureContent, TheTopLeftCornerNamesCardAndInput) {
+  // A window that shows only the top-left part of the picture at 1:1 still tells which card and
+  // input it shows.
+  PictureParams p;
+  p.cardNumber = 3;
+  p.inputWidth = p.outputWidth = 320;
+  p.inputHeight = p.outputHeight = 40;
+  const Image corner = Render(p, 7);
+  EXPECT_TRUE(ReadsAtTopLeft(corner, "CARD 3 VIDEO 1"));
+  EXPECT_FALSE(ReadsAtTopLeft(corner, "CARD 4 VIDEO 1"));
+  EXPECT_FALSE(ReadsAtTopLeft(corner, "CARD 3 VIDEO 2"));
+  EXPECT_EQ(Render(p, 70), corner);  // it stays put while the picture moves
+
+  p.cardNumber = 12;
+  p.sourceType = QUARN_SOURCE_SVIDEO;
+  p.sourceNumber = 1;
+  EXPECT_TRUE(ReadsAtTopLeft(Render(p), "CARD 12 S-VIDEO 2"));
+  p.sourceType = QUARN_SOURCE_YCBCR;
+  p.sourceNumber = 0;
+  EXPECT_TRUE(ReadsAtTopLeft(Render(p), "CARD 12 YCBCR1"));
+
+  PictureParams ntsc = Ntsc();
+  ntsc.cardNumber = 2;
+  ntsc.sourceNumber = 5;
+  EXPECT_TRUE(ReadsAtTopLeft(Render(ntsc), "CARD 2 VIDEO 6"));
+
+  PictureParams dark;
+  dark.signal = false;
+  dark.cardNumber = 9;
+  EXPECT_TRUE(ReadsAtTopLeft(Render(dark), "CARD 9 VIDEO 1"));
+}
+
 TEST(PictureContent, TheBoxMovesRightFromFrameToFrame) {
   // The only pure white in the bars band is the moving box's inside (the bars are at 75%).
   const auto boxCentre = [](const Image& image) {
@@ -333,8 +410,8 @@ TEST(PictureContent, TheBoxMovesRightFromFrameToFrame) {
 }
 
 TEST(PictureContent, TheFrameCounterChangesOnlyTheCounter) {
-  // Frames 100 and 101 differ (the counter), but the top of the bars band above the box and
-  // the label band are the same.
+  // Frames 100 and 101 differ (the counter), but the top of the bars band above the box is the
+  // same.
   const Image a = Render(PictureParams{}, 100);
   const Image b = Render(PictureParams{}, 101);
   EXPECT_NE(a, b);
@@ -342,7 +419,7 @@ TEST(PictureContent, TheFrameCounterChangesOnlyTheCounter) {
   for (int y = 0; y < kH; ++y) {
     bool same = true;
     for (int x = 0; x < kW && same; ++x) same = a.At(x, y) == b.At(x, y);
-    if (y < kBarRow * 3) {
+    if (y < kBoxTop) {
       EXPECT_TRUE(same) << "row " << y;
     }
     if (!same && y > kH * 85 / 100) ++lowerRowsDiffering;
