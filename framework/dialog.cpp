@@ -287,7 +287,9 @@ void CDialog::CreateControls(QDialog* dialog) {
     const QRect r = DialogUnitsToPixels(c.x, c.y, c.cx, c.cy);
     QWidget* w = nullptr;
     const UINT id = c.id;
-    if (c.cls != ControlClass::RadioButton || (c.style & WS_GROUP)) radioGroup = nullptr;
+    // A group runs from a control marked WS_GROUP to the next one; its radio buttons are the
+    // radio group, whatever other controls stand between them.
+    if (c.style & WS_GROUP) radioGroup = nullptr;
     switch (c.cls) {
       case ControlClass::Static: {
         auto* label = new QLabel(LabelText(c.text, c.style), dialog);

@@ -58,8 +58,8 @@ void DDX_Text(CDataExchange* dx, UINT id, int& value);
 void DDX_Text(CDataExchange* dx, UINT id, unsigned& value);
 void DDX_Text(CDataExchange* dx, UINT id, CString& value);
 void DDX_Check(CDataExchange* dx, UINT id, int& value);
-// The radio group starting at `firstId` (to the next control with WS_GROUP): index of the
-// checked button in template order, -1 when none.
+// The radio group starting at `firstId` (to the next control with WS_GROUP, other controls
+// between its buttons included): index of the checked button in template order, -1 when none.
 void DDX_Radio(CDataExchange* dx, UINT firstId, int& value);
 void DDX_CBIndex(CDataExchange* dx, UINT id, int& index);
 void DDX_Control(CDataExchange* dx, UINT id, CWnd& control);
