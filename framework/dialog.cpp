@@ -62,6 +62,13 @@ void ValidationMessage(const std::string& text) {
   AfxMessageBox(text, MB_ICONEXCLAMATION);
 }
 
+Qt::Alignment StaticAlignment(DWORD style) {
+  Qt::Alignment horizontal = Qt::AlignLeft;
+  if ((style & 0x3) == SS_CENTER) horizontal = Qt::AlignHCenter;
+  if ((style & 0x3) == SS_RIGHT) horizontal = Qt::AlignRight;
+  return horizontal | ((style & SS_CENTERIMAGE) ? Qt::AlignVCenter : Qt::AlignTop);
+}
+
 bool ParseLong(const std::string& text, long long* value) {
   const char* begin = text.c_str();
   while (*begin == ' ' || *begin == '\t') ++begin;
@@ -294,7 +301,8 @@ void CDialog::CreateControls(QDialog* dialog) {
       case ControlClass::Static: {
         auto* label = new QLabel(LabelText(c.text, c.style), dialog);
         label->setTextFormat(Qt::PlainText);
-        if (c.style & SS_RIGHT) label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+        label->setAlignment(StaticAlignment(c.style));
+        if (c.style & SS_SUNKEN) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         w = label;
         break;
       }
