@@ -369,7 +369,13 @@ void CDialog::CreateControls(QDialog* dialog) {
       }
       case ControlClass::ComboBox: {
         auto* combo = new QComboBox(dialog);
-        combo->setEditable((c.style & 0x3) == CBS_DROPDOWN);
+        if ((c.style & 0x3) == CBS_DROPDOWN) {
+          // The edit field keeps what the user typed: Return adds no item and nothing completes
+          // the text, so a text that matches no item reads as no selection.
+          combo->setEditable(true);
+          combo->setInsertPolicy(QComboBox::NoInsert);
+          combo->setCompleter(nullptr);
+        }
         QObject::connect(combo, &QComboBox::activated, dialog, [this, id] {
           SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<int>(id), CBN_SELCHANGE), 0);
         });
