@@ -221,6 +221,7 @@ void DDX_Control(CDataExchange* dx, UINT id, CScrollBar& control) {
   auto* bar = it != dialog->rawControls_.end() ? qobject_cast<QScrollBar*>(it->second) : nullptr;
   if (bar == nullptr || control.bar() == bar) return;
   dialog->scrollBars_.erase(id);  // the member takes over the bar's notifications
+  dialog->boundBars_[id] = &control;
   const bool vertical = bar->orientation() == Qt::Vertical;
   control.Attach(
       bar,
@@ -385,6 +386,8 @@ void CDialog::CreateControls(QDialog* dialog) {
       case ControlClass::ScrollBar: {
         auto* bar = new QScrollBar((c.style & SBS_VERT) ? Qt::Vertical : Qt::Horizontal, dialog);
         const bool vertical = (c.style & SBS_VERT) != 0;
+        // A tab stop takes the focus from Tab and from a click, and then answers the keys.
+        if (c.style & WS_TABSTOP) bar->setFocusPolicy(Qt::StrongFocus);
         auto adapter = std::make_unique<CScrollBar>();
         adapter->Attach(
             bar,
@@ -442,6 +445,7 @@ intptr_t CDialog::DoModal() {
     }
   }
   scrollBars_.clear();
+  boundBars_.clear();
   controls_.clear();
   rawControls_.clear();
   radioGroups_.clear();
@@ -523,6 +527,7 @@ CWnd* CDialog::GetDlgItem(UINT id) const {
 }
 
 CScrollBar* CDialog::GetScrollBarCtrl(UINT id) const {
+  if (auto it = boundBars_.find(id); it != boundBars_.end()) return it->second;
   auto it = scrollBars_.find(id);
   return it == scrollBars_.end() ? nullptr : it->second.get();
 }
