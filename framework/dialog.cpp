@@ -62,6 +62,13 @@ void ValidationMessage(const std::string& text) {
   AfxMessageBox(text, MB_ICONEXCLAMATION);
 }
 
+Qt::Alignment StaticAlignment(DWORD style) {
+  Qt::Alignment horizontal = Qt::AlignLeft;
+  if ((style & 0x3) == SS_CENTER) horizontal = Qt::AlignHCenter;
+  if ((style & 0x3) == SS_RIGHT) horizontal = Qt::AlignRight;
+  return horizontal | ((style & SS_CENTERIMAGE) ? Qt::AlignVCenter : Qt::AlignTop);
+}
+
 bool ParseLong(const std::string& text, long long* value) {
   const char* begin = text.c_str();
   while (*begin == ' ' || *begin == '\t') ++begin;
@@ -214,6 +221,7 @@ void DDX_Control(CDataExchange* dx, UINT id, CScrollBar& control) {
   auto* bar = it != dialog->rawControls_.end() ? qobject_cast<QScrollBar*>(it->second) : nullptr;
   if (bar == nullptr || control.bar() == bar) return;
   dialog->scrollBars_.erase(id);  // the member takes over the bar's notifications
+  dialog->boundBars_[id] = &control;
   const bool vertical = bar->orientation() == Qt::Vertical;
   control.Attach(
       bar,
@@ -287,12 +295,15 @@ void CDialog::CreateControls(QDialog* dialog) {
     const QRect r = DialogUnitsToPixels(c.x, c.y, c.cx, c.cy);
     QWidget* w = nullptr;
     const UINT id = c.id;
-    if (c.cls != ControlClass::RadioButton || (c.style & WS_GROUP)) radioGroup = nullptr;
+    // A group runs from a control marked WS_GROUP to the next one; its radio buttons are the
+    // radio group, whatever other controls stand between them.
+    if (c.style & WS_GROUP) radioGroup = nullptr;
     switch (c.cls) {
       case ControlClass::Static: {
         auto* label = new QLabel(LabelText(c.text, c.style), dialog);
         label->setTextFormat(Qt::PlainText);
-        if (c.style & SS_RIGHT) label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+        label->setAlignment(StaticAlignment(c.style));
+        if (c.style & SS_SUNKEN) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         w = label;
         break;
       }
@@ -359,7 +370,13 @@ void CDialog::CreateControls(QDialog* dialog) {
       }
       case ControlClass::ComboBox: {
         auto* combo = new QComboBox(dialog);
-        combo->setEditable((c.style & 0x3) == CBS_DROPDOWN);
+        if ((c.style & 0x3) == CBS_DROPDOWN) {
+          // The edit field keeps what the user typed: Return adds no item and nothing completes
+          // the text, so a text that matches no item reads as no selection.
+          combo->setEditable(true);
+          combo->setInsertPolicy(QComboBox::NoInsert);
+          combo->setCompleter(nullptr);
+        }
         QObject::connect(combo, &QComboBox::activated, dialog, [this, id] {
           SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<int>(id), CBN_SELCHANGE), 0);
         });
@@ -369,6 +386,8 @@ void CDialog::CreateControls(QDialog* dialog) {
       case ControlClass::ScrollBar: {
         auto* bar = new QScrollBar((c.style & SBS_VERT) ? Qt::Vertical : Qt::Horizontal, dialog);
         const bool vertical = (c.style & SBS_VERT) != 0;
+        // A tab stop takes the focus from Tab and from a click, and then answers the keys.
+        if (c.style & WS_TABSTOP) bar->setFocusPolicy(Qt::StrongFocus);
         auto adapter = std::make_unique<CScrollBar>();
         adapter->Attach(
             bar,
@@ -426,6 +445,7 @@ intptr_t CDialog::DoModal() {
     }
   }
   scrollBars_.clear();
+  boundBars_.clear();
   controls_.clear();
   rawControls_.clear();
   radioGroups_.clear();
@@ -507,6 +527,7 @@ CWnd* CDialog::GetDlgItem(UINT id) const {
 }
 
 CScrollBar* CDialog::GetScrollBarCtrl(UINT id) const {
+  if (auto it = boundBars_.find(id); it != boundBars_.end()) return it->second;
   auto it = scrollBars_.find(id);
   return it == scrollBars_.end() ? nullptr : it->second.get();
 }

@@ -58,8 +58,8 @@ void DDX_Text(CDataExchange* dx, UINT id, int& value);
 void DDX_Text(CDataExchange* dx, UINT id, unsigned& value);
 void DDX_Text(CDataExchange* dx, UINT id, CString& value);
 void DDX_Check(CDataExchange* dx, UINT id, int& value);
-// The radio group starting at `firstId` (to the next control with WS_GROUP): index of the
-// checked button in template order, -1 when none.
+// The radio group starting at `firstId` (to the next control with WS_GROUP, other controls
+// between its buttons included): index of the checked button in template order, -1 when none.
 void DDX_Radio(CDataExchange* dx, UINT firstId, int& value);
 void DDX_CBIndex(CDataExchange* dx, UINT id, int& index);
 void DDX_Control(CDataExchange* dx, UINT id, CWnd& control);
@@ -90,6 +90,8 @@ class CDialog : public CWnd {
   BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
 
   CWnd* GetDlgItem(UINT id) const;
+  // The adapter of scroll-bar control `id`: the member DDX_Control bound to it, else the
+  // dialog's own.
   CScrollBar* GetScrollBarCtrl(UINT id) const;
   CComboBox* GetComboBox(UINT id) const;
   void SetDlgItemText(UINT id, const std::string& text);
@@ -120,6 +122,7 @@ class CDialog : public CWnd {
   DialogTemplate template_;
   std::map<UINT, std::unique_ptr<CWnd>> controls_;
   std::map<UINT, std::unique_ptr<CScrollBar>> scrollBars_;  // bars no DDX_Control claimed
+  std::map<UINT, CScrollBar*> boundBars_;                   // members DDX_Control bound
   std::map<UINT, QWidget*> rawControls_;                    // owned by the dialog widget
   std::map<std::pair<UINT, UINT>, std::function<void()>> notifications_;
   std::vector<std::vector<UINT>> radioGroups_;

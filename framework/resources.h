@@ -71,8 +71,13 @@ inline constexpr DWORD WS_GROUP = 0x00020000;
 inline constexpr DWORD WS_TABSTOP = 0x00010000;
 inline constexpr DWORD WS_DISABLED = 0x08000000;
 inline constexpr DWORD BS_DEFPUSHBUTTON = 0x00000001;
+// Static text: left-aligned and at the top unless told otherwise.
+inline constexpr DWORD SS_LEFT = 0x00000000;
+inline constexpr DWORD SS_CENTER = 0x00000001;
 inline constexpr DWORD SS_RIGHT = 0x00000002;
 inline constexpr DWORD SS_NOPREFIX = 0x00000080;
+inline constexpr DWORD SS_CENTERIMAGE = 0x00000200;  // text centred vertically
+inline constexpr DWORD SS_SUNKEN = 0x00001000;       // a sunken border
 inline constexpr DWORD SBS_VERT = 0x00000001;
 inline constexpr DWORD CBS_DROPDOWN = 0x00000002;
 inline constexpr DWORD CBS_DROPDOWNLIST = 0x00000003;

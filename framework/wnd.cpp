@@ -6,15 +6,18 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMetaObject>
+#include <QMouseEvent>
 #include <QMoveEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 // The titles handed over from other threads: the latest text and whether an update is queued.
@@ -405,6 +408,67 @@ BOOL CWnd::KillTimer(UINT_PTR id) {
 
 // --- CScrollBar -------------------------------------------------------------------------------
 
+namespace {
+// The platform's keys on a scroll bar that has the focus; none for any other key.
+std::optional<UINT> ScrollCodeOfKey(int key) {
+  switch (key) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+      return SB_LINELEFT;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+      return SB_LINERIGHT;
+    case Qt::Key_PageUp:
+      return SB_PAGELEFT;
+    case Qt::Key_PageDown:
+      return SB_PAGERIGHT;
+    case Qt::Key_Home:
+      return SB_LEFT;
+    case Qt::Key_End:
+      return SB_RIGHT;
+    default:
+      return std::nullopt;
+  }
+}
+}  // namespace
+
+// Sees the bar's events before the bar does: takes the scrolling keys (Qt's own mapping differs
+// from the platform's and moves the bar by itself) and notes when a mouse button is held.
+class CScrollBar::Input : public QObject {
+ public:
+  explicit Input(CScrollBar* owner) : owner_(owner) {}
+  // The bar whose events count. Compared as a plain object: the bar also sends events while it
+  // is being destroyed, when it is no longer a QScrollBar.
+  void Watch(QObject* bar) { watched_ = bar; }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched != watched_) return false;
+    switch (event->type()) {
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease: {
+        auto* key = static_cast<QKeyEvent*>(event);
+        return owner_->OnKey(key->key(), event->type() == QEvent::KeyPress, key->isAutoRepeat());
+      }
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonDblClick:
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+          owner_->OnMouseButton(true);
+        return false;
+      case QEvent::MouseButtonRelease:
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+          owner_->OnMouseButton(false);
+        return false;  // the bar still ends a drag of its thumb
+      default:
+        return false;
+    }
+  }
+
+ private:
+  CScrollBar* owner_;
+  QObject* watched_ = nullptr;
+};
+
+CScrollBar::CScrollBar() = default;
+
 CScrollBar::CScrollBar(QScrollBar* bar, std::function<void(UINT, UINT, CScrollBar*)> notify) {
   Attach(bar, std::move(notify));
 }
@@ -412,23 +476,27 @@ CScrollBar::CScrollBar(QScrollBar* bar, std::function<void(UINT, UINT, CScrollBa
 void CScrollBar::Attach(QScrollBar* bar, std::function<void(UINT, UINT, CScrollBar*)> notify,
                         UINT id) {
   if (bar == nullptr || bar_.data() == bar) return;
-  if (bar_) QObject::disconnect(bar_, nullptr, bar_, nullptr);
+  if (bar_) {
+    QObject::disconnect(bar_, nullptr, bar_, nullptr);
+    bar_->removeEventFilter(input_.get());
+  }
   bar_ = bar;
   notify_ = std::move(notify);
   id_ = id;
+  mouseDown_ = endPending_ = false;
+  if (!input_) input_ = std::make_unique<Input>(this);
+  input_->Watch(bar);
+  bar->installEventFilter(input_.get());
   QObject::connect(bar, &QAbstractSlider::actionTriggered, bar, [this](int a) { OnAction(a); });
-  QObject::connect(bar, &QAbstractSlider::sliderReleased, bar, [this] {
-    if (!bar_) return;
-    const UINT pos = static_cast<UINT>(bar_->sliderPosition());
-    if (notify_) notify_(SB_THUMBPOSITION, pos, this);
-    if (notify_) notify_(SB_ENDSCROLL, 0, this);
-    if (bar_) bar_->setSliderPosition(pos_);
-  });
+  QObject::connect(bar, &QAbstractSlider::sliderReleased, bar, [this] { OnReleased(); });
   Apply();
 }
 
 CScrollBar::~CScrollBar() {
-  if (bar_) QObject::disconnect(bar_, nullptr, bar_, nullptr);
+  if (bar_) {
+    QObject::disconnect(bar_, nullptr, bar_, nullptr);
+    bar_->removeEventFilter(input_.get());
+  }
 }
 
 void CScrollBar::Apply() {
@@ -501,6 +569,18 @@ void CScrollBar::TriggerAction(int action) {
   if (bar_) bar_->triggerAction(static_cast<QAbstractSlider::SliderAction>(action));
 }
 
+void CScrollBar::Notify(UINT code, int pos) {
+  if (notify_) notify_(code, LOWORD(static_cast<uint32_t>(pos)), this);
+}
+
+void CScrollBar::RestoreThumb() {
+  if (!bar_) return;
+  const bool wasInAction = inAction_;
+  inAction_ = true;  // moving the slider triggers an action of its own
+  bar_->setSliderPosition(pos_);
+  inAction_ = wasInAction;
+}
+
 void CScrollBar::OnAction(int action) {
   if (!bar_ || inAction_) return;
   UINT code = SB_ENDSCROLL;
@@ -531,12 +611,49 @@ void CScrollBar::OnAction(int action) {
   }
   inAction_ = true;
   if (code == SB_THUMBTRACK) {
-    if (notify_) notify_(code, static_cast<UINT>(bar_->sliderPosition()), this);
+    Notify(code, bar_->sliderPosition());
   } else {
-    if (notify_) notify_(code, static_cast<UINT>(pos_), this);
+    Notify(code, pos_);
     // Like the platform, the thumb goes where the program put it, not where the action would.
-    if (bar_) bar_->setSliderPosition(pos_);
-    if (notify_) notify_(SB_ENDSCROLL, 0, this);
+    RestoreThumb();
+    // An arrow or the trough held down repeats its action; the scroll ends when the button
+    // comes up.
+    if (mouseDown_)
+      endPending_ = true;
+    else
+      Notify(SB_ENDSCROLL, 0);
   }
   inAction_ = false;
+}
+
+void CScrollBar::OnReleased() {
+  if (!bar_) return;
+  const int pos = bar_->sliderPosition();
+  inAction_ = true;
+  Notify(SB_THUMBPOSITION, pos);
+  Notify(SB_ENDSCROLL, 0);
+  inAction_ = false;
+  RestoreThumb();
+}
+
+bool CScrollBar::OnKey(int key, bool press, bool autoRepeat) {
+  const std::optional<UINT> code = ScrollCodeOfKey(key);
+  if (!code || !bar_) return false;
+  if (press) {
+    inAction_ = true;
+    Notify(*code, pos_);
+    inAction_ = false;
+    RestoreThumb();
+  } else if (!autoRepeat) {
+    Notify(SB_ENDSCROLL, 0);
+  }
+  return true;
+}
+
+void CScrollBar::OnMouseButton(bool down) {
+  mouseDown_ = down;
+  if (!down && endPending_) {
+    endPending_ = false;
+    Notify(SB_ENDSCROLL, 0);
+  }
 }

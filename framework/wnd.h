@@ -162,11 +162,21 @@ bool BridgedWidget<Base>::event(QEvent* e) {
 }
 
 // A scroll bar (a view's own bar or a dialog control). User actions reach `notify` as
-// (SB_ code, thumb position); like the platform, the bar moves only when the program sets a
-// position, except while the thumb is dragged.
+// (SB_ code, position) the way the platform reports them; like the platform, the bar moves only
+// when the program sets a position, except while the thumb is dragged.
+// - Mouse: an arrow or the trough gives SB_LINE*/SB_PAGE* (repeated while held) and SB_ENDSCROLL
+//   when the button comes up; dragging the thumb gives SB_THUMBTRACK with each position, the
+//   release SB_THUMBPOSITION with the last one, then SB_ENDSCROLL.
+// - Keys, when the bar has the focus: Left and Up SB_LINELEFT, Right and Down SB_LINERIGHT,
+//   Page Up SB_PAGELEFT, Page Down SB_PAGERIGHT, Home SB_LEFT, End SB_RIGHT (repeated while
+//   held), and SB_ENDSCROLL when the key comes up. Other keys (Tab, Return, Escape) go on to the
+//   window that holds the bar.
+// - The position travels in 16 bits, as in the platform's message: a negative position arrives
+//   as its 16-bit two's complement, for the receiver to read as a signed number if its range
+//   is below 0.
 class CScrollBar {
  public:
-  CScrollBar() = default;
+  CScrollBar();
   CScrollBar(QScrollBar* bar, std::function<void(UINT, UINT, CScrollBar*)> notify);
   // Binds this object to a bar (a dialog's DDX_Control); a second call for the same bar is a no-op.
   void Attach(QScrollBar* bar, std::function<void(UINT, UINT, CScrollBar*)> notify, UINT id = 0);
@@ -190,14 +200,27 @@ class CScrollBar {
   void TriggerAction(int action);
 
  private:
+  class Input;  // watches the bar's keys and mouse button
+  friend class Input;
+
   void Apply();
   void OnAction(int action);
+  void OnReleased();
+  // A key pressed (or released) on the bar; true when it was a scrolling key, now handled.
+  bool OnKey(int key, bool press, bool autoRepeat);
+  void OnMouseButton(bool down);
+  void Notify(UINT code, int pos);
+  // Puts the thumb back where the program last put it, without reporting that as an action.
+  void RestoreThumb();
 
   QPointer<QScrollBar> bar_;
   std::function<void(UINT, UINT, CScrollBar*)> notify_;
+  std::unique_ptr<Input> input_;
   int min_ = 0, max_ = 100, pos_ = 0;
   UINT page_ = 0;
   bool arrowsEnabled_ = true;
   bool inAction_ = false;
+  bool mouseDown_ = false;   // a mouse button is held on the bar
+  bool endPending_ = false;  // an arrow or trough action waits for the button to come up
   UINT id_ = 0;
 };
