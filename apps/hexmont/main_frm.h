@@ -151,6 +151,15 @@ class CMainFrame : public CFrameWnd, public CViewPainter {
   void ToggleChromaTrap();
   // Flips every target card's interline flag (no library call).
   void ToggleInterline();
+  // Select card... (32827): the dialog with the selection and the card count; OK keeps its choice.
+  void OnSelectCard();
+  // Video Source... (32801): opens on the shown card's input; the dialog switches the target
+  // cards as the user clicks (WM_APPLY_SOURCE); OK with a checked button stores the last input
+  // in their records.
+  void OnVideoSource();
+  // Adjust... (32800): opens on the shown card's values; the dialog applies each movement to the
+  // target cards (WM_APPLY_ADJUST, WM_APPLY_PLL); OK stores the five values in their records.
+  void OnAdjust();
 
   CCardSet cards_;
   bool titlePainted_ = false;  // the frame's paint has set its title

@@ -2,10 +2,13 @@
 // scan mode, crystal), the toggles (mirror, chroma trap, interline), each applied to the target
 // cards of the card selection; and the three messages through which the parameter dialogs switch
 // the target cards live (source, adjust values, PLL).
+#include "adjust_dlg.h"
 #include "apply_messages.h"
 #include "command_ids.h"
 #include "main_frm.h"
 #include "resource_ids.h"
+#include "select_card_dlg.h"
+#include "video_source_dlg.h"
 
 namespace {
 
@@ -64,6 +67,10 @@ void CMainFrame::RegisterParameterCommands() {
   On(ID_PARAM_INTERLINE, [this] {
     ToggleInterline();
   }).Rule(ID_PARAM_INTERLINE, RuleOf<hexmont::InterlineRule>());
+
+  On(hexmont::ID_PARAM_SELECT_CARD, [this] { OnSelectCard(); });
+  On(ID_PARAM_VIDEO_SOURCE, [this] { OnVideoSource(); });
+  On(ID_PARAM_ADJUST, [this] { OnAdjust(); });
 
   // The dialogs switch the target cards through these while they are open; the records change
   // only when a dialog ends with OK.
@@ -127,4 +134,37 @@ void CMainFrame::ToggleChromaTrap() {
 void CMainFrame::ToggleInterline() {
   // No library call: the flag goes to the library when a snap or snap shot starts.
   for (CardRecord& record : cards_.TargetCards()) record.interline = record.interline != 0 ? 0 : 1;
+}
+
+void CMainFrame::OnSelectCard() {
+  CSelectCardDlg dialog(this, cards_.selectedCard, cards_.CardCount());
+  // The dialog's selection is always within 0..card count.
+  if (dialog.DoModal() == IDOK) cards_.selectedCard = dialog.m_nSelection;
+}
+
+void CMainFrame::OnVideoSource() {
+  const CardRecord* shown = cards_.ShownCard();
+  const int type = shown != nullptr ? shown->params.sourceType : 0;
+  const int number = shown != nullptr ? shown->params.sourceNumber : 0;
+  CVideoSourceDlg dialog(this, type, number);
+  // The records take the input only when the dialog ends with OK on a checked button.
+  if (dialog.DoModal() != IDOK || dialog.m_nRadio == -1) return;
+  for (CardRecord& record : cards_.TargetCards()) {
+    record.params.sourceType = dialog.m_nCurrentType;
+    record.params.sourceNumber = dialog.m_nCurrentNumber;
+  }
+}
+
+void CMainFrame::OnAdjust() {
+  const VideoParameterSet shown =
+      cards_.ShownCard() != nullptr ? cards_.ShownCard()->params : VideoParameterSet{};
+  CAdjustDlg dialog(this, shown.brightness, shown.contrast, shown.hue, shown.saturation, shown.pll);
+  if (dialog.DoModal() != IDOK) return;
+  for (CardRecord& record : cards_.TargetCards()) {
+    record.params.brightness = dialog.m_brightness;
+    record.params.contrast = dialog.m_contrast;
+    record.params.hue = dialog.m_hue;
+    record.params.saturation = dialog.m_saturation;
+    record.params.pll = dialog.m_pll;
+  }
 }

@@ -1,10 +1,13 @@
 // resources.cpp - Hexmont's resource tables as data.
 #include "resources.h"
 
+#include "adjust_dlg.h"
 #include "allocate_memory_dlg.h"
 #include "command_ids.h"
 #include "resource_ids.h"
+#include "select_card_dlg.h"
 #include "shell_resources.h"
+#include "video_source_dlg.h"
 
 using namespace hexmont;
 
@@ -90,6 +93,9 @@ std::shared_ptr<const ResourceSet> HexmontResources() {
   res->accelerators[IDR_MAINFRAME] = ShellAccelerators();
 
   res->dialogs[IDD_ALLOCATE_MEMORY] = AllocateMemoryDialogTemplate();
+  res->dialogs[IDD_VIDEO_SOURCE] = VideoSourceDialogTemplate();
+  res->dialogs[IDD_ADJUST] = AdjustDialogTemplate(false);  // value texts left-aligned
+  res->dialogs[IDD_SELECT_CARD] = SelectCardDialogTemplate();
   res->dialogs[IDD_ABOUTBOX] = DialogTemplate{
       "About Hexmont", "MS Sans Serif", 8, 235, 55,
       {

@@ -1,10 +1,13 @@
 // main_frm_param_commands.cpp - Solvane's parameter menu: the value items (format, standard,
 // scan mode, crystal) and the toggles (mirror, chroma trap, interline) through the card object's
 // setters, with the re-layout a new standard or scan mode needs.
+#include "adjust_dlg.h"
 #include "card_helpers.h"
 #include "command_ids.h"
+#include "delay_dlg.h"
 #include "main_frm.h"
 #include "resource_ids.h"
+#include "video_source_dlg.h"
 
 namespace {
 
@@ -63,6 +66,19 @@ void CMainFrame::RegisterParameterCommands() {
   On(ID_PARAM_INTERLINE, [this] {
     interline = interline != 0 ? 0 : 1;
   }).Rule(ID_PARAM_INTERLINE, RuleOf<solvane::InterlineRule>());
+  // The dialogs work through the card object, which keeps every value it accepts at once.
+  On(ID_PARAM_VIDEO_SOURCE, [this] {
+    CVideoSourceDlg dialog(this, &Card());
+    dialog.DoModal();
+  });
+  On(ID_PARAM_ADJUST, [this] {
+    CAdjustDlg dialog(this, &Card());
+    dialog.DoModal();
+  });
+  On(ID_PARAM_DELAY, [this] {
+    CDelayDlg dialog(this, &Card());
+    dialog.DoModal();
+  });
 }
 
 SolvaneFrameState CMainFrame::FrameStateWithCardType() const {

@@ -1,10 +1,13 @@
 // resources.cpp - Solvane's resource tables as data.
 #include "resources.h"
 
+#include "adjust_dlg.h"
 #include "allocate_memory_dlg.h"
 #include "command_ids.h"
+#include "delay_dlg.h"
 #include "resource_ids.h"
 #include "shell_resources.h"
+#include "video_source_dlg.h"
 
 using namespace solvane;
 
@@ -93,6 +96,9 @@ std::shared_ptr<const ResourceSet> SolvaneResources() {
   res->accelerators[IDR_MAINFRAME] = ShellAccelerators();
 
   res->dialogs[IDD_ALLOCATE_MEMORY] = AllocateMemoryDialogTemplate();
+  res->dialogs[IDD_VIDEO_SOURCE] = VideoSourceDialogTemplate();
+  res->dialogs[IDD_ADJUST] = AdjustDialogTemplate(true);  // value texts centred
+  res->dialogs[IDD_DELAY] = DelayDialogTemplate();
   res->dialogs[IDD_ABOUTBOX] = DialogTemplate{
       "About Solvane", "MS Sans Serif", 8, 213, 75,
       {

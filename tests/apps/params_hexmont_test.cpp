@@ -2,12 +2,17 @@
 // library: the value items and toggles on all cards or the selected one (a refusing card keeps
 // its value, the others change), the image size a standard brings, the check marks of the shown
 // card, and the dialogs' messages reaching the target cards.
+#include <QAbstractButton>
+
+#include "adjust_dlg.h"
 #include "apply_messages.h"
 #include "hexmont_app.h"
 #include "main_frm.h"
 #include "program_test_support.h"
 #include "resource_ids.h"
 #include "resources.h"
+#include "select_card_dlg.h"
+#include "video_source_dlg.h"
 
 namespace {
 
@@ -123,6 +128,81 @@ TEST_F(HexmontParamsTest, TheDialogsMessagesReachTheTargetCardsOnly) {
   cards().selectedCard = 7;  // never a valid selection: nothing is aimed at
   h().SendMessage(WM_APPLY_PLL, 9, 0);
   EXPECT_THAT(Texts(), IsEmpty());
+}
+
+// ---- The dialogs through the frame ----
+
+void Click(CDialog& d, UINT id) {
+  qobject_cast<QAbstractButton*>(d.GetDlgItem(id)->GetWidget())->click();
+}
+
+// Card index 1 selected: "S-Video 2" switches that card at the click and OK stores it in its
+// record only. All cards: "YCbCr1" switches every card, Cancel switches them back to card 0's
+// opening input, and no record changes.
+TEST_F(HexmontParamsTest, VideoSourceSwitchesTheTargetsLiveAndStoresOnlyOnOk) {
+  Start(2);
+  cards().selectedCard = 1;
+  h().dialogDriver = [](CDialog& d) {
+    Click(d, kSourceButtonIds[7]);
+    Click(d, IDOK);
+  };
+  ASSERT_TRUE(h().Send(ID_PARAM_VIDEO_SOURCE));
+  EXPECT_THAT(Texts(), ElementsAre("QuarnSetVideoSource(h2, 1, 1)"));
+  EXPECT_EQ(params(1).sourceType, 1);
+  EXPECT_EQ(params(1).sourceNumber, 1);
+  EXPECT_EQ(params(0).sourceType, 0);
+
+  quarnfake::ClearCalls();
+  cards().selectedCard = 2;
+  h().dialogDriver = [](CDialog& d) {
+    Click(d, kSourceButtonIds[9]);
+    Click(d, IDCANCEL);
+  };
+  ASSERT_TRUE(h().Send(ID_PARAM_VIDEO_SOURCE));
+  EXPECT_THAT(Texts(),
+              ElementsAre("QuarnSetVideoSource(h1, 2, 0)", "QuarnSetVideoSource(h2, 2, 0)",
+                          "QuarnSetVideoSource(h1, 0, 0)", "QuarnSetVideoSource(h2, 0, 0)"));
+  EXPECT_EQ(params(0).sourceType, 0);
+  EXPECT_EQ(params(1).sourceType, 1);
+}
+
+// Adjust opens on the shown card's values, applies each movement to the targets, and stores
+// the five values on OK only in the selected card's record.
+TEST_F(HexmontParamsTest, AdjustAppliesLiveAndStoresOnOkInTheTargetsRecords) {
+  Start(3);
+  params(2).brightness = 40;
+  cards().selectedCard = 2;
+  uint8_t opened = 0;
+  h().dialogDriver = [&](CDialog& d) {
+    auto& adjust = static_cast<CAdjustDlg&>(d);
+    opened = adjust.m_brightness;
+    d.SendMessage(WM_HSCROLL, MAKEWPARAM(SB_LINERIGHT, 0),
+                  reinterpret_cast<LPARAM>(d.GetScrollBarCtrl(IDC_ADJUST_BRIGHTNESS_BAR)));
+    Click(d, IDOK);
+  };
+  ASSERT_TRUE(h().Send(ID_PARAM_ADJUST));
+  EXPECT_EQ(opened, 40);
+  EXPECT_THAT(Texts(), ElementsAre("QuarnAdjustVideo(h3, 1, 41)"));
+  EXPECT_EQ(params(2).brightness, 41);
+  EXPECT_EQ(params(0).brightness, 128);
+}
+
+// Select card: the choice made in the dialog becomes the selection on OK only.
+TEST_F(HexmontParamsTest, SelectCardChangesTheSelectionOnOkOnly) {
+  Start(2);
+  EXPECT_EQ(cards().selectedCard, 2) << "all cards at start";
+  h().dialogDriver = [](CDialog& d) {
+    d.GetComboBox(IDC_SELECT_CARD_COMBO)->SetCurSel(1);
+    Click(d, IDOK);
+  };
+  ASSERT_TRUE(h().Send(hexmont::ID_PARAM_SELECT_CARD));
+  EXPECT_EQ(cards().selectedCard, 1);
+  h().dialogDriver = [](CDialog& d) {
+    d.GetComboBox(IDC_SELECT_CARD_COMBO)->SetCurSel(0);
+    Click(d, IDCANCEL);
+  };
+  ASSERT_TRUE(h().Send(hexmont::ID_PARAM_SELECT_CARD));
+  EXPECT_EQ(cards().selectedCard, 1);
 }
 
 }  // namespace
