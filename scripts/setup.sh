@@ -10,6 +10,8 @@ PACKAGES=(
   qt6-base-dev libgl-dev
   xvfb xauth xdotool x11-utils x11-apps python3
   clang-format
+  clang libclang-rt-14-dev
+  imagemagick python3-pil
 )
 
 missing=()

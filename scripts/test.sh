@@ -2,7 +2,7 @@
 # Installs what is missing, checks that the C and C++ sources are formatted, builds the project
 # three times (plain, AddressSanitizer + UndefinedBehaviorSanitizer, ThreadSanitizer) and runs
 # every test in each build, then builds the programs and benchmarks at -O3 with warnings as
-# errors. Prints how long each phase took.
+# errors, and fuzzes the BMP reader for a minute. Prints how long each phase took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -62,4 +62,9 @@ for bench in build/bench/bench/*_bench; do
   [[ -f $bench && -x $bench ]] && "$bench" --benchmark_list_tests >/dev/null
 done
 phase_done "bench build"
+
+# The BMP reader against generated files, for a minute (scripts/fuzz.sh SECONDS for longer runs).
+echo "=== fuzzing ==="
+scripts/fuzz.sh 60
+phase_done fuzzing
 echo "=== all checks passed ==="
