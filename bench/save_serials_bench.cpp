@@ -1,0 +1,160 @@
+// save_serials_bench.cpp - Hexmont's Save Serials of 100 stored PAL frames at 24 bits on a
+// simulated card, through the real main frame (each frame converted from static memory into the
+// card's picture, then written as a BMP file), next to plain write(2) of the same bytes to new
+// files in the same folder. Ends with Save Serials' throughput as a share of plain write's
+// (target: at least 0.8).
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "QuarnVideo.h"
+#include "command_ids.h"
+#include "harness.h"
+#include "hexmont_app.h"
+#include "main_frm.h"
+#include "mean_reporter.h"
+#include "resources.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kFrames = 100;
+constexpr int kWidth = 768;
+constexpr int kHeight = 576;
+constexpr uint64_t kFrameBytes = uint64_t{kWidth} * kHeight * 3;
+constexpr double kTarget = 0.8;
+const char* const kSaveName = "SaveSerials/100xPAL24";
+const char* const kPlainName = "PlainWrite/100xPAL24";
+
+fs::path g_folder;
+std::unique_ptr<FrameworkHarness<CHexmontApp>> g_hexmont;
+
+void RemoveFiles() {
+  std::error_code ignored;
+  for (const auto& entry : fs::directory_iterator(g_folder, ignored)) fs::remove(entry, ignored);
+}
+
+// Hexmont with one simulated card whose 768 x 576 output stores 24-bit frames, and a Snap Shot
+// of exactly 100 of them.
+bool StartHexmont() {
+  g_hexmont = std::make_unique<FrameworkHarness<CHexmontApp>>(HexmontResources());
+  if (!g_hexmont->Start()) return false;
+  auto* frame = g_hexmont->frameAs<CMainFrame>();
+  CCardSet& cards = frame->Cards();
+  if (cards.CardCount() != 1) return false;
+  cards.screenWidth = 1920;
+  cards.screenHeight = 1080;
+  frame->PlaceVideo(RECT{0, 0, kWidth, kHeight});
+  CardRecord& record = cards.Record(0);
+  if (QuarnSetVideoFormat(record.handle, QUARN_FORMAT_RGB888) != QUARN_OK) return false;
+  record.params.format = QUARN_FORMAT_RGB888;
+  g_hexmont->Send(ID_VIEW_SNAP_SHOT);
+  return cards.storedImages == kFrames;
+}
+
+void BM_SaveSerials(benchmark::State& state) {
+  if (g_hexmont == nullptr && !StartHexmont()) {
+    state.SkipWithError("hexmont did not store 100 frames");
+    return;
+  }
+  const std::string chosen = (g_folder / "run.bmp").string();
+  for (auto _ : state) {
+    state.PauseTiming();
+    RemoveFiles();
+    g_hexmont->services().fileDialog->ScriptPath(chosen);
+    state.ResumeTiming();
+    g_hexmont->Send(ID_VIEW_SAVE_SERIALS);
+  }
+  if (!fs::exists(g_folder / "run1_100.bmp")) state.SkipWithError("the files were not written");
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFrames * (54 + kFrameBytes)));
+}
+
+void BM_PlainWrite(benchmark::State& state) {
+  const std::vector<uint8_t> bytes(54 + kFrameBytes, 0x5A);
+  for (auto _ : state) {
+    state.PauseTiming();
+    RemoveFiles();
+    state.ResumeTiming();
+    for (int frame = 1; frame <= kFrames; ++frame) {
+      const std::string path = (g_folder / ("run1_" + std::to_string(frame) + ".bmp")).string();
+      const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+      if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
+        state.SkipWithError("write failed");
+      }
+      if (fd >= 0) ::close(fd);
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFrames * bytes.size()));
+}
+
+BENCHMARK(BM_PlainWrite)
+    ->Name(kPlainName)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_SaveSerials)
+    ->Name(kSaveName)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+class RatioReporter : public MeanReporter {
+ public:
+  RatioReporter() : MeanReporter(Clock::kReal) {}
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    const double plain = Mean(kPlainName);
+    const double save = Mean(kSaveName);
+    if (plain <= 0 || save <= 0) return;
+    const double ratio = plain / save;
+    std::printf(
+        "\nSave Serials of %d PAL frames at 24 bits: %.2f x plain write throughput "
+        "(target at least %.1f)%s\n",
+        kFrames, ratio, kTarget, ratio >= kTarget ? "" : "  UNDER TARGET");
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string dir = (fs::temp_directory_path() / "quarn-serials-bench-XXXXXX").string();
+  if (::mkdtemp(dir.data()) == nullptr) return 2;
+  const fs::path root = dir;
+  g_folder = root / "files";
+  fs::create_directories(g_folder);
+  const std::string state = (root / "state").string();
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  setenv("XDG_RUNTIME_DIR", root.c_str(), 1);
+  setenv("XDG_CONFIG_HOME", root.c_str(), 1);
+  setenv("QUARN_SIM_STATE_DIR", state.c_str(), 1);
+  setenv("QUARN_SIM_CARDS", "1", 1);
+  setenv("QUARN_SIM_PACING", "0", 1);
+  // Exactly 100 frames: the reservation is requested, then the simulated machine restarts.
+  setenv("QUARN_SIM_BOOT_ID", "before", 1);
+  const auto pages =
+      static_cast<int>((kFrames * kFrameBytes + QUARN_PAGE_SIZE - 1) / QUARN_PAGE_SIZE);
+  if (QuarnSetStaticMem(pages) != QUARN_OK) return 3;
+  setenv("QUARN_SIM_BOOT_ID", "after", 1);
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  g_hexmont.reset();
+  std::error_code ignored;
+  fs::remove_all(root, ignored);
+  return 0;
+}
