@@ -6,50 +6,28 @@
 #include "command_ids.h"
 #include "delay_dlg.h"
 #include "main_frm.h"
+#include "parameter_items.h"
 #include "resource_ids.h"
 #include "video_source_dlg.h"
 
-namespace {
-
-struct ValueItem {
-  UINT id;
-  int value;
-};
-
-constexpr ValueItem kFormatItems[] = {
-    {ID_FORMAT_YUV422, kFormatYuv422},     {ID_FORMAT_RGB555, kFormatRgb555},
-    {ID_FORMAT_RGB565, kFormatRgb565},     {ID_FORMAT_RGB888, kFormatRgb888},
-    {ID_FORMAT_RGB8888, kFormatRgb8888},   {ID_FORMAT_ALL8, kFormatAll8},
-    {ID_FORMAT_LIMITED8, kFormatLimited8},
-};
-constexpr ValueItem kStandardItems[] = {{ID_STANDARD_PAL, kStandardPal},
-                                        {ID_STANDARD_NTSC, kStandardNtsc}};
-constexpr ValueItem kScanItems[] = {{ID_SCAN_FRAME, kScanFrame},
-                                    {ID_SCAN_FIELD, kScanField},
-                                    {solvane::ID_SCAN_FIELD1, kScanField1}};
-constexpr ValueItem kCrystalItems[] = {{ID_CRYSTAL_35M, kCrystal35M},
-                                       {ID_CRYSTAL_28M, kCrystal28M}};
-
-}  // namespace
-
 void CMainFrame::RegisterParameterCommands() {
-  for (const ValueItem& item : kFormatItems) {
+  for (const ParameterValueItem& item : kFormatItems) {
     On(item.id, [this, v = item.value] {
       Card().SetVideoFormat(v);
     }).Rule(item.id, RuleOf<solvane::FormatItemRule>(item.value));
   }
-  for (const ValueItem& item : kStandardItems) {
+  for (const ParameterValueItem& item : kStandardItems) {
     On(item.id, [this, v = item.value] {
       OnStandard(v);
     }).Rule(item.id, RuleOf<solvane::StandardItemRule>(item.value));
   }
-  for (const ValueItem& item : kScanItems) {
+  for (const ParameterValueItem& item : ScanItems(solvane::ID_SCAN_FIELD1)) {
     On(item.id, [this, v = item.value] {
       OnScanMode(v);
     }).Rule(item.id, RuleOf<solvane::ScanItemRule>(item.value));
   }
   // The card-type items ask the card its type at every menu update.
-  for (const ValueItem& item : kCrystalItems) {
+  for (const ParameterValueItem& item : kCrystalItems) {
     On(item.id, [this, v = item.value] {
       Card().SetCrystal(v);
     }).Rule(item.id, CardTypeRuleOf<solvane::CrystalItemRule>(item.value));
