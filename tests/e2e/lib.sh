@@ -108,6 +108,7 @@ e2e_window() {
     fi
     if e2e_ended "$pid"; then
       echo "process $pid ended before showing \"$title\"" >&2
+      [[ -n ${E2E_STATUS[$pid]:-} ]] && tail -n 20 "${E2E_STATUS[$pid]%.status}.log" >&2
       return 1
     fi
     sleep 0.1
@@ -275,5 +276,12 @@ e2e_screenshot() {
 
 e2e_fail() {
   echo "FAIL: $*" >&2
+  # What the programs printed, so that a failure seen only once (on a busy CI machine) says why.
+  local log
+  for log in "$E2E_WORK"/*.log; do
+    [[ -s $log ]] || continue
+    echo "--- last lines of $(basename "$log")" >&2
+    tail -n 20 "$log" >&2
+  done
   exit 1
 }
