@@ -12,6 +12,8 @@ libdir=$2
 source "$(dirname "$0")/../e2e/lib.sh"
 e2e_start
 unset LD_LIBRARY_PATH
+# Caches (fonts, AppStream) go to the scratch folder too.
+export XDG_CACHE_HOME="$E2E_WORK/cache"
 
 programs=(hexmont solvane)
 sizes=(16 32 48 64 128 256)
