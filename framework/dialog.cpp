@@ -17,6 +17,7 @@
 #include <cstdlib>
 
 #include "app.h"
+#include "resources_qt.h"
 #include "services.h"
 
 namespace {
@@ -309,11 +310,7 @@ void CDialog::CreateControls(QDialog* dialog) {
       }
       case ControlClass::Icon: {
         auto* label = new QLabel(dialog);
-        QIcon icon;
-        const auto& icons = AfxGetResources().icons;
-        if (auto it = icons.find(static_cast<UINT>(std::atoi(c.text.c_str())));
-            it != icons.end() && !it->second.empty())
-          icon = QIcon(QString::fromStdString(it->second));
+        QIcon icon = ResourceIcon(static_cast<UINT>(std::atoi(c.text.c_str())));
         if (icon.isNull()) icon = QApplication::style()->standardIcon(QStyle::SP_ComputerIcon);
         label->setPixmap(icon.pixmap(32, 32));
         w = label;

@@ -79,8 +79,7 @@ BOOL CFrameWnd::LoadFrame(UINT resourceId, CCreateContext* context) {
       accelerators_.emplace_back(shortcut);
     }
   }
-  if (auto it = res.icons.find(resourceId); it != res.icons.end() && !it->second.empty())
-    window->setWindowIcon(QIcon(QString::fromStdString(it->second)));
+  if (const QIcon icon = ResourceIcon(resourceId); !icon.isNull()) window->setWindowIcon(icon);
   std::string title = AfxExtractSubString(AfxLoadString(resourceId), 0);
   if (title.empty()) title = AfxLoadString(AFX_IDS_APP_TITLE);
   SetWindowText(title);

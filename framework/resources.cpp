@@ -150,3 +150,14 @@ void BuildMenuBar(QMenuBar* bar, const MenuTemplate& menu, std::function<void(UI
 QAction* FindMenuAction(QMenuBar* bar, UINT id) {
   return FindIn(bar->actions(), id);
 }
+
+QIcon ResourceIcon(UINT id) {
+  QIcon icon;
+  const auto& icons = AfxGetResources().icons;
+  auto it = icons.find(id);
+  if (it == icons.end()) return icon;
+  for (const QString& file : QString::fromStdString(it->second).split(';', Qt::SkipEmptyParts))
+    icon.addFile(file);
+  // A file that cannot be read adds no size, yet leaves the icon non-null.
+  return icon.availableSizes().isEmpty() ? QIcon() : icon;
+}

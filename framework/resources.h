@@ -107,7 +107,8 @@ struct ResourceSet {
   std::map<UINT, std::vector<AccelEntry>> accelerators;
   std::map<UINT, std::string> strings;
   std::map<UINT, DialogTemplate> dialogs;
-  std::map<UINT, std::string> icons;  // id -> image file or Qt resource path ("" = stock icon)
+  std::map<UINT, std::string> icons;  // id -> image files or Qt resource paths, one per size,
+                                      // separated by ';' ("" = stock icon)
 };
 
 // The program's resources; set once at start-up (tests set their own).

@@ -2,6 +2,7 @@
 // comes from the command router when a menu opens, and accelerator keys as key sequences.
 #pragma once
 
+#include <QIcon>
 #include <QKeySequence>
 #include <functional>
 
@@ -18,6 +19,10 @@ QKeySequence AccelKeySequence(const AccelEntry& entry);
 // calls `dispatch(id)`; each time a popup opens its actions are refreshed from `query(id)`.
 void BuildMenuBar(QMenuBar* bar, const MenuTemplate& menu, std::function<void(UINT)> dispatch,
                   std::function<CommandState(UINT)> query);
+
+// Icon resource `id`: every size its entry names; a null icon when it names none or no file
+// can be read.
+QIcon ResourceIcon(UINT id);
 
 // The first action with command id `id` under `bar` (null when none).
 QAction* FindMenuAction(QMenuBar* bar, UINT id);

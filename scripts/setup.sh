@@ -12,6 +12,7 @@ PACKAGES=(
   clang-format
   clang libclang-rt-14-dev
   imagemagick python3-pil
+  desktop-file-utils appstream dpkg-dev file binutils
 )
 
 missing=()

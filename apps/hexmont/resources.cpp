@@ -17,7 +17,10 @@ std::shared_ptr<const ResourceSet> HexmontResources() {
   auto res = std::make_shared<ResourceSet>();
   res->strings[AFX_IDS_APP_TITLE] = "Hexmont";
   res->strings[IDR_MAINFRAME] = "Hexmont\n\nHexmont\n\n\nHexmont.Document\nHexmont Document";
-  res->icons[IDR_MAINFRAME] = "";  // the stock application icon
+  // The program's icon in every size, from its Qt resource (hexmont.qrc); tests, built without it,
+  // show the stock icon.
+  res->icons[IDR_MAINFRAME] = ":/icons/hexmont-16.png;:/icons/hexmont-32.png;:/icons/hexmont-48.png;"
+                              ":/icons/hexmont-64.png;:/icons/hexmont-128.png;:/icons/hexmont-256.png";
 
   res->menus[IDR_MAINFRAME] = {
       MenuPopup("&File", {

@@ -10,6 +10,8 @@ int main(int argc, char** argv) {
   // The program ends when its main frame is destroyed, not when some window (a box shown before
   // the frame exists) is the last one to close.
   QApplication::setQuitOnLastWindowClosed(false);
+  // Ties the windows to the installed menu entry (and so to its icon) on desktops that ask.
+  QGuiApplication::setDesktopFileName("example.quarn.solvane");
   InstallQtServices();
   AfxSetResources(SolvaneResources());
   CSolvaneApp app;

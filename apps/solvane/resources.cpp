@@ -17,7 +17,10 @@ std::shared_ptr<const ResourceSet> SolvaneResources() {
   auto res = std::make_shared<ResourceSet>();
   res->strings[AFX_IDS_APP_TITLE] = "Solvane";
   res->strings[IDR_MAINFRAME] = "Solvane\n\nSolvane\n\n\nSolvane.Document\nSolvane Document";
-  res->icons[IDR_MAINFRAME] = "";  // the stock application icon
+  // The program's icon in every size, from its Qt resource (solvane.qrc); tests, built without it,
+  // show the stock icon.
+  res->icons[IDR_MAINFRAME] = ":/icons/solvane-16.png;:/icons/solvane-32.png;:/icons/solvane-48.png;"
+                              ":/icons/solvane-64.png;:/icons/solvane-128.png;:/icons/solvane-256.png";
 
   res->menus[IDR_MAINFRAME] = {
       MenuPopup("&File", {

@@ -1,9 +1,11 @@
-// resources_test.cpp - menus built from a table (texts, ids, separators, order) and
-// accelerator keys reaching their command ids.
+// resources_test.cpp - menus built from a table (texts, ids, separators, order),
+// accelerator keys reaching their command ids, and icons named by size.
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTemporaryDir>
 
 #include "test_program.h"
 
@@ -67,6 +69,41 @@ TEST(StringTableTest, TemplateStringFields) {
   EXPECT_EQ(AfxExtractSubString(s, 5), "Tester.Document");
   EXPECT_EQ(AfxExtractSubString(s, 6), "Tester Document");
   EXPECT_EQ(AfxExtractSubString(s, 7), "");
+}
+
+TEST(IconTableTest, AnEntryNamesOneFileEachSize) {
+  QTemporaryDir dir;
+  const std::string small = dir.filePath("icon16.png").toStdString();
+  const std::string large = dir.filePath("icon32.png").toStdString();
+  const auto save = [](int size, const std::string& path) {
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    return image.save(QString::fromStdString(path));
+  };
+  ASSERT_TRUE(save(16, small));
+  ASSERT_TRUE(save(32, large));
+  auto res = std::make_shared<ResourceSet>(*TestResources());
+  res->icons[1] = small + ";" + large;
+  res->icons[2] = "";
+  res->icons[3] = dir.filePath("missing.png").toStdString();
+  res->icons[4] = small + ";";
+  FrameworkHarness<TestApp> h(res);
+  const struct {
+    UINT id;
+    QList<QSize> sizes;  // none: a null icon (the stock icon is shown)
+  } cases[] = {
+      {1, {QSize(16, 16), QSize(32, 32)}},
+      {2, {}},
+      {3, {}},
+      {4, {QSize(16, 16)}},
+      {5, {}},  // no entry
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.id);
+    const QIcon icon = ResourceIcon(c.id);
+    EXPECT_EQ(icon.isNull(), c.sizes.isEmpty());
+    EXPECT_EQ(icon.availableSizes(), c.sizes);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,46 @@
+# Where `cmake --install` puts things (GNU folders under CMAKE_INSTALL_PREFIX) and how an
+# installed program finds its capture library.
+#
+# The simulated cards go to a private folder, ${CMAKE_INSTALL_LIBDIR}/quarn, never to a folder
+# the system searches by itself: a card maker's libQuarnVideo.so / libQuarnVidEx.so (same
+# sonames) installed on the system keeps its place and is never shadowed or overwritten.
+#
+# An installed program's DT_RUNPATH lists, in this order:
+#   1. $ORIGIN/../${CMAKE_INSTALL_LIBDIR}      the prefix's own library folder
+#   2. QUARN_SYSTEM_LIBRARY_DIRS               the system's library folders
+#   3. $ORIGIN/../${CMAKE_INSTALL_LIBDIR}/quarn the simulated cards, last
+# The dynamic loader takes LD_LIBRARY_PATH before DT_RUNPATH, and DT_RUNPATH before its cache
+# and its default folders. So a capture library named through LD_LIBRARY_PATH wins, then one in
+# the prefix or the system's library folders, and the simulated cards are used only when no other
+# library of that soname is found. (Without (2) the loader would reach the simulated cards before
+# the system's folders, and a maker's library installed there would never be used.)
+include(GNUInstallDirs)
+
+if(CMAKE_LIBRARY_ARCHITECTURE)
+  set(_quarn_system_dirs
+      /usr/local/lib/${CMAKE_LIBRARY_ARCHITECTURE} /usr/local/lib
+      /usr/lib/${CMAKE_LIBRARY_ARCHITECTURE} /usr/lib)
+else()
+  set(_quarn_system_dirs /usr/local/lib64 /usr/local/lib /usr/lib64 /usr/lib)
+endif()
+set(QUARN_SYSTEM_LIBRARY_DIRS "${_quarn_system_dirs}" CACHE STRING
+    "Folders searched for a maker's capture library before the simulated cards (installed programs)")
+
+# The private folder of the simulated cards, relative to the prefix.
+set(QUARN_SIM_LIBDIR "${CMAKE_INSTALL_LIBDIR}/quarn")
+
+set(QUARN_INSTALL_RPATH
+    "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}" ${QUARN_SYSTEM_LIBRARY_DIRS} "$ORIGIN/../${QUARN_SIM_LIBDIR}")
+
+# Builds only what is installed (scripts/package.sh): every installed target is added to it.
+add_custom_target(installable)
+
+# quarn_install_program(target): installs a program that links the capture library into
+# ${CMAKE_INSTALL_BINDIR} with the search order above. Other installed programs call it too.
+function(quarn_install_program target)
+  set_target_properties(${target} PROPERTIES INSTALL_RPATH "${QUARN_INSTALL_RPATH}")
+  # RUNPATH (searched after LD_LIBRARY_PATH), not the older RPATH (searched before it).
+  target_link_options(${target} PRIVATE "LINKER:--enable-new-dtags")
+  install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
+  add_dependencies(installable ${target})
+endfunction()
