@@ -5,6 +5,9 @@
 # Nothing here relies on a program being quick: every helper that waits for the program waits for
 # a condition, up to E2E_WAIT seconds, and returns as soon as it holds.
 
+# This folder, as an absolute path: a check may change its working folder.
+E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
 # Seconds a helper waits for something the program does by itself (a window, a picture, its end).
 # Generous, because under AddressSanitizer on a busy machine the programs are several times slower.
 E2E_WAIT=${E2E_WAIT:-30}
@@ -200,6 +203,24 @@ e2e_menu() {
   e2e_press "${@:3}"
 }
 
+# e2e_click X Y: clicks the left button at X, Y. (The pointer is moved there first unless it is
+# there already: --sync would wait for a move that never comes.)
+e2e_click() {
+  local at
+  at=$(xdotool getmouselocation --shell | awk -F= '/^X=/{x=$2} /^Y=/{y=$2} END{print x, y}')
+  [[ $at == "$1 $2" ]] || xdotool mousemove --sync "$1" "$2"
+  xdotool click 1
+}
+
+# e2e_close PID WINDOW NAME: File > Exit (Alt+F, X) in the main window WINDOW ends the program PID
+# with exit status 0; NAME names it in a failure.
+e2e_close() {
+  local status
+  e2e_keys "$2" alt+f x
+  status=$(e2e_exit_status "$1") || e2e_fail "$3 did not close through File > Exit"
+  [[ $status == 0 ]] || e2e_fail "$3 ended with status $status"
+}
+
 # e2e_geometry WINDOW: sets gx gy gw gh to WINDOW's outer rectangle.
 e2e_geometry() {
   read -r gx gy gw gh < <(xdotool getwindowgeometry --shell "$1" |
@@ -268,7 +289,7 @@ e2e_pixels() {
     differ | same) args=("$E2E_WORK/$1.xwd" "$E2E_WORK/$2.xwd") && shift 2 ;;
     *) args=("$E2E_WORK/$1.xwd") && shift ;;
   esac
-  python3 "$(dirname "${BASH_SOURCE[0]}")/screen.py" "$command" "${args[@]}" "$@"
+  python3 "$E2E_LIB_DIR/screen.py" "$command" "${args[@]}" "$@"
 }
 
 # e2e_same DUMP OTHER X Y W H: dumps DUMP and OTHER are the same in the rectangle; says how
@@ -353,7 +374,7 @@ e2e_screenshot() {
   [[ -n ${QUARN_E2E_SHOTS:-} ]] || return 0
   mkdir -p "$QUARN_E2E_SHOTS"
   xwd -root -silent >"$E2E_WORK/screenshot.xwd"
-  python3 "$(dirname "${BASH_SOURCE[0]}")/screen.py" png "$E2E_WORK/screenshot.xwd" \
+  python3 "$E2E_LIB_DIR/screen.py" png "$E2E_WORK/screenshot.xwd" \
     "$QUARN_E2E_SHOTS/$1.png"
 }
 

@@ -28,13 +28,6 @@ ini="$XDG_CONFIG_HOME/QuarnCard.ini"
 ini_value() {
   awk -F= -v section="[$1]" -v key="$2" '/^\[/ { on = $0 == section } on && $1 == key { print $2 }' "$ini"
 }
-# exit_normally PROGRAM: File > Exit ends the program with status 0.
-exit_normally() {
-  local status
-  e2e_keys "$window" alt+f x
-  status=$(e2e_exit_status "$program") || e2e_fail "$1 did not close through File > Exit"
-  [[ $status == 0 ]] || e2e_fail "$1 ended with status $status"
-}
 # shows_bars NAME BOX: in dump NAME the rectangle BOX shows colour bars (three colours at least).
 shows_bars() {
   local colours
@@ -83,7 +76,7 @@ e2e_settled "the pictures keep changing after OK" after_ok "$strip1" "$strip2"
 for strip in "$strip1" "$strip2"; do
   message=$(e2e_same after_ok adjusted $strip) || e2e_fail "OK changed a picture: $message"
 done
-exit_normally hexmont
+e2e_close "$program" "$window" hexmont
 
 # Card 2 is the record of index 1: its section is "[Video Parameter1]".
 for expected in "0 128" "1 98"; do
@@ -132,7 +125,7 @@ e2e_until "the picture did not move 20 pixels right" \
 e2e_screenshot solvane_delay
 e2e_keys "$dialog" Return
 e2e_no_window "$program" Delay || e2e_fail "Delay did not close with Return"
-exit_normally solvane
+e2e_close "$program" "$window" solvane
 
 for expected in "Source 1" "XDelay 20" "YDelay 0"; do
   read -r key want <<<"$expected"
