@@ -140,8 +140,8 @@ expected=$(for card in 1 2; do for frame in $(seq "$count"); do
   echo "ser${card}_$frame.bmp BMP3 $w $h"
 done; done | sort)
 found=$(identify -format '%f %m %w %h\n' ser*.bmp 2>&1 | sort)
-[[ $found == "$expected" ]] ||
-  e2e_fail "Save Serials wrote $(ls ser*.bmp | wc -l) files, not $((2 * count)) BMP files of ${w}x$h: $(diff <(echo "$expected") <(echo "$found") | head)"
+[[ $found == "$expected" ]] || e2e_fail "Save Serials did not write $((2 * count)) BMP files of" \
+  "${w}x$h: $(diff <(echo "$expected") <(echo "$found") | head)"
 # Each card's files show that card's picture, and its frames differ (the frame counter moves).
 /usr/bin/python3 - "$count" "$E2E_WORK" <<'EOF' || e2e_fail "the serial files do not hold their cards' frames"
 import sys

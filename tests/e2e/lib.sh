@@ -243,9 +243,9 @@ e2e_place() {
   wx=$gx wy=$gy ww=$gw wh=$gh
 }
 
-# e2e_dialog PID TITLE: waits for the dialog TITLE of PID and moves it to the right edge of the
-# screen, clear of the program's picture (a 800-pixel-wide main window at the left edge); prints
-# its id.
+# e2e_dialog PID TITLE: waits for the dialog TITLE of PID and moves it to the top-right corner of
+# the screen, clear of the picture of a main window at the left edge (the parameter dialogs are
+# less than 480 pixels wide); prints its id.
 e2e_dialog() {
   local id
   id=$(e2e_window "$1" "$2") || return 1
