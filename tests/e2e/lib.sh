@@ -5,6 +5,9 @@
 # Nothing here relies on a program being quick: every helper that waits for the program waits for
 # a condition, up to E2E_WAIT seconds, and returns as soon as it holds.
 
+# This folder, as an absolute path: a check may change its working folder.
+E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
 # Seconds a helper waits for something the program does by itself (a window, a picture, its end).
 # Generous, because under AddressSanitizer on a busy machine the programs are several times slower.
 E2E_WAIT=${E2E_WAIT:-30}
@@ -169,14 +172,87 @@ e2e_until() {
 # e2e_keys WINDOW KEY...: gives WINDOW the keyboard focus and presses each key in turn, at a
 # person's pace (the X server keeps the order; the pause only spaces them out).
 e2e_keys() {
-  local window=$1
-  shift
-  xdotool windowfocus --sync "$window"
+  xdotool windowfocus --sync "$1"
+  e2e_press "${@:2}"
+}
+
+# e2e_press KEY...: presses each key in turn where the keyboard focus is (an open menu takes them).
+e2e_press() {
   local key
   for key in "$@"; do
     xdotool key --clearmodifiers "$key"
     sleep 0.2
   done
+}
+
+# e2e_type WINDOW TEXT: gives WINDOW the keyboard focus and types TEXT (a file name in a file
+# dialog).
+e2e_type() {
+  xdotool windowfocus --sync "$1"
+  xdotool type --clearmodifiers --delay 50 "$2"
+}
+
+# e2e_menu WINDOW KEY ITEM_KEY...: opens a menu of the main window WINDOW with KEY (alt+p),
+# waits for it to show and then presses the ITEM_KEYs in it (Down Down Return). The keyboard
+# walks the enabled items only, so the caller counts the items enabled at that moment; menu items
+# have no mnemonics of their own.
+e2e_menu() {
+  local window=$1 pid
+  pid=$(xdotool getwindowpid "$window")
+  e2e_keys "$window" "$2"
+  e2e_popup "$pid" "$window" >/dev/null || e2e_fail "the menu of $2 did not open"
+  e2e_press "${@:3}"
+}
+
+# e2e_click X Y: clicks the left button at X, Y. (The pointer is moved there first unless it is
+# there already: --sync would wait for a move that never comes.)
+e2e_click() {
+  local at
+  at=$(xdotool getmouselocation --shell | awk -F= '/^X=/{x=$2} /^Y=/{y=$2} END{print x, y}')
+  [[ $at == "$1 $2" ]] || xdotool mousemove --sync "$1" "$2"
+  xdotool click 1
+}
+
+# e2e_close PID WINDOW NAME: File > Exit (Alt+F, X) in the main window WINDOW ends the program PID
+# with exit status 0; NAME names it in a failure.
+e2e_close() {
+  local status
+  e2e_keys "$2" alt+f x
+  status=$(e2e_exit_status "$1") || e2e_fail "$3 did not close through File > Exit"
+  [[ $status == 0 ]] || e2e_fail "$3 ended with status $status"
+}
+
+# e2e_geometry WINDOW: sets gx gy gw gh to WINDOW's outer rectangle.
+e2e_geometry() {
+  read -r gx gy gw gh < <(xdotool getwindowgeometry --shell "$1" |
+    awk -F= '/^X=/{x=$2} /^Y=/{y=$2} /^WIDTH=/{w=$2} /^HEIGHT=/{h=$2} END{print x, y, w, h}')
+}
+
+# e2e_place WINDOW X Y W H: moves and sizes WINDOW and waits until it has that rectangle, asking
+# again meanwhile (a request can cross a layout the program makes of its own accord); sets wx wy
+# ww wh. For a window that takes any rectangle (hexmont's; solvane aligns its picture area), once
+# its painted title shows: the program lays it out once before painting.
+e2e_place() {
+  local window=$1 want="$2 $3 $4 $5" deadline=$((SECONDS + E2E_WAIT))
+  while :; do
+    xdotool windowmove "$window" "$2" "$3" windowsize "$window" "$4" "$5"
+    sleep 0.2
+    e2e_geometry "$window"
+    [[ "$gx $gy $gw $gh" == "$want" ]] && break
+    ((SECONDS < deadline)) || e2e_fail "the window stays at $gx $gy ${gw}x$gh, not $want"
+  done
+  wx=$gx wy=$gy ww=$gw wh=$gh
+}
+
+# e2e_dialog PID TITLE: waits for the dialog TITLE of PID and moves it to the top-right corner of
+# the screen, clear of the picture of a main window at the left edge (the parameter dialogs are
+# less than 480 pixels wide); prints its id.
+e2e_dialog() {
+  local id
+  id=$(e2e_window "$1" "$2") || return 1
+  e2e_geometry "$id"
+  xdotool windowmove --sync "$id" $((1280 - gw)) 0
+  echo "$id"
 }
 
 # e2e_exit_status PID: waits up to E2E_WAIT seconds for the program PID (started by e2e_launch)
@@ -214,7 +290,36 @@ e2e_pixels() {
     differ | same) args=("$E2E_WORK/$1.xwd" "$E2E_WORK/$2.xwd") && shift 2 ;;
     *) args=("$E2E_WORK/$1.xwd") && shift ;;
   esac
-  python3 "$(dirname "${BASH_SOURCE[0]}")/screen.py" "$command" "${args[@]}" "$@"
+  python3 "$E2E_LIB_DIR/screen.py" "$command" "${args[@]}" "$@"
+}
+
+# e2e_same DUMP OTHER X Y W H: dumps DUMP and OTHER are the same in the rectangle; says how
+# many pixels differ otherwise. For e2e_until through e2e_fresh, as are the next two.
+e2e_same() {
+  local n
+  n=$(e2e_pixels differ "$1" "$2" "${@:3}")
+  ((n == 0)) || { echo "$n pixels differ"; return 1; }
+}
+
+# e2e_differ DUMP OTHER LEAST X Y W H: dumps DUMP and OTHER differ in more than LEAST pixels of
+# the rectangle.
+e2e_differ() {
+  local n
+  n=$(e2e_pixels differ "$1" "$2" "${@:4}")
+  ((n > $3)) || { echo "only $n pixels differ"; return 1; }
+}
+
+# e2e_find DUMP FILE BX BY W H X0 Y0 X1 Y1: prints where dump DUMP shows the rectangle BX BY W H
+# of the BMP file FILE exactly, its top-left corner searched from X0, Y0 to X1, Y1 ("X Y").
+e2e_find() {
+  e2e_pixels find "$@" ||
+    { echo "the screen does not show $(basename "$2")'s rectangle ${*:3:4}"; return 1; }
+}
+
+# e2e_shows DUMP FILE BX BY W H X Y: dump DUMP shows the rectangle BX BY W H of the BMP file FILE
+# with its top-left corner at X, Y exactly.
+e2e_shows() {
+  e2e_find "${@:1:6}" "$7" "$8" "$7" "$8" >/dev/null
 }
 
 # e2e_changes DESCRIPTION DUMP BOX...: takes new screen dumps until every rectangle BOX ("X Y W
@@ -270,7 +375,7 @@ e2e_screenshot() {
   [[ -n ${QUARN_E2E_SHOTS:-} ]] || return 0
   mkdir -p "$QUARN_E2E_SHOTS"
   xwd -root -silent >"$E2E_WORK/screenshot.xwd"
-  python3 "$(dirname "${BASH_SOURCE[0]}")/screen.py" png "$E2E_WORK/screenshot.xwd" \
+  python3 "$E2E_LIB_DIR/screen.py" png "$E2E_WORK/screenshot.xwd" \
     "$QUARN_E2E_SHOTS/$1.png"
 }
 

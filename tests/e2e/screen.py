@@ -6,6 +6,10 @@ rectangles of them, or saves them as PNG; no image library needed.
   content A X Y W H           distinct colours and the fraction of white pixels of the rectangle
   same A B X Y W H DX DY      fraction of A's rectangle found in B moved by DX, DY
   png A OUT.png [X Y W H]     the dump (or a rectangle of it) as a PNG file
+  find A FILE.bmp BX BY W H X0 Y0 X1 Y1
+                              where dump A shows the BMP file's rectangle exactly, its top-left
+                              corner searched from X0, Y0 to X1, Y1 row by row: prints "X Y", or
+                              fails when it is nowhere there
 """
 import struct
 import sys
@@ -54,6 +58,39 @@ def count_equal(a, rows_a, b, rows_b):
     return same
 
 
+def load_bmp(path):
+    """An uncompressed BMP file of 24 bits, or of 8 with a colour table, as rows of 0xRRGGBB,
+    top row first."""
+    data = open(path, "rb").read()
+    offset, header_size, width, height, _, bits, compression = struct.unpack_from("<IIiiHHI", data, 10)
+    if data[:2] != b"BM" or bits not in (8, 24) or compression != 0:
+        sys.exit(f"{path}: not an uncompressed BMP file of 8 or 24 bits")
+    table = [int.from_bytes(data[i:i + 3], "little")
+             for i in range(14 + header_size, offset, 4)] if bits == 8 else []
+    stride = (width * bits // 8 + 3) & ~3
+    rows = []
+    for row in range(abs(height)):
+        start = offset + row * stride
+        if bits == 8:
+            rows.append([table[i] for i in data[start:start + width]])
+        else:
+            rows.append([int.from_bytes(data[i:i + 3], "little")
+                         for i in range(start, start + width * 3, 3)])
+    return rows[::-1] if height > 0 else rows  # a positive height stores the bottom row first
+
+
+def find(dump, needle, x0, y0, x1, y1):
+    """The first top-left corner from x0, y0 to x1, y1 where the dump shows `needle` (rows of
+    pixels) exactly, or None."""
+    w, h = len(needle[0]), len(needle)
+    rows = region(dump, x0, y0, x1 - x0 + w, y1 - y0 + h)
+    for y in range(y1 - y0 + 1):
+        for x in range(x1 - x0 + 1):
+            if all(rows[y + r][x:x + w] == needle[r] for r in range(h)):
+                return x0 + x, y0 + y
+    return None
+
+
 def write_png(rows, path):
     def chunk(kind, body):
         return (struct.pack(">I", len(body)) + kind + body +
@@ -83,6 +120,15 @@ def main(command, args):
         dump = load(args[0])
         box = list(map(int, args[2:6])) if len(args) >= 6 else [0, 0, dump[3], dump[4]]
         write_png(region(dump, *box), args[1])
+    elif command == "find":
+        bx, by, w, h, x0, y0, x1, y1 = map(int, args[2:10])
+        needle = [row[bx:bx + w] for row in load_bmp(args[1])[by:by + h]]
+        if len(needle) != h or any(len(row) != w for row in needle):
+            sys.exit(f"{args[1]} holds no rectangle {bx},{by} {w}x{h}")
+        found = find(load(args[0]), needle, x0, y0, x1, y1)
+        if found is None:
+            sys.exit(1)
+        print(*found)
     else:
         sys.exit(__doc__)
 
