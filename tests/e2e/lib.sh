@@ -32,7 +32,9 @@ e2e_start() {
   local attempt i display
   for attempt in 1 2 3 4 5; do
     display=$((100 + RANDOM % 30000))
-    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$E2E_WORK/xvfb.log" 2>&1 &
+    # -noreset: by default the server resets each time its last client leaves (every xdotool
+    # and xdpyinfo call), and a program connecting during a reset is turned away.
+    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$E2E_WORK/xvfb.log" 2>&1 &
     E2E_XVFB=$!
     export DISPLAY=":$display"
     for i in $(seq 100); do
