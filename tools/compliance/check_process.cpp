@@ -1,0 +1,299 @@
+// check_process.cpp - starting one check in its own process, and the report it sends back.
+#include "check_process.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <sstream>
+
+extern char** environ;
+
+namespace compliance {
+
+namespace {
+
+// An owned file descriptor, closed by the destructor.
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept {
+    reset(other.release());
+    return *this;
+  }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  ~UniqueFd() { reset(); }
+
+  int get() const { return fd_; }
+  [[nodiscard]] int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  void reset(int fd = -1) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = fd;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+// A pipe whose ends sit at descriptor 10 or above and close on exec, so that the child's
+// dup2 onto 1, 2 or 3 never meets one of them.
+bool MakePipe(UniqueFd* readEnd, UniqueFd* writeEnd) {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return false;
+  UniqueFd low[2] = {UniqueFd(fds[0]), UniqueFd(fds[1])};
+  readEnd->reset(fcntl(low[0].get(), F_DUPFD_CLOEXEC, 10));
+  writeEnd->reset(fcntl(low[1].get(), F_DUPFD_CLOEXEC, 10));
+  return readEnd->get() >= 0 && writeEnd->get() >= 0;
+}
+
+void WriteAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t wrote = write(fd, text.data() + done, text.size() - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) return;
+    done += static_cast<size_t>(wrote);
+  }
+}
+
+// Writes `text` as a record: the first line after `tag`, the others as continuation lines.
+void WriteRecord(int fd, char tag, const std::string& text) {
+  std::string record;
+  std::istringstream lines(text);
+  std::string line;
+  bool first = true;
+  while (std::getline(lines, line)) {
+    record += first ? tag : '.';
+    record += ' ';
+    record += line;
+    record += '\n';
+    first = false;
+  }
+  if (first) record = std::string(1, tag) + " \n";
+  WriteAll(fd, record);
+}
+
+// Sends every failure and skip of the check as it happens (a crash later keeps what was sent),
+// then the verdict.
+class ReportListener : public testing::EmptyTestEventListener {
+ public:
+  explicit ReportListener(int fd) : fd_(fd) {}
+
+  void OnTestPartResult(const testing::TestPartResult& result) override {
+    if (result.skipped()) {
+      WriteRecord(fd_, 'S', result.message());
+      return;
+    }
+    if (!result.failed()) return;
+    std::string where;
+    if (result.file_name() != nullptr) {
+      const std::string file = result.file_name();
+      where = file.substr(file.find_last_of('/') + 1);
+      if (result.line_number() >= 0) where += ":" + std::to_string(result.line_number());
+      where += ": ";
+    }
+    WriteRecord(fd_, 'F', where + result.message());
+  }
+
+  void OnTestEnd(const testing::TestInfo& info) override {
+    ++ended_;
+    const testing::TestResult& result = *info.result();
+    const char* verdict = result.Failed() ? "FAIL" : result.Skipped() ? "SKIP" : "PASS";
+    WriteAll(fd_, std::string("E ") + verdict + "\n");
+  }
+
+  void OnTestProgramEnd(const testing::UnitTest&) override {
+    if (ended_ == 0) {
+      WriteRecord(fd_, 'F', "no such check in this program");
+      WriteAll(fd_, "E FAIL\n");
+    }
+  }
+
+ private:
+  int fd_;
+  int ended_ = 0;
+};
+
+Outcome ParseReport(const std::string& report, bool* ended) {
+  Outcome outcome;
+  *ended = false;
+  std::istringstream lines(report);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.size() < 2 || line[1] != ' ') continue;
+    const std::string text = line.substr(2);
+    switch (line[0]) {
+      case 'F':
+      case 'S':
+        outcome.messages.push_back(text);
+        break;
+      case '.':
+        if (!outcome.messages.empty()) outcome.messages.back() += "\n" + text;
+        break;
+      case 'E':
+        *ended = true;
+        outcome.verdict = text == "PASS"   ? Verdict::kPass
+                          : text == "SKIP" ? Verdict::kSkip
+                                           : Verdict::kFail;
+        break;
+      default:
+        break;
+    }
+  }
+  return outcome;
+}
+
+// Keeps the last lines of what the check's process wrote to standard error.
+std::vector<std::string> Tail(const std::string& text, size_t count) {
+  std::deque<std::string> kept;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    kept.push_back(line);
+    if (kept.size() > count) kept.pop_front();
+  }
+  return {kept.begin(), kept.end()};
+}
+
+// posix_spawn's file actions and attributes, destroyed with this object.
+struct SpawnSetup {
+  SpawnSetup() {
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attributes);
+  }
+  ~SpawnSetup() {
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+  }
+  SpawnSetup(const SpawnSetup&) = delete;
+  SpawnSetup& operator=(const SpawnSetup&) = delete;
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+};
+
+}  // namespace
+
+Outcome RunCheckProcess(const std::string& executable, const std::string& testName,
+                        const std::string& stateDir, int timeoutSeconds) {
+  Outcome failed;
+  UniqueFd reportRead, reportWrite, logRead, logWrite;
+  if (!MakePipe(&reportRead, &reportWrite) || !MakePipe(&logRead, &logWrite)) {
+    failed.processTrouble = std::string("could not make a pipe: ") + std::strerror(errno);
+    return failed;
+  }
+  SpawnSetup setup;
+  posix_spawn_file_actions_adddup2(&setup.actions, logWrite.get(), STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&setup.actions, logWrite.get(), STDERR_FILENO);
+  posix_spawn_file_actions_adddup2(&setup.actions, reportWrite.get(), kReportFd);
+  // A group of its own, so that a hung check is stopped together with any process it started.
+  posix_spawnattr_setpgroup(&setup.attributes, 0);
+  posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETPGROUP);
+
+  setenv("QUARN_SIM_STATE_DIR", stateDir.c_str(), 1);
+  setenv(kReportFdVariable, std::to_string(kReportFd).c_str(), 1);
+  std::string arg0 = executable, arg1 = "--run-check", arg2 = testName;
+  char* argv[] = {arg0.data(), arg1.data(), arg2.data(), nullptr};
+  pid_t pid = 0;
+  const int spawned =
+      posix_spawn(&pid, executable.c_str(), &setup.actions, &setup.attributes, argv, environ);
+  unsetenv(kReportFdVariable);
+  reportWrite.reset();
+  logWrite.reset();
+  if (spawned != 0) {
+    failed.processTrouble = "could not start the check: " + std::string(std::strerror(spawned));
+    return failed;
+  }
+
+  // Read both pipes until both close or the time is up.
+  std::string report, log;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  bool timedOut = false;
+  while (reportRead.get() >= 0 || logRead.get() >= 0) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      timedOut = true;
+      break;
+    }
+    pollfd fds[2] = {{reportRead.get(), POLLIN, 0}, {logRead.get(), POLLIN, 0}};
+    const int ready = poll(fds, 2, static_cast<int>(std::min<long long>(left.count(), 1000)));
+    if (ready < 0 && errno != EINTR) break;
+    UniqueFd* ends[2] = {&reportRead, &logRead};
+    std::string* sinks[2] = {&report, &log};
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char chunk[4096];
+      const ssize_t got = read(fds[i].fd, chunk, sizeof chunk);
+      if (got > 0) {
+        sinks[i]->append(chunk, static_cast<size_t>(got));
+        // Keep only the end of a long error output.
+        if (i == 1 && log.size() > (1u << 20)) log.erase(0, log.size() - (1u << 19));
+      } else if (got == 0 || errno != EINTR) {
+        ends[i]->reset();
+      }
+    }
+  }
+  if (timedOut) kill(-pid, SIGKILL);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+
+  bool ended = false;
+  Outcome outcome = ParseReport(report, &ended);
+  if (timedOut) {
+    outcome.verdict = Verdict::kFail;
+    outcome.processTrouble =
+        "no result after " + std::to_string(timeoutSeconds) + " s: the check hung and was stopped";
+  } else if (WIFSIGNALED(status)) {
+    outcome.verdict = Verdict::kFail;
+    outcome.processTrouble = std::string("the check's process died of signal ") +
+                             std::to_string(WTERMSIG(status)) + " (" + strsignal(WTERMSIG(status)) +
+                             ")";
+  } else if (!ended) {
+    outcome.verdict = Verdict::kFail;
+    outcome.processTrouble = "the check's process ended (status " +
+                             std::to_string(WEXITSTATUS(status)) + ") before the check did";
+  } else if (WEXITSTATUS(status) != 0) {
+    // A sanitizer's report at exit, for instance.
+    outcome.verdict = Verdict::kFail;
+    outcome.processTrouble =
+        "the check's process exited with status " + std::to_string(WEXITSTATUS(status));
+  }
+  if (!outcome.processTrouble.empty()) outcome.errorTail = Tail(log, 30);
+  return outcome;
+}
+
+int RunCheckHere(const char* argv0, const std::string& testName, int reportFd) {
+  std::string program = argv0;
+  std::string filter = "--gtest_filter=" + testName;
+  char* args[] = {program.data(), filter.data(), nullptr};
+  int argc = 2;
+  testing::InitGoogleTest(&argc, args);
+  testing::TestEventListeners& listeners = testing::UnitTest::GetInstance()->listeners();
+  // The runner prints the lines people read; GoogleTest's own printer would only repeat them.
+  const std::unique_ptr<testing::TestEventListener> printer(
+      listeners.Release(listeners.default_result_printer()));
+  // GoogleTest owns the listeners appended to it.
+  listeners.Append(std::make_unique<ReportListener>(reportFd).release());
+  // The verdict went to the runner; a non-zero exit would mean the process itself went wrong.
+  [[maybe_unused]] const int failures = RUN_ALL_TESTS();
+  return 0;
+}
+
+}  // namespace compliance
