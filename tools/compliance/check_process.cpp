@@ -205,7 +205,10 @@ Outcome RunCheckProcess(const std::string& executable, const std::string& testNa
   posix_spawnattr_setpgroup(&setup.attributes, 0);
   posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETPGROUP);
 
+  // The simulator's settings for checks: a private state folder, frames as fast as they come.
+  // Other libraries ignore them.
   setenv("QUARN_SIM_STATE_DIR", stateDir.c_str(), 1);
+  setenv("QUARN_SIM_PACING", "0", 1);
   setenv(kReportFdVariable, std::to_string(kReportFd).c_str(), 1);
   std::string arg0 = executable, arg1 = "--run-check", arg2 = testName;
   char* argv[] = {arg0.data(), arg1.data(), arg2.data(), nullptr};

@@ -28,7 +28,8 @@ struct Outcome {
 };
 
 // Runs `testName` ("Suite.Check") as `executable --run-check testName`, with
-// QUARN_SIM_STATE_DIR set to `stateDir`, and stops it after `timeoutSeconds`.
+// QUARN_SIM_STATE_DIR set to `stateDir` and QUARN_SIM_PACING to 0, and stops it after
+// `timeoutSeconds`.
 Outcome RunCheckProcess(const std::string& executable, const std::string& testName,
                         const std::string& stateDir, int timeoutSeconds);
 
