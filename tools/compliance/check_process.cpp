@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -210,6 +211,7 @@ Outcome RunCheckProcess(const std::string& executable, const std::string& testNa
   setenv("QUARN_SIM_STATE_DIR", stateDir.c_str(), 1);
   setenv("QUARN_SIM_PACING", "0", 1);
   setenv(kReportFdVariable, std::to_string(kReportFd).c_str(), 1);
+  setenv(kRunnerVariable, std::to_string(getpid()).c_str(), 1);
   std::string arg0 = executable, arg1 = "--run-check", arg2 = testName;
   char* argv[] = {arg0.data(), arg1.data(), arg2.data(), nullptr};
   pid_t pid = 0;
@@ -283,6 +285,11 @@ Outcome RunCheckProcess(const std::string& executable, const std::string& testNa
 }
 
 int RunCheckHere(const char* argv0, const std::string& testName, int reportFd) {
+  // A check whose runner is gone (stopped by a time limit or by the user) stops too, so a hung
+  // library never outlives the run.
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  const char* runner = std::getenv(kRunnerVariable);
+  if (runner != nullptr && getppid() != static_cast<pid_t>(std::atol(runner))) return 3;
   std::string program = argv0;
   std::string filter = "--gtest_filter=" + testName;
   char* args[] = {program.data(), filter.data(), nullptr};

@@ -40,5 +40,7 @@ int RunCheckHere(const char* argv0, const std::string& testName, int reportFd);
 // The descriptor and the environment variable through which the report travels.
 constexpr int kReportFd = 3;
 constexpr const char* kReportFdVariable = "QUARN_COMPLIANCE_REPORT_FD";
+// The runner's process id, so that a check ends with its runner.
+constexpr const char* kRunnerVariable = "QUARN_COMPLIANCE_RUNNER";
 
 }  // namespace compliance
