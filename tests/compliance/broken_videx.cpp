@@ -1,7 +1,9 @@
 // broken_videx.cpp - a libQuarnVidEx.so with one deliberate fault, for the compliance tool's own
 // tests: it forwards every operation to the simulated cards' libQuarnVideo.so (as the simulated
-// libQuarnVidEx.so does) except the one that QUARN_BROKEN_SLOT or QUARN_BROKEN_STOP breaks.
+// libQuarnVidEx.so does) except the one that QUARN_BROKEN_SLOT, QUARN_BROKEN_STOP or
+// QUARN_BROKEN_CRASH breaks.
 // It carries no simulator mark, so the tool treats the pair as a card maker's library.
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -38,6 +40,13 @@ int WrongSlot(QuarnSnapInfo* info) {
 extern "C" {
 
 int QuarnCaptureEx(QUARN_HANDLE handle, const QuarnHostWindow* window, int on) {
+#if defined(QUARN_BROKEN_CRASH)
+  // Fault: the process dies when live video starts on a usable window.
+  if (on == 1 && window != nullptr && window->GetClientRect != nullptr &&
+      window->DrawPixels != nullptr) {
+    std::abort();
+  }
+#endif
   return quarnsim::api::CaptureEx(handle, window, on);
 }
 
