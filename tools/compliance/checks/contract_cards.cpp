@@ -52,6 +52,27 @@ TEST_F(Cards, DefaultIsFourCardsNumberedFromOne) {
   EXPECT_EQ(handles.size(), 4u) << "every open gets its own handle";
 }
 
+// The same rule on any library: numbers 1 to the count open, each with its own handle; the
+// numbers around them are refused without writing a handle.
+TEST_F(Cards, CardsAreNumberedFromOneToTheCount) {
+  const int count = Reload();
+  ASSERT_GE(count, 1) << "the checks need at least one card";
+  QUARN_HANDLE handle = 0;
+  EXPECT_EQ(BeginQuarnCard(0, &handle), QUARN_ERR_CARD_NUMBER);
+  EXPECT_EQ(BeginQuarnCard(count + 1, &handle), QUARN_ERR_CARD_NUMBER);
+  EXPECT_EQ(BeginQuarnCard(-1, &handle), QUARN_ERR_CARD_NUMBER);
+  EXPECT_EQ(handle, 0u);
+  std::set<QUARN_HANDLE> handles;
+  std::vector<std::unique_ptr<CardHandle>> cards;
+  for (int number = 1; number <= std::min(count, 8); ++number) {
+    cards.push_back(std::make_unique<CardHandle>(number));
+    ASSERT_EQ(cards.back()->status(), QUARN_OK) << "card " << number;
+    EXPECT_NE(cards.back()->get(), 0u);
+    handles.insert(cards.back()->get());
+  }
+  EXPECT_EQ(handles.size(), cards.size()) << "every open gets its own handle";
+}
+
 TEST_F(Cards, MoreThan128CardsAreAllUsable) {
   QUARN_SIMULATOR_ONLY();
   SetSim("QUARN_SIM_CARDS", "200");

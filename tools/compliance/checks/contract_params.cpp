@@ -145,6 +145,13 @@ std::vector<Change> RejectedChanges() {
   };
 }
 
+// Any library refuses them; on the simulator the twins also show that nothing changed.
+TEST_F(Params, RejectedValuesAreRefused) {
+  for (const auto& change : RejectedChanges()) {
+    EXPECT_EQ(change.apply(a_.get()), QUARN_ERR_BAD_PARAMETER) << change.what;
+  }
+}
+
 TEST_F(Params, RejectedValuesChangeNothing) {
   QUARN_SIMULATOR_ONLY();
   // The mask is enabled on both twins so that a wrongly stored mask pixel would show.
