@@ -14,7 +14,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <memory>
 #include <sstream>
 
@@ -161,15 +160,17 @@ Outcome ParseReport(const std::string& report, bool* ended) {
   return outcome;
 }
 
-// Keeps the last lines of what the check's process wrote to standard error.
-std::vector<std::string> Tail(const std::string& text, size_t count) {
-  std::deque<std::string> kept;
-  std::istringstream lines(text);
-  for (std::string line; std::getline(lines, line);) {
-    kept.push_back(line);
-    if (kept.size() > count) kept.pop_front();
-  }
-  return {kept.begin(), kept.end()};
+// What the check's process wrote to standard error, shortened to its first lines (where a
+// sanitizer's report starts) and its last ones (where a crash message ends).
+std::vector<std::string> Excerpt(const std::string& text, size_t head, size_t tail) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  if (lines.size() <= head + tail + 1) return lines;
+  std::vector<std::string> kept(lines.begin(), lines.begin() + static_cast<ptrdiff_t>(head));
+  kept.push_back("... (" + std::to_string(lines.size() - head - tail) + " lines)");
+  kept.insert(kept.end(), lines.end() - static_cast<ptrdiff_t>(tail), lines.end());
+  return kept;
 }
 
 // posix_spawn's file actions and attributes, destroyed with this object.
@@ -247,8 +248,8 @@ Outcome RunCheckProcess(const std::string& executable, const std::string& testNa
       const ssize_t got = read(fds[i].fd, chunk, sizeof chunk);
       if (got > 0) {
         sinks[i]->append(chunk, static_cast<size_t>(got));
-        // Keep only the end of a long error output.
-        if (i == 1 && log.size() > (1u << 20)) log.erase(0, log.size() - (1u << 19));
+        // Keep a long error output's beginning; the end comes in the last chunks.
+        if (i == 1 && log.size() > (1u << 20)) log.erase(1u << 19, log.size() - (3u << 18));
       } else if (got == 0 || errno != EINTR) {
         ends[i]->reset();
       }
@@ -280,7 +281,7 @@ Outcome RunCheckProcess(const std::string& executable, const std::string& testNa
     outcome.processTrouble =
         "the check's process exited with status " + std::to_string(WEXITSTATUS(status));
   }
-  if (!outcome.processTrouble.empty()) outcome.errorTail = Tail(log, 30);
+  if (!outcome.processTrouble.empty()) outcome.errorExcerpt = Excerpt(log, 40, 10);
   return outcome;
 }
 

@@ -21,10 +21,10 @@ struct Outcome {
   Verdict verdict = Verdict::kFail;
   // Failure messages (or the skip reason), one entry per message, lines separated by '\n'.
   std::vector<std::string> messages;
-  // What went wrong with the process itself (crash, hang, exit status), and the last lines it
-  // wrote to standard error; empty when it ran normally.
+  // What went wrong with the process itself (crash, hang, exit status), and an excerpt of what
+  // it wrote to standard error; empty when it ran normally.
   std::string processTrouble;
-  std::vector<std::string> errorTail;
+  std::vector<std::string> errorExcerpt;
 };
 
 // Runs `testName` ("Suite.Check") as `executable --run-check testName`, with

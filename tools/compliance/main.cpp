@@ -216,7 +216,8 @@ void PrintOutcome(const compliance::Check& check, const compliance::Outcome& out
       }
       if (!outcome.processTrouble.empty()) {
         std::printf("      %s\n", outcome.processTrouble.c_str());
-        for (const std::string& line : outcome.errorTail) std::printf("      | %s\n", line.c_str());
+        for (const std::string& line : outcome.errorExcerpt)
+          std::printf("      | %s\n", line.c_str());
       }
       break;
   }
