@@ -1,17 +1,19 @@
-// catalogue.cpp - which area each suite of contract checks belongs to.
+// catalogue.cpp - which area each suite of contract checks belongs to, and the catalogue's text.
 #include "catalogue.h"
 
-#include <gtest/gtest.h>
-
 #include <map>
-#include <set>
+#include <sstream>
 
 namespace compliance {
 
-namespace {
+const std::vector<std::string>& Areas() {
+  static const std::vector<std::string> areas{"cards",   "parameters", "live",
+                                              "capture", "snap",       "staticmem"};
+  return areas;
+}
 
-// GoogleTest suite -> area. Every suite in checks/ must be named here.
-const std::map<std::string, std::string>& SuiteAreas() {
+std::string AreaOf(const std::string& suite) {
+  // Every suite in checks/ must be named here; the checks program refuses to run otherwise.
   static const std::map<std::string, std::string> areas{
       {"Cards", "cards"},
       {"Params", "parameters"},
@@ -31,44 +33,45 @@ const std::map<std::string, std::string>& SuiteAreas() {
       {"SecondProcessTest", "staticmem"},
       {"ThreadedTest", "staticmem"},
   };
-  return areas;
+  const auto found = areas.find(suite);
+  return found == areas.end() ? std::string() : found->second;
 }
 
-}  // namespace
-
-const std::vector<std::string>& Areas() {
-  static const std::vector<std::string> areas{"cards",   "parameters", "live",
-                                              "capture", "snap",       "staticmem"};
-  return areas;
+std::string FormatCatalogue(const Libraries& libraries, const std::vector<Check>& checks) {
+  std::string text = "video " + libraries.video + "\nvidex " + libraries.videx + "\nsimulator " +
+                     (libraries.simulator ? "yes" : "no") + "\n";
+  for (const Check& check : checks) {
+    text += "check " + check.area + " " + check.name + " " + check.testName + "\n";
+  }
+  return text;
 }
 
-std::vector<Check> Catalogue(std::string* error) {
-  std::map<std::string, std::vector<Check>> byArea;
-  std::set<std::string> names;
-  const testing::UnitTest& unit = *testing::UnitTest::GetInstance();
-  for (int s = 0; s < unit.total_test_suite_count(); ++s) {
-    const testing::TestSuite& suite = *unit.GetTestSuite(s);
-    const auto area = SuiteAreas().find(suite.name());
-    if (area == SuiteAreas().end()) {
-      *error = std::string("the check suite ") + suite.name() + " belongs to no area";
-      return {};
-    }
-    for (int t = 0; t < suite.total_test_count(); ++t) {
-      const testing::TestInfo& test = *suite.GetTestInfo(t);
-      Check check{area->second, area->second + "." + test.name(),
-                  std::string(suite.name()) + "." + test.name()};
-      if (!names.insert(check.name).second) {
-        *error = "two checks are named " + check.name;
-        return {};
-      }
-      byArea[check.area].push_back(std::move(check));
+bool ParseCatalogue(const std::string& text, Libraries* libraries, std::vector<Check>* checks) {
+  std::istringstream lines(text);
+  bool video = false, videx = false, simulator = false;
+  for (std::string line; std::getline(lines, line);) {
+    const size_t space = line.find(' ');
+    if (space == std::string::npos) return false;
+    const std::string key = line.substr(0, space), value = line.substr(space + 1);
+    if (key == "video") {
+      libraries->video = value;
+      video = true;
+    } else if (key == "videx") {
+      libraries->videx = value;
+      videx = true;
+    } else if (key == "simulator") {
+      libraries->simulator = value == "yes";
+      simulator = true;
+    } else if (key == "check") {
+      std::istringstream fields(value);
+      Check check;
+      if (!(fields >> check.area >> check.name >> check.testName)) return false;
+      checks->push_back(std::move(check));
+    } else {
+      return false;
     }
   }
-  std::vector<Check> checks;
-  for (const std::string& area : Areas()) {
-    for (Check& check : byArea[area]) checks.push_back(std::move(check));
-  }
-  return checks;
+  return video && videx && simulator && !checks->empty();
 }
 
 }  // namespace compliance

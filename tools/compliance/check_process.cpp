@@ -1,12 +1,11 @@
-// check_process.cpp - starting one check in its own process, and the report it sends back.
+// check_process.cpp - the runner's side: starting the checks program for one check (or for its
+// catalogue) and reading what it sends back.
 #include "check_process.h"
 
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,7 +13,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <sstream>
 
 extern char** environ;
@@ -63,74 +61,6 @@ bool MakePipe(UniqueFd* readEnd, UniqueFd* writeEnd) {
   return readEnd->get() >= 0 && writeEnd->get() >= 0;
 }
 
-void WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t wrote = write(fd, text.data() + done, text.size() - done);
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) return;
-    done += static_cast<size_t>(wrote);
-  }
-}
-
-// Writes `text` as a record: the first line after `tag`, the others as continuation lines.
-void WriteRecord(int fd, char tag, const std::string& text) {
-  std::string record;
-  std::istringstream lines(text);
-  std::string line;
-  bool first = true;
-  while (std::getline(lines, line)) {
-    record += first ? tag : '.';
-    record += ' ';
-    record += line;
-    record += '\n';
-    first = false;
-  }
-  if (first) record = std::string(1, tag) + " \n";
-  WriteAll(fd, record);
-}
-
-// Sends every failure and skip of the check as it happens (a crash later keeps what was sent),
-// then the verdict.
-class ReportListener : public testing::EmptyTestEventListener {
- public:
-  explicit ReportListener(int fd) : fd_(fd) {}
-
-  void OnTestPartResult(const testing::TestPartResult& result) override {
-    if (result.skipped()) {
-      WriteRecord(fd_, 'S', result.message());
-      return;
-    }
-    if (!result.failed()) return;
-    std::string where;
-    if (result.file_name() != nullptr) {
-      const std::string file = result.file_name();
-      where = file.substr(file.find_last_of('/') + 1);
-      if (result.line_number() >= 0) where += ":" + std::to_string(result.line_number());
-      where += ": ";
-    }
-    WriteRecord(fd_, 'F', where + result.message());
-  }
-
-  void OnTestEnd(const testing::TestInfo& info) override {
-    ++ended_;
-    const testing::TestResult& result = *info.result();
-    const char* verdict = result.Failed() ? "FAIL" : result.Skipped() ? "SKIP" : "PASS";
-    WriteAll(fd_, std::string("E ") + verdict + "\n");
-  }
-
-  void OnTestProgramEnd(const testing::UnitTest&) override {
-    if (ended_ == 0) {
-      WriteRecord(fd_, 'F', "no such check in this program");
-      WriteAll(fd_, "E FAIL\n");
-    }
-  }
-
- private:
-  int fd_;
-  int ended_ = 0;
-};
-
 Outcome ParseReport(const std::string& report, bool* ended) {
   Outcome outcome;
   *ended = false;
@@ -162,6 +92,8 @@ Outcome ParseReport(const std::string& report, bool* ended) {
 
 // What the check's process wrote to standard error, shortened to its first lines (where a
 // sanitizer's report starts) and its last ones (where a crash message ends).
+}  // namespace
+
 std::vector<std::string> Excerpt(const std::string& text, size_t head, size_t tail) {
   std::vector<std::string> lines;
   std::istringstream stream(text);
@@ -172,6 +104,8 @@ std::vector<std::string> Excerpt(const std::string& text, size_t head, size_t ta
   kept.insert(kept.end(), lines.end() - static_cast<ptrdiff_t>(tail), lines.end());
   return kept;
 }
+
+namespace {
 
 // posix_spawn's file actions and attributes, destroyed with this object.
 struct SpawnSetup {
@@ -191,13 +125,13 @@ struct SpawnSetup {
 
 }  // namespace
 
-Outcome RunCheckProcess(const std::string& executable, const std::string& testName,
-                        const std::string& stateDir, int timeoutSeconds) {
-  Outcome failed;
+ProcessRun RunProcess(const std::string& executable, const std::vector<std::string>& args,
+                      int timeoutSeconds) {
+  ProcessRun run;
   UniqueFd reportRead, reportWrite, logRead, logWrite;
   if (!MakePipe(&reportRead, &reportWrite) || !MakePipe(&logRead, &logWrite)) {
-    failed.processTrouble = std::string("could not make a pipe: ") + std::strerror(errno);
-    return failed;
+    run.startError = std::string("could not make a pipe: ") + std::strerror(errno);
+    return run;
   }
   SpawnSetup setup;
   posix_spawn_file_actions_adddup2(&setup.actions, logWrite.get(), STDOUT_FILENO);
@@ -207,34 +141,33 @@ Outcome RunCheckProcess(const std::string& executable, const std::string& testNa
   posix_spawnattr_setpgroup(&setup.attributes, 0);
   posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETPGROUP);
 
-  // The simulator's settings for checks: a private state folder, frames as fast as they come.
-  // Other libraries ignore them.
-  setenv("QUARN_SIM_STATE_DIR", stateDir.c_str(), 1);
-  setenv("QUARN_SIM_PACING", "0", 1);
   setenv(kReportFdVariable, std::to_string(kReportFd).c_str(), 1);
   setenv(kRunnerVariable, std::to_string(getpid()).c_str(), 1);
-  std::string arg0 = executable, arg1 = "--run-check", arg2 = testName;
-  char* argv[] = {arg0.data(), arg1.data(), arg2.data(), nullptr};
+  std::vector<std::string> owned{executable};
+  owned.insert(owned.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : owned) argv.push_back(arg.data());
+  argv.push_back(nullptr);
   pid_t pid = 0;
-  const int spawned =
-      posix_spawn(&pid, executable.c_str(), &setup.actions, &setup.attributes, argv, environ);
+  const int spawned = posix_spawn(&pid, executable.c_str(), &setup.actions, &setup.attributes,
+                                  argv.data(), environ);
   unsetenv(kReportFdVariable);
   reportWrite.reset();
   logWrite.reset();
   if (spawned != 0) {
-    failed.processTrouble = "could not start the check: " + std::string(std::strerror(spawned));
-    return failed;
+    run.startError = "could not start " + executable + ": " + std::strerror(spawned);
+    return run;
   }
 
   // Read both pipes until both close or the time is up.
-  std::string report, log;
+  std::string& report = run.report;
+  std::string& log = run.log;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-  bool timedOut = false;
   while (reportRead.get() >= 0 || logRead.get() >= 0) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
-      timedOut = true;
+      run.timedOut = true;
       break;
     }
     pollfd fds[2] = {{reportRead.get(), POLLIN, 0}, {logRead.get(), POLLIN, 0}};
@@ -255,10 +188,28 @@ Outcome RunCheckProcess(const std::string& executable, const std::string& testNa
       }
     }
   }
-  if (timedOut) kill(-pid, SIGKILL);
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  if (run.timedOut) kill(-pid, SIGKILL);
+  while (waitpid(pid, &run.status, 0) < 0 && errno == EINTR) {
   }
+  return run;
+}
+
+Outcome RunCheckProcess(const std::string& executable, const std::string& testName,
+                        const std::string& stateDir, int timeoutSeconds) {
+  // The simulator's settings for checks: a private state folder, frames as fast as they come.
+  // Other libraries ignore them.
+  setenv("QUARN_SIM_STATE_DIR", stateDir.c_str(), 1);
+  setenv("QUARN_SIM_PACING", "0", 1);
+  const ProcessRun run = RunProcess(executable, {"--run-check", testName}, timeoutSeconds);
+  if (!run.startError.empty()) {
+    Outcome failed;
+    failed.processTrouble = run.startError;
+    return failed;
+  }
+  const int status = run.status;
+  const bool timedOut = run.timedOut;
+  const std::string& log = run.log;
+  const std::string& report = run.report;
 
   bool ended = false;
   Outcome outcome = ParseReport(report, &ended);
@@ -283,28 +234,6 @@ Outcome RunCheckProcess(const std::string& executable, const std::string& testNa
   }
   if (!outcome.processTrouble.empty()) outcome.errorExcerpt = Excerpt(log, 40, 10);
   return outcome;
-}
-
-int RunCheckHere(const char* argv0, const std::string& testName, int reportFd) {
-  // A check whose runner is gone (stopped by a time limit or by the user) stops too, so a hung
-  // library never outlives the run.
-  prctl(PR_SET_PDEATHSIG, SIGKILL);
-  const char* runner = std::getenv(kRunnerVariable);
-  if (runner != nullptr && getppid() != static_cast<pid_t>(std::atol(runner))) return 3;
-  std::string program = argv0;
-  std::string filter = "--gtest_filter=" + testName;
-  char* args[] = {program.data(), filter.data(), nullptr};
-  int argc = 2;
-  testing::InitGoogleTest(&argc, args);
-  testing::TestEventListeners& listeners = testing::UnitTest::GetInstance()->listeners();
-  // The runner prints the lines people read; GoogleTest's own printer would only repeat them.
-  const std::unique_ptr<testing::TestEventListener> printer(
-      listeners.Release(listeners.default_result_printer()));
-  // GoogleTest owns the listeners appended to it.
-  listeners.Append(std::make_unique<ReportListener>(reportFd).release());
-  // The verdict went to the runner; a non-zero exit would mean the process itself went wrong.
-  [[maybe_unused]] const int failures = RUN_ALL_TESTS();
-  return 0;
 }
 
 }  // namespace compliance

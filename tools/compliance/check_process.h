@@ -1,5 +1,6 @@
-// check_process.h - one contract check in a process of its own: the runner side starts it and
-// reads its report, the check side runs it under GoogleTest and writes the report.
+// check_process.h - one contract check in a process of its own. quarn-compliance (the runner)
+// starts quarn-compliance-checks (the checks, linked with the capture library) once per check
+// and reads its report; the checks program runs the check under GoogleTest and writes it.
 //
 // Each check gets a fresh process (a check that crashes or hangs the library takes only itself
 // down, and the library's per-process state, open cards and threads start clean) and a fresh
@@ -27,15 +28,27 @@ struct Outcome {
   std::vector<std::string> errorExcerpt;
 };
 
+// What a process of the checks program sent: its report (descriptor 3), everything it wrote
+// to standard output and error, and how it ended.
+struct ProcessRun {
+  std::string report;
+  std::string log;
+  int status = 0;  // as waitpid gives it
+  bool timedOut = false;
+  std::string startError;  // set when the process could not be started
+};
+
+// Runs `executable args...` in a process group of its own and stops it after `timeoutSeconds`.
+ProcessRun RunProcess(const std::string& executable, const std::vector<std::string>& args,
+                      int timeoutSeconds);
+
 // Runs `testName` ("Suite.Check") as `executable --run-check testName`, with
-// QUARN_SIM_STATE_DIR set to `stateDir` and QUARN_SIM_PACING to 0, and stops it after
-// `timeoutSeconds`.
+// QUARN_SIM_STATE_DIR set to `stateDir` and QUARN_SIM_PACING to 0.
 Outcome RunCheckProcess(const std::string& executable, const std::string& testName,
                         const std::string& stateDir, int timeoutSeconds);
 
-// The check side: runs `testName` in this process and reports on descriptor `reportFd`.
-// `argv0` is passed on to GoogleTest. Returns the process's exit status.
-int RunCheckHere(const char* argv0, const std::string& testName, int reportFd);
+// The first `head` and the last `tail` lines of `text`, with a note of how many were left out.
+std::vector<std::string> Excerpt(const std::string& text, size_t head, size_t tail);
 
 // The descriptor and the environment variable through which the report travels.
 constexpr int kReportFd = 3;

@@ -1,22 +1,21 @@
-// main.cpp - quarn-compliance: runs the capture library's contract checks against the
+// runner.cpp - quarn-compliance: runs the capture library's contract checks against the
 // libQuarnVideo.so and libQuarnVidEx.so that the dynamic loader finds, or the pair in the folder
 // given with --library, and prints one line per check and a summary.
 //
-// The program links both libraries by name, as the workbench programs do. --library puts the
-// folder first on LD_LIBRARY_PATH and starts the program again, so the loader takes the pair
-// from there exactly as it would for a program; the checks then call the library directly, with
-// no table of function pointers to keep in step with the headers.
-#include <QuarnVidEx.h>
-#include <QuarnVideo.h>
-#include <dlfcn.h>
+// The checks live in a second program, quarn-compliance-checks, linked with both libraries by
+// name as the workbench programs are; this one links neither, so it starts (and answers --help)
+// whatever the loader can find. --library puts the folder first on LD_LIBRARY_PATH for the
+// checks program, so the loader takes the pair from there exactly as it would for a program,
+// and the checks call the library directly, with no table of function pointers to keep in step
+// with the headers. The checks program first tells which files the loader gave it and which
+// checks it has (the catalogue); then it is started once per check.
+#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -24,14 +23,12 @@
 
 #include "catalogue.h"
 #include "check_process.h"
-#include "checks/contract_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr const char* kProgram = "quarn-compliance";
-constexpr const char* kLibraryVariable = "QUARN_COMPLIANCE_LIBRARY";
 constexpr int kDefaultTimeout = 120;
 
 void PrintUsage(FILE* out) {
@@ -131,41 +128,38 @@ std::string SelfPath() {
   return error ? std::string("/proc/self/exe") : self.string();
 }
 
-// The file a symbol of the loaded libraries came from, with its folder made absolute (the file
-// name itself is kept, so a link in the folder shows as the folder's own).
-std::string LoadedFrom(const void* symbol) {
-  Dl_info info{};
-  if (dladdr(symbol, &info) == 0 || info.dli_fname == nullptr) return {};
-  const fs::path file = info.dli_fname;
-  std::error_code error;
-  const fs::path folder = fs::weakly_canonical(fs::absolute(file).parent_path(), error);
-  return error ? file.string() : (folder / file.filename()).string();
+// The checks program: beside this one in the build, in libexec/quarn-compliance when installed.
+std::string ChecksProgram() {
+  const fs::path folder = fs::path(SelfPath()).parent_path();
+  for (const fs::path& candidate :
+       {folder / "quarn-compliance-checks",
+        folder / QUARN_CHECKS_FROM_BINDIR / "quarn-compliance-checks"}) {
+    if (access(candidate.c_str(), X_OK) == 0) return candidate.lexically_normal().string();
+  }
+  return {};
 }
 
-// Makes the loader take the pair in `folder`: puts it first on LD_LIBRARY_PATH and starts this
-// program again. Returns only on failure, with the exit status.
-int ReexecWithLibrary(const std::string& folder, char** argv) {
+// Puts `folder` first on the loader's path for the checks program. Returns false after saying
+// why the folder will not do.
+bool UseLibraryFolder(const std::string& folder, fs::path* canonical) {
   std::error_code error;
-  const fs::path canonical = fs::canonical(folder, error);
-  if (error || !fs::is_directory(canonical)) {
-    return UsageError("--library: no folder '" + folder + "'");
+  *canonical = fs::canonical(folder, error);
+  if (error || !fs::is_directory(*canonical)) {
+    UsageError("--library: no folder '" + folder + "'");
+    return false;
   }
   for (const char* name : {"libQuarnVideo.so", "libQuarnVidEx.so"}) {
-    if (!fs::exists(canonical / name)) {
-      return UsageError("--library: " + (canonical / name).string() + " does not exist");
+    if (!fs::exists(*canonical / name)) {
+      UsageError("--library: " + (*canonical / name).string() + " does not exist");
+      return false;
     }
   }
-  std::string path = canonical.string();
+  std::string path = canonical->string();
   if (const char* old = std::getenv("LD_LIBRARY_PATH"); old != nullptr && *old != '\0') {
     path += ":" + std::string(old);
   }
   setenv("LD_LIBRARY_PATH", path.c_str(), 1);
-  setenv(kLibraryVariable, canonical.c_str(), 1);
-  const std::string self = SelfPath();
-  execv(self.c_str(), argv);
-  std::fprintf(stderr, "%s: could not start again with the library: %s\n", kProgram,
-               std::strerror(errno));
-  return 2;
+  return true;
 }
 
 // Removes a folder tree when it goes.
@@ -236,28 +230,31 @@ int List(const std::vector<compliance::Check>& checks) {
   return 0;
 }
 
-int Run(const Options& options, const std::vector<compliance::Check>& checks) {
-  const std::string video = LoadedFrom(reinterpret_cast<const void*>(&QuarnGetCardTotal));
-  const std::string videx = LoadedFrom(reinterpret_cast<const void*>(&QuarnCaptureEx));
-  if (!options.library.empty()) {
-    // The loader must have taken both from the folder asked for (a library path compiled into
-    // this program would otherwise win).
-    const fs::path wanted = std::getenv(kLibraryVariable);
-    for (const std::string& loaded : {video, videx}) {
-      if (fs::path(loaded).parent_path() != wanted) {
-        std::fprintf(stderr, "%s: the loader took %s, not the one in %s\n", kProgram,
-                     loaded.c_str(), wanted.c_str());
-        return 2;
-      }
-    }
+// Asks the checks program for the libraries the loader gave it and the checks it holds. Returns
+// false after saying why it could not.
+bool LoadCatalogue(const std::string& program, compliance::Libraries* libraries,
+                   std::vector<compliance::Check>* checks) {
+  const compliance::ProcessRun run = compliance::RunProcess(program, {"--catalogue"}, 120);
+  const bool exited = run.startError.empty() && !run.timedOut && WIFEXITED(run.status) &&
+                      WEXITSTATUS(run.status) == 0;
+  if (exited && compliance::ParseCatalogue(run.report, libraries, checks)) return true;
+  std::fprintf(stderr, "%s: the checks could not be loaded with the capture library%s\n", kProgram,
+               run.startError.empty() ? ":" : "");
+  if (!run.startError.empty()) std::fprintf(stderr, "  %s\n", run.startError.c_str());
+  for (const std::string& line : compliance::Excerpt(run.log, 40, 10)) {
+    std::fprintf(stderr, "  %s\n", line.c_str());
   }
-  const bool simulator = contract::IsSimulator();
+  return false;
+}
+
+int Run(const Options& options, const std::string& program, const compliance::Libraries& libraries,
+        const std::vector<compliance::Check>& checks) {
   std::printf("%s %s: the capture library's contract checks\n", kProgram, QUARN_VERSION);
-  std::printf("QuarnVideo  %s\n", video.c_str());
-  std::printf("QuarnVidEx  %s\n", videx.c_str());
+  std::printf("QuarnVideo  %s\n", libraries.video.c_str());
+  std::printf("QuarnVidEx  %s\n", libraries.videx.c_str());
   std::printf("simulated cards: %s\n",
-              simulator ? "yes (the checks of the simulator's own settings run too)"
-                        : "no (the checks of the simulator's own settings are skipped)");
+              libraries.simulator ? "yes (the checks of the simulator's own settings run too)"
+                                  : "no (the checks of the simulator's own settings are skipped)");
   std::fflush(stdout);
 
   TempFolder root;
@@ -265,7 +262,6 @@ int Run(const Options& options, const std::vector<compliance::Check>& checks) {
     std::fprintf(stderr, "%s: could not make a temporary folder\n", kProgram);
     return 2;
   }
-  const std::string self = SelfPath();
   int passed = 0, failed = 0, skipped = 0;
   for (const compliance::Check& check : checks) {
     if (!options.areas.empty() && options.areas.count(check.area) == 0) continue;
@@ -274,7 +270,7 @@ int Run(const Options& options, const std::vector<compliance::Check>& checks) {
     std::error_code error;
     fs::create_directory(state, error);
     const compliance::Outcome outcome =
-        compliance::RunCheckProcess(self, check.testName, state.string(), options.timeout);
+        compliance::RunCheckProcess(program, check.testName, state.string(), options.timeout);
     fs::remove_all(state, error);
     PrintOutcome(check, outcome);
     switch (outcome.verdict) {
@@ -293,30 +289,9 @@ int Run(const Options& options, const std::vector<compliance::Check>& checks) {
   return failed == 0 ? 0 : 1;
 }
 
-// GoogleTest starts this program again for a death test, with its own arguments.
-bool IsDeathTestChild(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--gtest_internal_run_death_test", 31) == 0) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  contract::ProbeCommand() = {SelfPath(), "--probe"};
-  if (argc >= 2 && std::strcmp(argv[1], "--probe") == 0) {
-    return contract::ProbeMain(argc - 1, argv + 1);
-  }
-  if (IsDeathTestChild(argc, argv)) {
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-  }
-  if (argc == 3 && std::strcmp(argv[1], "--run-check") == 0) {
-    const char* fd = std::getenv(compliance::kReportFdVariable);
-    return compliance::RunCheckHere(argv[0], argv[2], fd != nullptr ? std::atoi(fd) : 1);
-  }
-
   Options options;
   if (!ParseOptions(argc, argv, &options)) return 2;
   if (options.help) {
@@ -327,23 +302,28 @@ int main(int argc, char** argv) {
     std::printf("%s %s\n", kProgram, QUARN_VERSION);
     return 0;
   }
-  if (!options.library.empty()) {
-    const char* current = std::getenv(kLibraryVariable);
-    std::error_code error;
-    const fs::path wanted = fs::canonical(options.library, error);
-    if (current == nullptr || error || wanted != fs::path(current)) {
-      return ReexecWithLibrary(options.library, argv);
-    }
-  }
-
-  int zero = 1;
-  testing::InitGoogleTest(&zero, argv);
-  std::string error;
-  const std::vector<compliance::Check> checks = compliance::Catalogue(&error);
-  if (checks.empty()) {
-    std::fprintf(stderr, "%s: %s\n", kProgram, error.empty() ? "no checks" : error.c_str());
+  fs::path folder;
+  if (!options.library.empty() && !UseLibraryFolder(options.library, &folder)) return 2;
+  const std::string program = ChecksProgram();
+  if (program.empty()) {
+    std::fprintf(stderr, "%s: quarn-compliance-checks is not installed beside this program\n",
+                 kProgram);
     return 2;
   }
+  compliance::Libraries libraries;
+  std::vector<compliance::Check> checks;
+  if (!LoadCatalogue(program, &libraries, &checks)) return 2;
+  if (!folder.empty()) {
+    // The loader must have taken both from the folder asked for (a library path compiled into
+    // the checks program would otherwise win).
+    for (const std::string& loaded : {libraries.video, libraries.videx}) {
+      if (fs::path(loaded).parent_path() != folder) {
+        std::fprintf(stderr, "%s: the loader took %s, not the one in %s\n", kProgram,
+                     loaded.c_str(), folder.c_str());
+        return 2;
+      }
+    }
+  }
   if (options.list) return List(checks);
-  return Run(options, checks);
+  return Run(options, program, libraries, checks);
 }
