@@ -1,8 +1,10 @@
 // broken_videx.cpp - a libQuarnVidEx.so with one deliberate fault, for the compliance tool's own
 // tests: it forwards every operation to the simulated cards' libQuarnVideo.so (as the simulated
-// libQuarnVidEx.so does) except the one that QUARN_BROKEN_SLOT, QUARN_BROKEN_STOP or
-// QUARN_BROKEN_CRASH breaks.
+// libQuarnVidEx.so does) except the one that QUARN_BROKEN_SLOT, QUARN_BROKEN_STOP,
+// QUARN_BROKEN_CRASH or QUARN_BROKEN_HANG breaks.
 // It carries no simulator mark, so the tool treats the pair as a card maker's library.
+#include <unistd.h>
+
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -40,11 +42,16 @@ int WrongSlot(QuarnSnapInfo* info) {
 extern "C" {
 
 int QuarnCaptureEx(QUARN_HANDLE handle, const QuarnHostWindow* window, int on) {
-#if defined(QUARN_BROKEN_CRASH)
-  // Fault: the process dies when live video starts on a usable window.
+#if defined(QUARN_BROKEN_CRASH) || defined(QUARN_BROKEN_HANG)
+  // Fault: the process dies, or the call never returns, when live video starts on a usable
+  // window.
   if (on == 1 && window != nullptr && window->GetClientRect != nullptr &&
       window->DrawPixels != nullptr) {
+#if defined(QUARN_BROKEN_CRASH)
     std::abort();
+#else
+    for (;;) pause();
+#endif
   }
 #endif
   return quarnsim::api::CaptureEx(handle, window, on);
