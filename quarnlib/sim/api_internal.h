@@ -25,3 +25,10 @@ QUARNSIM_INTERNAL_API int DataTransform(void* destination, const void* source, i
                                         int height, int bitsPerPixel, int mode) noexcept;
 
 }  // namespace quarnsim::api
+
+// The simulated cards' marks, one in each library: tools that run the contract checks look both
+// up by name (dlsym) to tell that the QUARN_SIM_* settings and the test picture apply. Not part
+// of the capture library's interface; a card maker's library has neither. Each returns a
+// constant text naming the library.
+extern "C" QUARNSIM_INTERNAL_API const char* quarnsim_video_identity(void);
+extern "C" QUARNSIM_INTERNAL_API const char* quarnsim_videx_identity(void);

@@ -236,6 +236,10 @@ int QuarnStaticMemUnlock(QUARN_MEMLOCK lock) {
   });
 }
 
+const char* quarnsim_video_identity(void) {
+  return "libQuarnVideo.so, simulated cards";
+}
+
 }  // extern "C"
 
 namespace quarnsim::api {

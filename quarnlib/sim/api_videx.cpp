@@ -35,4 +35,8 @@ int QuarnDataTransform(void* destination, const void* source, int width, int hei
   return quarnsim::api::DataTransform(destination, source, width, height, bitsPerPixel, mode);
 }
 
+const char* quarnsim_videx_identity(void) {
+  return "libQuarnVidEx.so, simulated cards";
+}
+
 }  // extern "C"

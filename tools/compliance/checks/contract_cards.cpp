@@ -1,6 +1,7 @@
 // contract_cards.cpp - the capture library's cards on the simulated cards: how many there are and
 // of which type, which inputs carry a signal, handles (opening, ending, bad handles for every
 // per-card operation), null out-parameters and the status texts.
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <functional>
@@ -19,6 +20,7 @@ using contract::SetSim;
 class Cards : public contract::SimTest {};
 
 TEST_F(Cards, NoCardsGivesZeroCountAndNoCardOnBegin) {
+  QUARN_SIMULATOR_ONLY();
   SetSim("QUARN_SIM_CARDS", "0");
   int count = -1;
   EXPECT_EQ(QuarnGetCardTotal(&count), QUARN_OK);
@@ -32,6 +34,7 @@ TEST_F(Cards, NoCardsGivesZeroCountAndNoCardOnBegin) {
 }
 
 TEST_F(Cards, DefaultIsFourCardsNumberedFromOne) {
+  QUARN_SIMULATOR_ONLY();
   EXPECT_EQ(Reload(), 4);
   QUARN_HANDLE handle = 0;
   EXPECT_EQ(BeginQuarnCard(0, &handle), QUARN_ERR_CARD_NUMBER);
@@ -49,7 +52,29 @@ TEST_F(Cards, DefaultIsFourCardsNumberedFromOne) {
   EXPECT_EQ(handles.size(), 4u) << "every open gets its own handle";
 }
 
+// The same rule on any library: numbers 1 to the count open, each with its own handle; the
+// numbers around them are refused without writing a handle.
+TEST_F(Cards, CardsAreNumberedFromOneToTheCount) {
+  const int count = Reload();
+  ASSERT_GE(count, 1) << "the checks need at least one card";
+  QUARN_HANDLE handle = 0;
+  EXPECT_EQ(BeginQuarnCard(0, &handle), QUARN_ERR_CARD_NUMBER);
+  EXPECT_EQ(BeginQuarnCard(count + 1, &handle), QUARN_ERR_CARD_NUMBER);
+  EXPECT_EQ(BeginQuarnCard(-1, &handle), QUARN_ERR_CARD_NUMBER);
+  EXPECT_EQ(handle, 0u);
+  std::set<QUARN_HANDLE> handles;
+  std::vector<std::unique_ptr<CardHandle>> cards;
+  for (int number = 1; number <= std::min(count, 8); ++number) {
+    cards.push_back(std::make_unique<CardHandle>(number));
+    ASSERT_EQ(cards.back()->status(), QUARN_OK) << "card " << number;
+    EXPECT_NE(cards.back()->get(), 0u);
+    handles.insert(cards.back()->get());
+  }
+  EXPECT_EQ(handles.size(), cards.size()) << "every open gets its own handle";
+}
+
 TEST_F(Cards, MoreThan128CardsAreAllUsable) {
+  QUARN_SIMULATOR_ONLY();
   SetSim("QUARN_SIM_CARDS", "200");
   EXPECT_EQ(Reload(), 200);
   std::vector<std::unique_ptr<CardHandle>> cards;
@@ -68,6 +93,7 @@ TEST_F(Cards, MoreThan128CardsAreAllUsable) {
 }
 
 TEST_F(Cards, CardCountIsCappedAndMalformedCountKeepsDefault) {
+  QUARN_SIMULATOR_ONLY();
   SetSim("QUARN_SIM_CARDS", "5000");
   EXPECT_EQ(Reload(), 1024);
   SetSim("QUARN_SIM_CARDS", "many");
@@ -78,6 +104,7 @@ TEST_F(Cards, CardCountIsCappedAndMalformedCountKeepsDefault) {
 
 // Fault: settings re-read while a card is open would renumber cards under a running program.
 TEST_F(Cards, SettingsAreKeptWhileACardIsOpen) {
+  QUARN_SIMULATOR_ONLY();
   CardHandle card(1);
   ASSERT_EQ(card.status(), QUARN_OK);
   SetSim("QUARN_SIM_CARDS", "2");
@@ -87,6 +114,7 @@ TEST_F(Cards, SettingsAreKeptWhileACardIsOpen) {
 }
 
 TEST_F(Cards, TypesComeFromSettingsAndTheLastRepeats) {
+  QUARN_SIMULATOR_ONLY();
   SetSim("QUARN_SIM_CARD_TYPES", "0,2");
   Reload();
   const int expected[] = {0, 2, 2, 2};
@@ -100,6 +128,7 @@ TEST_F(Cards, TypesComeFromSettingsAndTheLastRepeats) {
 }
 
 TEST_F(Cards, DefaultTypeIsOne) {
+  QUARN_SIMULATOR_ONLY();
   CardHandle card(3);
   int type = -1;
   EXPECT_EQ(QuarnGetCardType(card.get(), &type), QUARN_OK);
@@ -124,6 +153,7 @@ std::vector<int> PresentInputs(int number) {
 }
 
 TEST_F(Cards, SignalsPerCardIncludingNone) {
+  QUARN_SIMULATOR_ONLY();
   SetSim("QUARN_SIM_SIGNALS", "0,7;none;9,10,3");
   Reload();
   EXPECT_EQ(PresentInputs(1), (std::vector<int>{0, 7}));
@@ -133,11 +163,13 @@ TEST_F(Cards, SignalsPerCardIncludingNone) {
 }
 
 TEST_F(Cards, DefaultSignalIsVideoOneOnEveryCard) {
+  QUARN_SIMULATOR_ONLY();
   EXPECT_EQ(PresentInputs(1), (std::vector<int>{0}));
   EXPECT_EQ(PresentInputs(4), (std::vector<int>{0}));
 }
 
 TEST_F(Cards, SameCardOpenedTwiceHasIndependentHandles) {
+  QUARN_SIMULATOR_ONLY();
   CardHandle first(2);
   CardHandle second(2);
   ASSERT_EQ(first.status(), QUARN_OK);
@@ -155,9 +187,11 @@ TEST_F(Cards, SameCardOpenedTwiceHasIndependentHandles) {
 
 // Fault: a reused handle would let a stale handle drive another program's card.
 TEST_F(Cards, HandlesAreNeverReused) {
+  const int cards = Reload();
+  ASSERT_GE(cards, 1);
   std::set<QUARN_HANDLE> seen;
   for (int round = 0; round < 20; ++round) {
-    CardHandle card(1 + round % 4);
+    CardHandle card(1 + round % std::min(cards, 4));
     ASSERT_EQ(card.status(), QUARN_OK);
     EXPECT_TRUE(seen.insert(card.get()).second) << "handle " << card.get() << " reused";
   }
@@ -221,6 +255,7 @@ TEST_F(Cards, BadHandlesAreRejectedByEveryPerCardOperation) {
 // Fault: checking the injected status before the handle would report "accepted, applied later"
 // (-7) for a card that is not even open, and a program would remember the value.
 TEST_F(Cards, BadHandleWinsOverInjectedNotApplied) {
+  QUARN_SIMULATOR_ONLY();
   std::string faults;
   for (const auto& [name, operation] : PerCardOperations()) {
     const std::string op = name.substr(0, name.find(' '));

@@ -1,20 +1,47 @@
-// contract_support.h - small helpers shared by the card, parameter, live-video and snap contract
-// tests: simulator settings per test, card handles and static-memory locks that always clean up,
-// and a bounded wait for something a library thread does.
+// contract_support.h - small helpers shared by the contract checks: whether the library under
+// test is the simulator, simulator settings per check, card handles and static-memory locks that
+// always clean up, and a bounded wait for something a library thread does.
 #pragma once
 
 #include <QuarnVidEx.h>
 #include <QuarnVideo.h>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
 namespace contract {
+
+// True when both loaded libraries are the simulated cards' own build: each exports its mark
+// (quarnlib/sim/api_internal.h), which no card maker's library has.
+inline bool IsSimulator() {
+  static const bool simulator = dlsym(RTLD_DEFAULT, "quarnsim_video_identity") != nullptr &&
+                                dlsym(RTLD_DEFAULT, "quarnsim_videx_identity") != nullptr;
+  return simulator;
+}
+
+// First statement of a check that sets QUARN_SIM_* settings or expects the simulator's defaults
+// (four cards, Video 1 carrying a signal, 16,384 pages, the moving test picture): against any
+// other library the check is skipped, not failed.
+#define QUARN_SIMULATOR_ONLY()                          \
+  do {                                                  \
+    if (!::contract::IsSimulator())                     \
+      GTEST_SKIP() << "needs the simulated cards' own " \
+                      "settings or test picture";       \
+  } while (false)
+
+// The command that starts the static-memory probe (a second process using the library): set by
+// the runner's main before any check runs.
+std::vector<std::string>& ProbeCommand();
+
+// The probe's own entry point: runs the commands given as arguments and prints one line each.
+int ProbeMain(int argc, char** argv);
 
 // Sets (or, for null, removes) one simulator setting.
 inline void SetSim(const char* name, const char* value) {

@@ -324,7 +324,10 @@ TEST_F(Live, EndingTheCardFromInsideADraw) {
 
 // ---- Capture shot and display read-back -------------------------------------------------------
 
-TEST_F(Live, CaptureShotIsDrawnByTheNextReadBackAndReadBottomUp) {
+// Capture shots on the live-video fixture's card and window.
+class Capture : public Live {};
+
+TEST_F(Capture, CaptureShotIsDrawnByTheNextReadBackAndReadBottomUp) {
   RecordingWindow window(10, 20, 640, 480);
   ASSERT_EQ(QuarnSetOutputWindow(h(), 40, 30, 200, 100), QUARN_OK);
   ASSERT_EQ(QuarnCaptureShot(h()), QUARN_OK);
@@ -362,7 +365,7 @@ TEST_F(Live, CaptureShotIsDrawnByTheNextReadBackAndReadBottomUp) {
   EXPECT_EQ(window.drawCount(), 1u);
 }
 
-TEST_F(Live, CaptureShotInAFieldModeIsHalfHeight) {
+TEST_F(Capture, CaptureShotInAFieldModeIsHalfHeight) {
   RecordingWindow window(0, 0, 640, 480);
   ASSERT_EQ(QuarnSetOutputWindow(h(), 0, 0, 120, 90), QUARN_OK);
   ASSERT_EQ(QuarnSetScanMode(h(), QUARN_SCAN_FIELD1), QUARN_OK);
@@ -377,7 +380,7 @@ TEST_F(Live, CaptureShotInAFieldModeIsHalfHeight) {
   EXPECT_EQ(draws[0].height, 45);
 }
 
-TEST_F(Live, CaptureShotWaitsForAReadBackThroughAWindow) {
+TEST_F(Capture, CaptureShotWaitsForAReadBackThroughAWindow) {
   RecordingWindow window(0, 0, 640, 480);
   ASSERT_EQ(QuarnSetOutputWindow(h(), 0, 0, 64, 64), QUARN_OK);
   ASSERT_EQ(QuarnCaptureShot(h()), QUARN_OK);
@@ -393,7 +396,7 @@ TEST_F(Live, CaptureShotWaitsForAReadBackThroughAWindow) {
   EXPECT_EQ(window.drawCount(), 1u);
 }
 
-TEST_F(Live, CaptureShotDuringLiveVideoIsDrawnAtOnce) {
+TEST_F(Capture, CaptureShotDuringLiveVideoIsDrawnAtOnce) {
   ASSERT_EQ(QuarnCaptureEx(h(), window_.host(), 1), QUARN_OK);
   ASSERT_TRUE(WaitFor([&] { return window_.drawCount() >= 1; }));
   ASSERT_EQ(QuarnCaptureShot(h()), QUARN_OK);

@@ -1,8 +1,6 @@
 // contract_staticmem.cpp - the capture library's static memory on the simulated cards: the
 // reservation and its restart rule, locks and their ranges, contents shared by locks and by
 // processes, and locking from several threads at once.
-#include <QuarnVideo.h>
-#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -20,6 +18,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "contract_support.h"
 
 extern char** environ;
 
@@ -121,6 +121,7 @@ class StaticMemTest : public testing::Test {
 using ReservationTest = StaticMemTest;
 
 TEST_F(ReservationTest, NeverSetGivesDefaultReservation) {
+  QUARN_SIMULATOR_ONLY();
   EXPECT_EQ(Pages(), kDefaultPages);
   // Asking again must not change it (the first call creates the state).
   EXPECT_EQ(Pages(), kDefaultPages);
@@ -131,6 +132,7 @@ TEST_F(ReservationTest, NullOutParameterIsRejected) {
 }
 
 TEST_F(ReservationTest, RequestTakesEffectOnlyAfterRestart) {
+  QUARN_SIMULATOR_ONLY();
   ASSERT_EQ(QuarnSetStaticMem(32768), QUARN_OK);
   // Fault caught: a request applied at once instead of at the next boot.
   EXPECT_EQ(Pages(), kDefaultPages);
@@ -141,6 +143,7 @@ TEST_F(ReservationTest, RequestTakesEffectOnlyAfterRestart) {
 }
 
 TEST_F(ReservationTest, SecondRequestDownToZeroPages) {
+  QUARN_SIMULATOR_ONLY();
   ASSERT_EQ(QuarnSetStaticMem(100), QUARN_OK);
   Restart("boot-2");
   ASSERT_EQ(Pages(), 100);
@@ -154,6 +157,7 @@ TEST_F(ReservationTest, SecondRequestDownToZeroPages) {
 }
 
 TEST_F(ReservationTest, LaterRequestInSameBootReplacesEarlier) {
+  QUARN_SIMULATOR_ONLY();
   ASSERT_EQ(QuarnSetStaticMem(1000), QUARN_OK);
   ASSERT_EQ(QuarnSetStaticMem(2000), QUARN_OK);
   Restart("boot-2");
@@ -161,6 +165,7 @@ TEST_F(ReservationTest, LaterRequestInSameBootReplacesEarlier) {
 }
 
 TEST_F(ReservationTest, RequestBeforeRestartIsAppliedBeforeRecordingNextOne) {
+  QUARN_SIMULATOR_ONLY();
   // Fault caught: a new request overwriting one that had already taken effect by the restart,
   // when nothing asked for the pages in between.
   ASSERT_EQ(QuarnSetStaticMem(1000), QUARN_OK);
@@ -172,6 +177,7 @@ TEST_F(ReservationTest, RequestBeforeRestartIsAppliedBeforeRecordingNextOne) {
 }
 
 TEST_F(ReservationTest, OutOfRangeRequestsAreRejectedAndChangeNothing) {
+  QUARN_SIMULATOR_ONLY();
   ASSERT_EQ(QuarnSetStaticMem(500), QUARN_OK);
   for (int pages : {10'000'001, -1, INT_MIN, INT_MAX}) {
     EXPECT_EQ(QuarnSetStaticMem(pages), QUARN_ERR_BAD_PARAMETER) << pages;
@@ -181,6 +187,7 @@ TEST_F(ReservationTest, OutOfRangeRequestsAreRejectedAndChangeNothing) {
 }
 
 TEST_F(ReservationTest, LargestReservationIsSparseAndItsEndIsSafe) {
+  QUARN_SIMULATOR_ONLY();
   constexpr int kLargest = 10'000'000;
   ASSERT_EQ(QuarnSetStaticMem(kLargest), QUARN_OK);
   Restart("boot-2");
@@ -207,6 +214,7 @@ TEST_F(ReservationTest, LargestReservationIsSparseAndItsEndIsSafe) {
 }
 
 TEST_F(ReservationTest, KernelBootIdIsUsedWhenNoneIsForced) {
+  QUARN_SIMULATOR_ONLY();
   unsetenv("QUARN_SIM_BOOT_ID");
   ASSERT_EQ(QuarnSetStaticMem(77), QUARN_OK);
   // Same machine boot: unchanged, so the kernel's id was read and kept.
@@ -221,6 +229,7 @@ TEST_F(ReservationTest, KernelBootIdIsUsedWhenNoneIsForced) {
 using LockRangeTest = StaticMemTest;
 
 TEST_F(LockRangeTest, RangesOutsideReservationFailAndWriteNothing) {
+  QUARN_SIMULATOR_ONLY();
   ASSERT_EQ(Pages(), kDefaultPages);
   struct Case {
     uint64_t offset;
@@ -258,6 +267,7 @@ TEST_F(LockRangeTest, EmptyRangeAndNullOutParametersAreBadParameters) {
 }
 
 TEST_F(LockRangeTest, RangesTouchingBothEndsLock) {
+  QUARN_SIMULATOR_ONLY();
   ScopedLock whole(0, kDefaultBytes);
   EXPECT_EQ(whole.status(), QUARN_OK);
   ScopedLock lastByte(kDefaultBytes - 1, 1);
@@ -313,6 +323,7 @@ TEST_F(ContentsTest, BytesWrittenThroughOneLockAreReadThroughOverlappingLocks) {
 }
 
 TEST_F(ContentsTest, ContentsOutliveUnlockButNotRestart) {
+  QUARN_SIMULATOR_ONLY();
   {
     ScopedLock lock(12345, 4);
     ASSERT_EQ(lock.status(), QUARN_OK);
@@ -335,6 +346,7 @@ TEST_F(ContentsTest, ContentsOutliveUnlockButNotRestart) {
 }
 
 TEST_F(ContentsTest, LockWithoutAskingFirstAppliesPendingRequest) {
+  QUARN_SIMULATOR_ONLY();
   ASSERT_EQ(QuarnSetStaticMem(2), QUARN_OK);
   Restart("boot-2");
   // Only two pages now: the third must not lock even though nothing asked for the size.
@@ -349,6 +361,9 @@ TEST_F(ContentsTest, LockWithoutAskingFirstAppliesPendingRequest) {
 
 // Runs the probe with this process's environment and returns its output lines.
 std::vector<std::string> RunProbe(const std::vector<std::string>& commands) {
+  std::vector<std::string> args = contract::ProbeCommand();
+  if (args.empty()) return {"no probe command"};
+  args.insert(args.end(), commands.begin(), commands.end());
   int out[2];
   if (pipe(out) != 0) return {"pipe failed"};
   posix_spawn_file_actions_t actions;
@@ -356,14 +371,11 @@ std::vector<std::string> RunProbe(const std::vector<std::string>& commands) {
   posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
   posix_spawn_file_actions_addclose(&actions, out[0]);
   posix_spawn_file_actions_addclose(&actions, out[1]);
-  std::vector<std::string> args{QUARN_STATICMEM_PROBE};
-  args.insert(args.end(), commands.begin(), commands.end());
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
   pid_t pid = 0;
-  const int spawned =
-      posix_spawn(&pid, QUARN_STATICMEM_PROBE, &actions, nullptr, argv.data(), environ);
+  const int spawned = posix_spawn(&pid, args[0].c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   close(out[1]);
   std::string text;
@@ -387,6 +399,7 @@ std::vector<std::string> RunProbe(const std::vector<std::string>& commands) {
 using SecondProcessTest = StaticMemTest;
 
 TEST_F(SecondProcessTest, SeesReservationAndBytesOfFirstProcess) {
+  QUARN_SIMULATOR_ONLY();
   ASSERT_EQ(QuarnSetStaticMem(4096), QUARN_OK);
   Restart("boot-2");
   ASSERT_EQ(Pages(), 4096);
@@ -408,6 +421,7 @@ TEST_F(SecondProcessTest, BytesOfSecondProcessReachLockHeldHere) {
 }
 
 TEST_F(SecondProcessTest, ItsRequestTakesEffectHereOnlyAfterRestart) {
+  QUARN_SIMULATOR_ONLY();
   ASSERT_EQ(Pages(), kDefaultPages);
   ASSERT_EQ(RunProbe({"set", "1234"}), std::vector<std::string>{"ok"});
   // Fault caught: this process keeping a stale cached record, or applying the request at once.
@@ -418,6 +432,7 @@ TEST_F(SecondProcessTest, ItsRequestTakesEffectHereOnlyAfterRestart) {
 }
 
 TEST_F(SecondProcessTest, ItsRequestFromBeforeRestartIsAppliedHere) {
+  QUARN_SIMULATOR_ONLY();
   // This process has already seen boot 2 and knows the reservation; the other one records a
   // request under boot 1 (as if made just before the restart).
   Restart("boot-2");
@@ -430,6 +445,7 @@ TEST_F(SecondProcessTest, ItsRequestFromBeforeRestartIsAppliedHere) {
 }
 
 TEST_F(SecondProcessTest, LockMapsMemoryRecreatedByAnotherProcess) {
+  QUARN_SIMULATOR_ONLY();
   {
     ScopedLock lock(0, 4);
     ASSERT_EQ(lock.status(), QUARN_OK);
@@ -456,6 +472,8 @@ TEST_F(ThreadedTest, CardThreadsLockAndUnlockWhileAnotherThreadDoesToo) {
   // As card threads do once per frame, while the UI thread asks and locks for playback.
   constexpr int kThreads = 4;
   constexpr int kFrames = 200;
+  const int reserved = Pages();
+  ASSERT_GE(uint64_t(reserved) * kPage, (uint64_t(kThreads) * 8 + 1) * kPage);
   std::atomic<int> failures{0};
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
@@ -477,7 +495,7 @@ TEST_F(ThreadedTest, CardThreadsLockAndUnlockWhileAnotherThreadDoesToo) {
   }
   for (int i = 0; i < kFrames; ++i) {
     int pages = 0;
-    if (QuarnGetStaticMem(&pages) != QUARN_OK || pages != kDefaultPages) ++failures;
+    if (QuarnGetStaticMem(&pages) != QUARN_OK || pages != reserved) ++failures;
     ScopedLock playback(uint64_t(kThreads) * 8 * kPage, kPage);
     if (playback.status() != QUARN_OK) ++failures;
   }

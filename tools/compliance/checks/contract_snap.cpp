@@ -400,6 +400,7 @@ TEST_F(Snap, OrderAndBusyRules) {
 // ---- Snap shot -----------------------------------------------------------------------------
 
 TEST_F(Snap, SnapShotStoresConsecutiveFramesThatMove) {
+  QUARN_SIMULATOR_ONLY();
   const uint64_t offset = 4096, count = 4;
   FillStatic(offset, count * kFrame + 512, 0xFF);
   ASSERT_EQ(QuarnSnapShot(h(), offset, 0, 1, count), QUARN_OK);

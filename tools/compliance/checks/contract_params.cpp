@@ -53,6 +53,7 @@ class Params : public contract::SimTest {
 constexpr size_t kDefaultFrame = 768 * 576 * 3;  // PAL, RGB888, 768 x 576
 
 TEST_F(Params, TwinsRenderIdenticalFrames) {
+  QUARN_SIMULATOR_ONLY();
   std::vector<uint8_t> a, b;
   StoreTwins(kDefaultFrame, &a, &b, 3);
   ASSERT_EQ(a.size(), kDefaultFrame);
@@ -90,6 +91,7 @@ std::vector<Change> VisibleChanges() {
 }
 
 TEST_F(Params, AcceptedValuesChangeTheStoredPicture) {
+  QUARN_SIMULATOR_ONLY();
   for (const auto& change : VisibleChanges()) {
     CardHandle a(1), b(1);
     ASSERT_EQ(change.apply(a.get()), QUARN_OK) << change.what;
@@ -143,7 +145,15 @@ std::vector<Change> RejectedChanges() {
   };
 }
 
+// Any library refuses them; on the simulator the twins also show that nothing changed.
+TEST_F(Params, RejectedValuesAreRefused) {
+  for (const auto& change : RejectedChanges()) {
+    EXPECT_EQ(change.apply(a_.get()), QUARN_ERR_BAD_PARAMETER) << change.what;
+  }
+}
+
 TEST_F(Params, RejectedValuesChangeNothing) {
+  QUARN_SIMULATOR_ONLY();
   // The mask is enabled on both twins so that a wrongly stored mask pixel would show.
   ASSERT_EQ(QuarnEnableMask(a_.get(), 1), QUARN_OK);
   ASSERT_EQ(QuarnEnableMask(b_.get(), 1), QUARN_OK);
@@ -231,6 +241,7 @@ TEST_F(Params, OutputSizeAndScanModeSetTheStoredGeometry) {
 }
 
 TEST_F(Params, TheTwoFieldsDiffer) {
+  QUARN_SIMULATOR_ONLY();
   ASSERT_EQ(QuarnSetScanMode(a_.get(), QUARN_SCAN_FIELD), QUARN_OK);
   ASSERT_EQ(QuarnSetScanMode(b_.get(), QUARN_SCAN_FIELD1), QUARN_OK);
   std::vector<uint8_t> even, odd;
@@ -241,6 +252,7 @@ TEST_F(Params, TheTwoFieldsDiffer) {
 // Fault: masking the wrong pixels (x and y swapped, or rows of the whole frame instead of the
 // delivered picture) blacks out parts of the picture the user never painted.
 TEST_F(Params, MaskBlacksExactlyTheMaskedPixelsWhileEnabled) {
+  QUARN_SIMULATOR_ONLY();
   const QUARN_HANDLE h = a_.get();
   const int x0 = 390, y0 = 290, size = 6;
   for (int y = y0; y < y0 + size; ++y) {
@@ -275,6 +287,7 @@ TEST_F(Params, MaskBlacksExactlyTheMaskedPixelsWhileEnabled) {
 }
 
 TEST_F(Params, NtscImageOutsideItsSizeIsBlack) {
+  QUARN_SIMULATOR_ONLY();
   ASSERT_EQ(QuarnSetVideoStandard(a_.get(), QUARN_STANDARD_NTSC), QUARN_OK);
   std::vector<uint8_t> ntsc, pal;
   StoreTwins(kDefaultFrame, &ntsc, &pal);
@@ -295,8 +308,15 @@ TEST_F(Params, NtscImageOutsideItsSizeIsBlack) {
 
 // ---- Injected faults ------------------------------------------------------------------------
 
-// Without twins opened by the fixture, so that the fault settings are read.
-class Faults : public contract::SimTest {};
+// Without twins opened by the fixture, so that the fault settings are read. Faults are injected
+// through the simulator's QUARN_SIM_FAIL setting, so these checks need the simulated cards.
+class Faults : public contract::SimTest {
+ protected:
+  void SetUp() override {
+    QUARN_SIMULATOR_ONLY();
+    SimTest::SetUp();
+  }
+};
 
 TEST_F(Faults, InjectedNotAppliedStillAppliesTheValue) {
   SetSim("QUARN_SIM_FAIL", "QuarnSetVideoFormat=-7");

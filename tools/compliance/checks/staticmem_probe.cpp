@@ -1,5 +1,6 @@
-// staticmem_probe.cpp - a second process for the static-memory contract tests: runs the commands
-// given as arguments against the capture library and prints one result line per command.
+// staticmem_probe.cpp - a second process for the static-memory contract checks: runs the commands
+// given as arguments against the capture library and prints one result line per command. The
+// runner starts it as itself with a probe argument (ProbeCommand), so it uses the same library.
 //
 //   get                  -> "pages <n>"        or "error <status>"
 //   set <pages>          -> "ok"               or "error <status>"
@@ -13,6 +14,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "contract_support.h"
 
 namespace {
 
@@ -44,7 +47,14 @@ void PrintStatus(int status) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace contract {
+
+std::vector<std::string>& ProbeCommand() {
+  static std::vector<std::string> command;
+  return command;
+}
+
+int ProbeMain(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string command = argv[i];
     long long first = 0;
@@ -103,3 +113,5 @@ int main(int argc, char** argv) {
   }
   return 0;
 }
+
+}  // namespace contract
