@@ -29,18 +29,25 @@ set(QUARN_SYSTEM_LIBRARY_DIRS "${_quarn_system_dirs}" CACHE STRING
 # The private folder of the simulated cards, relative to the prefix.
 set(QUARN_SIM_LIBDIR "${CMAKE_INSTALL_LIBDIR}/quarn")
 
-set(QUARN_INSTALL_RPATH
-    "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}" ${QUARN_SYSTEM_LIBRARY_DIRS} "$ORIGIN/../${QUARN_SIM_LIBDIR}")
-
 # Builds only what is installed (scripts/package.sh): every installed target is added to it.
 add_custom_target(installable)
 
-# quarn_install_program(target): installs a program that links the capture library into
-# ${CMAKE_INSTALL_BINDIR} with the search order above. Other installed programs call it too.
+# quarn_install_program(target [destination]): installs a program that links the capture library
+# into `destination` (${CMAKE_INSTALL_BINDIR} unless given, relative to the prefix) with the
+# search order above, its $ORIGIN paths counted from that folder. Other installed programs call it
+# too.
 function(quarn_install_program target)
-  set_target_properties(${target} PROPERTIES INSTALL_RPATH "${QUARN_INSTALL_RPATH}")
+  set(destination ${CMAKE_INSTALL_BINDIR})
+  if(ARGC GREATER 1)
+    set(destination ${ARGV1})
+  endif()
+  # The way up from the program's folder to the prefix (the prefix itself does not matter).
+  file(RELATIVE_PATH up /prefix/${destination} /prefix)
+  string(REGEX REPLACE "/$" "" up "${up}")
+  set_target_properties(${target} PROPERTIES INSTALL_RPATH
+    "$ORIGIN/${up}/${CMAKE_INSTALL_LIBDIR};${QUARN_SYSTEM_LIBRARY_DIRS};$ORIGIN/${up}/${QUARN_SIM_LIBDIR}")
   # RUNPATH (searched after LD_LIBRARY_PATH), not the older RPATH (searched before it).
   target_link_options(${target} PRIVATE "LINKER:--enable-new-dtags")
-  install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
+  install(TARGETS ${target} RUNTIME DESTINATION ${destination} COMPONENT Runtime)
   add_dependencies(installable ${target})
 endfunction()
