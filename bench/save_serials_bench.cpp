@@ -134,7 +134,12 @@ int main(int argc, char** argv) {
   const fs::path root = dir;
   g_folder = root / "files";
   fs::create_directories(g_folder);
-  const std::string state = (root / "state").string();
+  // The simulator keeps static memory in its state folder when one is named; in RAM (/dev/shm),
+  // as the programs run by default and as reserved memory is, not on the disk the files go to.
+  std::string state = "/dev/shm/quarn-serials-bench-state-XXXXXX";
+  if (!fs::is_directory("/dev/shm") || ::mkdtemp(state.data()) == nullptr) {
+    state = (root / "state").string();
+  }
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   setenv("XDG_RUNTIME_DIR", root.c_str(), 1);
   setenv("XDG_CONFIG_HOME", root.c_str(), 1);
@@ -156,5 +161,6 @@ int main(int argc, char** argv) {
   g_hexmont.reset();
   std::error_code ignored;
   fs::remove_all(root, ignored);
+  fs::remove_all(state, ignored);
   return 0;
 }
