@@ -70,12 +70,12 @@ short_names=(
 
 # ---- one run -------------------------------------------------------------------------------
 
-# The X server here now and then resets a connection that comes right after another one closed
-# ("unable to open display"); a call of an X tool that meets that is made again a moment later.
-# (Every X tool the sweep and lib.sh call goes through these functions.)
+# Xvfb now and then resets a connection made right after another one closed (seen on a busy
+# machine: "unable to open display"); a call of an X tool that meets that is made again a moment
+# later. (Every X tool the sweep and lib.sh call goes through these functions.)
 x_retry() {
-  local attempt status errors="$E2E_WORK/x_errors.$BASHPID"
-  for attempt in 1 2 3 4 5 6 7 8; do
+  local tries status errors="$E2E_WORK/x_errors.$BASHPID"
+  for ((tries = 0; tries < 8; tries++)); do
     status=0
     "$@" 2>"$errors" || status=$?
     if ((status == 0)) || ! grep -qi "open display" "$errors"; then break; fi
@@ -160,7 +160,7 @@ settle() {
       xdotool key --clearmodifiers Escape
       sleep 0.1
       if ((asked)); then
-        # Escape closes the File menu; the next one leaves the menu bar.
+        # Escape has closed the File menu.
         e2e_until "the menu did not close after \"$step\"" no_popup
         return 0
       fi
@@ -176,6 +176,7 @@ settle() {
   done
 }
 
+# True when the program shows no window but its main one.
 no_popup() {
   [[ -z $(other_windows) ]]
 }
