@@ -8,6 +8,7 @@
 #include <QDBusMessage>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QLoggingCategory>
 #include <QStringList>
 #include <QUrl>
 #include <chrono>
@@ -18,6 +19,11 @@
 #include "services.h"
 
 namespace {
+
+// Every message box the program shows, as one line on standard error when the category is on
+// (QT_LOGGING_RULES="quarn.messagebox.info=true"): the whole-program checks read the boxes' texts,
+// which the screen does not give them.
+Q_LOGGING_CATEGORY(lcMessageBox, "quarn.messagebox", QtWarningMsg)
 
 // Set once by the windowing half at start-up, before any box is shown.
 std::function<QWidget*(CWnd*)>& OwnerResolver() {
@@ -49,6 +55,10 @@ class QtMessageBoxService : public MessageBoxService {
  public:
   int Show(CWnd* owner, const std::string& text, const std::string& caption,
            unsigned style) override {
+    // One line per box: a line break in the text is written as a backslash and an n.
+    qCInfo(lcMessageBox).noquote()
+        << QString::fromStdString(caption) + QStringLiteral(": ") +
+               QString::fromStdString(text).replace(QLatin1Char('\n'), QStringLiteral("\\n"));
     QMessageBox box(MessageBoxIcon(style), QString::fromStdString(caption),
                     QString::fromStdString(text), MessageBoxButtons(style), OwnerWidget(owner));
     return MessageBoxResult(static_cast<QMessageBox::StandardButton>(box.exec()));

@@ -2,7 +2,8 @@
 // thread calls the snap callback while the UI thread switches the snap on and off, resizes the
 // window and scrolls the view: meant to run under ThreadSanitizer, which reports any access the
 // callback and the UI thread share without a hand-over. Frames arrive unpaced (as fast as the
-// card can make them); static memory lives in a private folder.
+// card can make them); static memory lives in a private folder. QUARN_SOAK_CYCLES sets the
+// number of cycles (scripts/tsan_soak.sh).
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -15,6 +16,7 @@
 #include "harness.h"
 #include "main_frm.h"
 #include "resources.h"
+#include "soak_cycles.h"
 #include "solvane_app.h"
 #include "solvane_test_support.h"
 
@@ -48,6 +50,10 @@ class SimulatorEnvironment : public ::testing::Environment {
 class SolvaneSnapThreadsTest : public apptest::SolvaneFrameTest {
  protected:
   void SetUp() override { ASSERT_NO_FATAL_FAILURE(StartProgram()); }
+  void TearDown() override {
+    apptest::ReportSoakCycles(apptest::TestName(), cyclesDone_, cyclesPlanned_);
+    SolvaneFrameTest::TearDown();
+  }
 
   // Runs the UI thread's events until the frame counter reaches `count` (frames keep arriving on
   // the card's thread meanwhile); false if it never does. Notes whether the title showed a rate.
@@ -63,11 +69,14 @@ class SolvaneSnapThreadsTest : public apptest::SolvaneFrameTest {
   }
 
   bool rateShown_ = false;
+  int cyclesDone_ = 0;
+  int cyclesPlanned_ = 0;
 };
 
 TEST_F(SolvaneSnapThreadsTest, SnapOnAndOffWithResizesAndScrollsWhileFramesArrive) {
   SizeClient(400, 300);
-  for (int cycle = 0; cycle < 12; ++cycle) {
+  cyclesPlanned_ = apptest::SoakCycles(12);
+  for (int cycle = 0; cycle < cyclesPlanned_; ++cycle) {
     SCOPED_TRACE(cycle);
     ASSERT_TRUE(h().Send(ID_VIEW_SNAP));
     ASSERT_EQ(frame().Card().GetState(), CardState::kSnap);
@@ -91,6 +100,8 @@ TEST_F(SolvaneSnapThreadsTest, SnapOnAndOffWithResizesAndScrollsWhileFramesArriv
     const uint32_t closed = frame().frameCounter.load();
     h().ProcessEvents();
     ASSERT_EQ(frame().frameCounter.load(), closed);
+    ++cyclesDone_;
+    apptest::ReportSoakProgress(apptest::TestName(), cyclesDone_, cyclesPlanned_);
   }
   EXPECT_TRUE(rateShown_);
 }

@@ -2,7 +2,8 @@
 // threads call the snap callback for real: many cycles of Snap on, resizes while frames arrive
 // and Snap off, with 2 and 4 cards. Run under ThreadSanitizer it shows that the callback and the
 // user-interface thread share the records, display buffers and view without a race, and that
-// stopping a card before its windows change really quiesces its callback.
+// stopping a card before its windows change really quiesces its callback. QUARN_SOAK_CYCLES sets
+// the cycles of both tests together (scripts/tsan_soak.sh).
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -18,6 +19,7 @@
 #include "hexmont_app.h"
 #include "main_frm.h"
 #include "resources.h"
+#include "soak_cycles.h"
 
 namespace {
 
@@ -34,6 +36,10 @@ class HexmontSnapThreadsTest : public ::testing::Test {
     setenv("QUARN_SIM_PACING", "0", 1);
   }
   static void TearDownTestSuite() { stateDir_.reset(); }
+
+  void TearDown() override {
+    apptest::ReportSoakCycles(apptest::TestName(), cyclesDone_, cyclesPlanned_);
+  }
 
   void Start(int cards) {
     // Read by the simulator when the first card opens.
@@ -90,6 +96,7 @@ class HexmontSnapThreadsTest : public ::testing::Test {
   }
 
   void RunCycles(int cycles) {
+    cyclesPlanned_ = cycles;
     const RECT sizes[] = {
         {40, 30, 40 + 640, 30 + 480}, {10, 10, 10 + 500, 10 + 420}, {60, 50, 60 + 720, 50 + 560}};
     for (int cycle = 0; cycle < cycles; ++cycle) {
@@ -110,10 +117,12 @@ class HexmontSnapThreadsTest : public ::testing::Test {
       // Quiesced: the headers describe the last frame each card's callback converted, at the
       // card's present output size.
       for (const CardRecord& record : frame().Cards().Records()) {
-        EXPECT_EQ(record.picture.Header()->bmiHeader.biWidth,
+        ASSERT_EQ(record.picture.Header()->bmiHeader.biWidth,
                   record.outputRect.right - record.outputRect.left);
       }
       h_->ProcessEvents();
+      ++cyclesDone_;
+      apptest::ReportSoakProgress(apptest::TestName(), cyclesDone_, cyclesPlanned_);
     }
   }
 
@@ -121,19 +130,21 @@ class HexmontSnapThreadsTest : public ::testing::Test {
 
   static std::unique_ptr<QTemporaryDir> stateDir_;
   std::unique_ptr<Harness> h_;
+  int cyclesDone_ = 0;
+  int cyclesPlanned_ = 0;
 };
 
 std::unique_ptr<QTemporaryDir> HexmontSnapThreadsTest::stateDir_;
 
 TEST_F(HexmontSnapThreadsTest, TwoCardsSnapOnAndOffWithResizesWhileFramesArrive) {
   Start(2);
-  RunCycles(12);
+  RunCycles(apptest::SoakCycles(12, 0, 2));
 }
 
 // The last cycle leaves the snap on: closing the frame closes every card's snap first.
 TEST_F(HexmontSnapThreadsTest, FourCardsSnapThroughResizesAndTheFrameClosesWhileSnapping) {
   Start(4);
-  RunCycles(6);
+  RunCycles(apptest::SoakCycles(6, 1, 2));
   ASSERT_TRUE(h_->Send(ID_VIEW_SNAP));
   ASSERT_TRUE(WaitForPictures());
   frame().SendMessage(WM_CLOSE);
