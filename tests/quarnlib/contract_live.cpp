@@ -538,7 +538,8 @@ void ExitWhileDelivering() {
       [](void*, int32_t, int32_t, int32_t width, int32_t, const uint32_t* pixels, size_t) {
         sink[static_cast<size_t>(width) % sink.size()] = pixels[0];
         ++delivered;
-      }};
+      },
+      nullptr};
   if (QuarnCaptureEx(live, &window, 1) != QUARN_OK) std::exit(4);
   const auto callback = [](QuarnSnapInfo* info) {
     sink[info->frameNumber % sink.size()] = info->slot;
