@@ -38,6 +38,19 @@ bool SizeOk(int width, int height) {
   return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide;
 }
 
+// Whether the processor runs the AVX2 rows.
+[[maybe_unused]] bool HaveAvx2() {
+#ifdef QUARN_HAVE_AVX2_ROWS
+  static const bool avx2 = [] {
+    __builtin_cpu_init();  // needed when the first conversion runs before main()
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return avx2;
+#else
+  return false;
+#endif
+}
+
 // Converts `rows` YUV422 rows (Y0 U Y1 V per pixel pair, `srcStride` bytes apart) into 32-bit
 // rows. libyuv converts whole pairs; the lone last pixel of an odd width is stored as Y U, so it
 // borrows V from the pair before it (neutral chroma for a one-pixel-wide frame).
@@ -252,7 +265,55 @@ __attribute__((target("avx2"))) void Rgb16RowAvx2(const uint8_t* src, uint8_t* d
   Rgb16RowScalar(src, dst, x, width, kIs565);
 }
 
+// Copies one row of kBytes bytes, a whole number of 128-byte blocks, in straight-line code: the
+// rows of an 8-bit bitmap run the other way from the stored rows, and a copy of fixed length per
+// row comes much closer to a plain memcpy of the frame than memcpy called per row does.
+template <size_t kBytes>
+__attribute__((target("avx2"))) void CopyFixedRowAvx2(uint8_t* out, const uint8_t* in) {
+  static_assert(kBytes % 128 == 0);
+  for (size_t x = 0; x < kBytes; x += 128) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + x));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + x + 32));
+    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + x + 64));
+    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + x + 96));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), a);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x + 32), b);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x + 64), c);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x + 96), d);
+  }
+}
+
+template <size_t kBytes>
+__attribute__((target("avx2"))) void CopyRowsUpFixedAvx2(uint8_t* bottom, ptrdiff_t stride,
+                                                         const uint8_t* src, int height) {
+  for (int y = 0; y < height; ++y) {
+    CopyFixedRowAvx2<kBytes>(bottom - static_cast<ptrdiff_t>(y) * stride,
+                             src + static_cast<size_t>(y) * kBytes);
+  }
+}
+
 #endif  // QUARN_HAVE_AVX2_ROWS
+
+// Copies `height` packed rows of `rowBytes` bytes (top row first) into a bottom-up bitmap with
+// rows `stride` bytes apart, zeroing each row's padding: the formats whose stored pixels are
+// already the bitmap's pixels. The 8-bit rows of the cards' full widths (PAL 768, NTSC 640
+// pixels) take a copy of fixed length.
+void CopyRowsBottomUp(uint8_t* dst, size_t stride, const uint8_t* src, size_t rowBytes,
+                      int height) {
+  uint8_t* bottom = dst + static_cast<size_t>(height - 1) * stride;
+  const auto step = static_cast<ptrdiff_t>(stride);
+#ifdef QUARN_HAVE_AVX2_ROWS
+  if (HaveAvx2() && rowBytes == stride) {
+    if (rowBytes == 768) return CopyRowsUpFixedAvx2<768>(bottom, step, src, height);
+    if (rowBytes == 640) return CopyRowsUpFixedAvx2<640>(bottom, step, src, height);
+  }
+#endif
+  for (int y = 0; y < height; ++y) {
+    uint8_t* out = bottom - static_cast<ptrdiff_t>(y) * step;
+    std::memcpy(out, src + static_cast<size_t>(y) * rowBytes, rowBytes);
+    if (stride != rowBytes) std::memset(out + rowBytes, 0, stride - rowBytes);
+  }
+}
 
 void Yuv422RowPlain(const uint8_t* src, uint8_t* dst, int width) {
   Yuv422RowScalar(src, dst, 0, width);
@@ -262,19 +323,6 @@ void Rgb565RowPlain(const uint8_t* src, uint8_t* dst, int width) {
 }
 void Rgb555RowPlain(const uint8_t* src, uint8_t* dst, int width) {
   Rgb16RowScalar(src, dst, 0, width, false);
-}
-
-// Whether the processor runs the AVX2 rows.
-[[maybe_unused]] bool HaveAvx2() {
-#ifdef QUARN_HAVE_AVX2_ROWS
-  static const bool avx2 = [] {
-    __builtin_cpu_init();  // needed when the first conversion runs before main()
-    return __builtin_cpu_supports("avx2") != 0;
-  }();
-  return avx2;
-#else
-  return false;
-#endif
 }
 
 using RowToBgr = void (*)(const uint8_t* src, uint8_t* dst, int width);
@@ -322,11 +370,7 @@ bool TransformFrame(uint8_t* dst, const uint8_t* src, int width, int height, int
       // Same pixel layout: the rows only change order and gain padding.
       const size_t rowBytes = w * (format == QUARN_FORMAT_RGB888 ? 3 : 1);
       const size_t stride = DibStride(width, format == QUARN_FORMAT_RGB888 ? 24 : 8);
-      for (int y = 0; y < height; ++y) {
-        uint8_t* out = dst + static_cast<size_t>(height - 1 - y) * stride;
-        std::memcpy(out, src + static_cast<size_t>(y) * rowBytes, rowBytes);
-        if (stride != rowBytes) std::memset(out + rowBytes, 0, stride - rowBytes);
-      }
+      CopyRowsBottomUp(dst, stride, src, rowBytes, height);
       return true;
     }
     case QUARN_FORMAT_RGB8888: {
