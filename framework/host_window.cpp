@@ -106,6 +106,10 @@ CHostWindow::CHostWindow(CBackingStore& store) : store_(store), palette_(StockDe
                             const uint32_t* pixels, size_t stride) {
     static_cast<CHostWindow*>(context)->DrawPixels(x, y, w, h, pixels, stride);
   };
+  contract_.WritePixels = [](void* context, int32_t x, int32_t y, int32_t w, int32_t h,
+                             QuarnPixelWriter write, void* writer) {
+    static_cast<CHostWindow*>(context)->WritePixels(x, y, w, h, write, writer);
+  };
 }
 
 CHostWindow::~CHostWindow() {
@@ -192,6 +196,30 @@ void CHostWindow::DrawPixels(int32_t screenX, int32_t screenY, int32_t width, in
           auto* out = reinterpret_cast<uint32_t*>(image.scanLine(y)) + area.left();
           CopyOpaque(out, in, count);
         }
+      },
+      target);
+}
+
+void CHostWindow::WritePixels(int32_t screenX, int32_t screenY, int32_t width, int32_t height,
+                              QuarnPixelWriter write, void* writer) {
+  if (write == nullptr || width <= 0 || height <= 0) return;
+  // Held shared until the pixels are in, so Close() never returns with a write in flight.
+  std::shared_lock lock(stateMutex_);
+  if (closed_) return;
+  const QRect client = geometry_.clientOnScreen;
+  const int64_t blockX = int64_t{screenX} - client.x();
+  const int64_t blockY = int64_t{screenY} - client.y();
+  const QRect target = ClipBlock(blockX, blockY, width, height, client.width(), client.height());
+  if (target.isEmpty()) return;
+  store_.Draw(
+      [&](QImage& image) {
+        // The image may still have the previous size while the UI thread catches up.
+        const QRect area = target.intersected(image.rect());
+        if (area.isEmpty()) return;
+        auto* first = reinterpret_cast<uint32_t*>(image.scanLine(area.top())) + area.left();
+        write(writer, static_cast<int32_t>(area.left() - blockX),
+              static_cast<int32_t>(area.top() - blockY), area.width(), area.height(), first,
+              static_cast<size_t>(image.bytesPerLine()));
       },
       target);
 }

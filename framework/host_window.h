@@ -63,10 +63,20 @@ class CHostWindow {
   // The contract's operations; any thread, never waiting for the UI thread.
   // Client area in screen coordinates; 0, or -1 once closed.
   int GetClientRect(QuarnRect* screenRect) const;
-  // Draws 0x00RRGGBB pixels whose top-left corner is at a screen point, clipped to the client
-  // area; then the backing store's changed handler posts the repaint.
+  // Draws xxRRGGBB pixels (the top byte ignored: each is made opaque on the way) whose top-left
+  // corner is at a screen point, clipped to the client area; then the backing store's changed
+  // handler posts the repaint.
   void DrawPixels(int32_t screenX, int32_t screenY, int32_t width, int32_t height,
                   const uint32_t* pixels, size_t stride);
+  // Shows a block the way DrawPixels does, but without a copy: clips the `width` x `height`
+  // block at a screen point to the client area (and to the backing store's image, which may
+  // lag behind a resize) and, when a part of it is shown, runs `write` once on this thread with
+  // the backing store locked, giving it that part in block coordinates and the image's pixels
+  // where the part's top-left pixel goes. `write` must fill the whole part with opaque
+  // FFRRGGBB words (the image's format wants the top byte 0xFF) and must not call this window
+  // or its backing store. Nothing once closed; the changed handler posts the repaint.
+  void WritePixels(int32_t screenX, int32_t screenY, int32_t width, int32_t height,
+                   QuarnPixelWriter write, void* writer);
   // Copies pixels shown at client point (x, y) as 0x00RRGGBB; outside the client area reads 0.
   // Returns 0, or -1 once closed or on bad arguments.
   int ReadPixels(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t* pixels,

@@ -22,13 +22,14 @@ extern "C" {
  *
  * Pixels crossing the contract are 32-bit words xxRRGGBB (bytes B, G, R, x in memory): the top
  * byte carries nothing (either side may leave any value there; hosts treat every pixel as
- * opaque). Rows top first, `stride` bytes apart. Screen coordinates are the desktop's global
- * coordinates, the same ones the output window is given in.
+ * opaque), except in pixels the library writes through WritePixels, whose top byte is 0xFF so
+ * that the host can show them as they are. Rows top first, `stride` bytes apart. Screen
+ * coordinates are the desktop's global coordinates, the same ones the output window is given in.
  *
  * A QuarnHostWindow describes the window that live video is drawn over. The library calls
- * GetClientRect and DrawPixels from its own threads, so both must be safe to call from any
- * thread and must never wait for the program's user-interface thread. The struct and its
- * context must stay valid from QuarnCaptureEx(.., window, 1) until QuarnCaptureEx(.., 0) or
+ * GetClientRect, DrawPixels and WritePixels from its own threads, so all must be safe to call
+ * from any thread and must never wait for the program's user-interface thread. The struct and
+ * its context must stay valid from QuarnCaptureEx(.., window, 1) until QuarnCaptureEx(.., 0) or
  * EndQuarnCard of that card has returned; the library keeps no pointer to it after that.
  */
 typedef struct QuarnRect {
@@ -37,6 +38,12 @@ typedef struct QuarnRect {
   int32_t width;
   int32_t height;
 } QuarnRect;
+
+/* Writes the part of a block that starts at pixel (x, y) of the block, `width` x `height`
+ * pixels, into `pixels` (rows `stride` bytes apart) as opaque words FFRRGGBB: every pixel of the
+ * part, with 0xFF in the top byte. Given to WritePixels by the library; `writer` is its own. */
+typedef void (*QuarnPixelWriter)(void* writer, int32_t x, int32_t y, int32_t width, int32_t height,
+                                 uint32_t* pixels, size_t stride);
 
 typedef struct QuarnHostWindow {
   void* context;
@@ -47,6 +54,14 @@ typedef struct QuarnHostWindow {
    * screenY). The host clips to its client area; parts outside it are dropped. */
   void (*DrawPixels)(void* context, int32_t screenX, int32_t screenY, int32_t width, int32_t height,
                      const uint32_t* pixels, size_t stride);
+  /* Optional (null when the host has none; the library then uses DrawPixels). Shows the same
+   * block as DrawPixels would, but the library writes the pixels straight into the host's
+   * picture, sparing a copy of every frame: the host clips the block to its client area and,
+   * when a part of it is shown, calls `write` once on the calling thread before returning, with
+   * that part in block coordinates and the place in its picture where the part's top-left pixel
+   * goes. `write` must not call the window (the host holds its picture locked meanwhile). */
+  void (*WritePixels)(void* context, int32_t screenX, int32_t screenY, int32_t width,
+                      int32_t height, QuarnPixelWriter write, void* writer);
 } QuarnHostWindow;
 
 /* A QuarnHostDC is a device context on a window's client area. It is only used during the

@@ -179,12 +179,7 @@ void RunLive(Card& card, const std::stop_token& stop) {
       geometry = card.LiveGeometry();
       if (geometry.frameBytes > 0) {
         frame.resize(geometry.frameBytes);
-        pixels.resize(static_cast<size_t>(geometry.width) *
-                      static_cast<size_t>(geometry.deliveredLines));
         card.RenderFrame(geometry, frame.data());
-        const size_t stride = static_cast<size_t>(geometry.width) * sizeof(uint32_t);
-        FrameToXrgb(frame.data(), geometry.format, geometry.width, geometry.deliveredLines,
-                    pixels.data(), stride);
         QuarnHostWindow window;
         {
           std::lock_guard lock(card.acquisition.mutex);
@@ -193,8 +188,21 @@ void RunLive(Card& card, const std::stop_token& stop) {
         QuarnRect client{};
         // A window that can no longer be drawn on skips frames until it can again.
         if (window.GetClientRect(window.context, &client) == 0) {
-          window.DrawPixels(window.context, geometry.screenX, geometry.screenY, geometry.width,
-                            geometry.deliveredLines, pixels.data(), stride);
+          if (window.WritePixels != nullptr) {
+            // Converted straight into the host's picture, only where the window shows it.
+            XrgbSource source{frame.data(), geometry.format, geometry.width,
+                              geometry.deliveredLines};
+            window.WritePixels(window.context, geometry.screenX, geometry.screenY, geometry.width,
+                               geometry.deliveredLines, WriteXrgbPart, &source);
+          } else {
+            pixels.resize(static_cast<size_t>(geometry.width) *
+                          static_cast<size_t>(geometry.deliveredLines));
+            const size_t stride = static_cast<size_t>(geometry.width) * sizeof(uint32_t);
+            FrameToXrgb(frame.data(), geometry.format, geometry.width, geometry.deliveredLines,
+                        pixels.data(), stride);
+            window.DrawPixels(window.context, geometry.screenX, geometry.screenY, geometry.width,
+                              geometry.deliveredLines, pixels.data(), stride);
+          }
           stats.Count();
         }
       }

@@ -21,6 +21,7 @@
 #include <array>
 #include <climits>
 #include <cstring>
+#include <vector>
 
 namespace quarnsim {
 
@@ -35,6 +36,19 @@ namespace {
 constexpr int kMaxSide = 1 << 16;
 bool SizeOk(int width, int height) {
   return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide;
+}
+
+// Whether the processor runs the AVX2 rows.
+[[maybe_unused]] bool HaveAvx2() {
+#ifdef QUARN_HAVE_AVX2_ROWS
+  static const bool avx2 = [] {
+    __builtin_cpu_init();  // needed when the first conversion runs before main()
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return avx2;
+#else
+  return false;
+#endif
 }
 
 // Converts `rows` YUV422 rows (Y0 U Y1 V per pixel pair, `srcStride` bytes apart) into 32-bit
@@ -251,7 +265,55 @@ __attribute__((target("avx2"))) void Rgb16RowAvx2(const uint8_t* src, uint8_t* d
   Rgb16RowScalar(src, dst, x, width, kIs565);
 }
 
+// Copies one row of kBytes bytes, a whole number of 128-byte blocks, in straight-line code: the
+// rows of an 8-bit bitmap run the other way from the stored rows, and a copy of fixed length per
+// row comes much closer to a plain memcpy of the frame than memcpy called per row does.
+template <size_t kBytes>
+__attribute__((target("avx2"))) void CopyFixedRowAvx2(uint8_t* out, const uint8_t* in) {
+  static_assert(kBytes % 128 == 0);
+  for (size_t x = 0; x < kBytes; x += 128) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + x));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + x + 32));
+    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + x + 64));
+    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + x + 96));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), a);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x + 32), b);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x + 64), c);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x + 96), d);
+  }
+}
+
+template <size_t kBytes>
+__attribute__((target("avx2"))) void CopyRowsUpFixedAvx2(uint8_t* bottom, ptrdiff_t stride,
+                                                         const uint8_t* src, int height) {
+  for (int y = 0; y < height; ++y) {
+    CopyFixedRowAvx2<kBytes>(bottom - static_cast<ptrdiff_t>(y) * stride,
+                             src + static_cast<size_t>(y) * kBytes);
+  }
+}
+
 #endif  // QUARN_HAVE_AVX2_ROWS
+
+// Copies `height` packed rows of `rowBytes` bytes (top row first) into a bottom-up bitmap with
+// rows `stride` bytes apart, zeroing each row's padding: the formats whose stored pixels are
+// already the bitmap's pixels. The 8-bit rows of the cards' full widths (PAL 768, NTSC 640
+// pixels) take a copy of fixed length.
+void CopyRowsBottomUp(uint8_t* dst, size_t stride, const uint8_t* src, size_t rowBytes,
+                      int height) {
+  uint8_t* bottom = dst + static_cast<size_t>(height - 1) * stride;
+  const auto step = static_cast<ptrdiff_t>(stride);
+#ifdef QUARN_HAVE_AVX2_ROWS
+  if (HaveAvx2() && rowBytes == stride) {
+    if (rowBytes == 768) return CopyRowsUpFixedAvx2<768>(bottom, step, src, height);
+    if (rowBytes == 640) return CopyRowsUpFixedAvx2<640>(bottom, step, src, height);
+  }
+#endif
+  for (int y = 0; y < height; ++y) {
+    uint8_t* out = bottom - static_cast<ptrdiff_t>(y) * step;
+    std::memcpy(out, src + static_cast<size_t>(y) * rowBytes, rowBytes);
+    if (stride != rowBytes) std::memset(out + rowBytes, 0, stride - rowBytes);
+  }
+}
 
 void Yuv422RowPlain(const uint8_t* src, uint8_t* dst, int width) {
   Yuv422RowScalar(src, dst, 0, width);
@@ -268,11 +330,7 @@ using RowToBgr = void (*)(const uint8_t* src, uint8_t* dst, int width);
 // The row converter of a 16-bit format for this processor.
 RowToBgr RowConverter(int format) {
 #ifdef QUARN_HAVE_AVX2_ROWS
-  static const bool avx2 = [] {
-    __builtin_cpu_init();  // needed when the first conversion runs before main()
-    return __builtin_cpu_supports("avx2") != 0;
-  }();
-  if (avx2) {
+  if (HaveAvx2()) {
     switch (format) {
       case QUARN_FORMAT_YUV422:
         return Yuv422RowAvx2;
@@ -312,11 +370,7 @@ bool TransformFrame(uint8_t* dst, const uint8_t* src, int width, int height, int
       // Same pixel layout: the rows only change order and gain padding.
       const size_t rowBytes = w * (format == QUARN_FORMAT_RGB888 ? 3 : 1);
       const size_t stride = DibStride(width, format == QUARN_FORMAT_RGB888 ? 24 : 8);
-      for (int y = 0; y < height; ++y) {
-        uint8_t* out = dst + static_cast<size_t>(height - 1 - y) * stride;
-        std::memcpy(out, src + static_cast<size_t>(y) * rowBytes, rowBytes);
-        if (stride != rowBytes) std::memset(out + rowBytes, 0, stride - rowBytes);
-      }
+      CopyRowsBottomUp(dst, stride, src, rowBytes, height);
       return true;
     }
     case QUARN_FORMAT_RGB8888: {
@@ -343,37 +397,146 @@ bool TransformFrame(uint8_t* dst, const uint8_t* src, int width, int height, int
   }
 }
 
+namespace {
+
+// Bytes per stored pixel of a format FrameToXrgb knows; 0 for another.
+int StoredPixelBytes(int format) {
+  switch (format) {
+    case QUARN_FORMAT_YUV422:
+    case QUARN_FORMAT_RGB565:
+    case QUARN_FORMAT_RGB555:
+      return 2;
+    case QUARN_FORMAT_RGB888:
+      return 3;
+    case QUARN_FORMAT_RGB8888:
+      return 4;
+    case QUARN_FORMAT_ALL8:
+    case QUARN_FORMAT_LIMITED8:
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+// Copies `count` 32-bit pixels B G R X, making each opaque.
+void CopyOpaqueRowPlain(const uint8_t* in, uint32_t* out, int count) {
+  for (int x = 0; x < count; ++x) {
+    uint32_t value;
+    std::memcpy(&value, in + static_cast<size_t>(x) * 4, sizeof value);
+    out[x] = value | 0xFF000000u;
+  }
+}
+
+#ifdef QUARN_HAVE_AVX2_ROWS
+__attribute__((target("avx2"))) void CopyOpaqueRowAvx2(const uint8_t* in, uint32_t* out,
+                                                       int count) {
+  const __m256i opaque = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  int x = 0;
+  for (; x + 16 <= count; x += 16) {
+    const uint8_t* p = in + static_cast<size_t>(x) * 4;
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), _mm256_or_si256(a, opaque));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x + 8), _mm256_or_si256(b, opaque));
+  }
+  CopyOpaqueRowPlain(in + static_cast<size_t>(x) * 4, out + x, count - x);
+}
+#endif
+
+// `rows` stored rows of `width` pixels, `srcStride` bytes apart, into opaque FFRRGGBB words
+// `dstStride` bytes apart. Every pixel is converted on its own except YUV422's pairs: its rows
+// must start on a pair and end where the frame's rows end, or on a pair's end.
+void RowsToXrgb(const uint8_t* src, size_t srcStride, int format, int width, int rows, uint8_t* dst,
+                size_t dstStride) {
+  const int inStride = static_cast<int>(srcStride);
+  const int outStride = static_cast<int>(dstStride);
+  auto opaque = CopyOpaqueRowPlain;
+#ifdef QUARN_HAVE_AVX2_ROWS
+  if (HaveAvx2()) opaque = CopyOpaqueRowAvx2;
+#endif
+  switch (format) {
+    case QUARN_FORMAT_YUV422:
+    case QUARN_FORMAT_RGB565:
+      StoredToArgb(format, src, inStride, width, rows, dst, outStride);
+      break;
+    case QUARN_FORMAT_RGB555:
+      // The converter takes the unused top bit for alpha: each row is made opaque while it is
+      // still in the cache.
+      for (int y = 0; y < rows; ++y) {
+        uint8_t* row = dst + static_cast<size_t>(y) * dstStride;
+        StoredToArgb(format, src + static_cast<size_t>(y) * srcStride, inStride, width, 1, row,
+                     outStride);
+        opaque(row, reinterpret_cast<uint32_t*>(row), width);
+      }
+      break;
+    case QUARN_FORMAT_RGB888:
+      libyuv::RGB24ToARGB(src, inStride, dst, outStride, width, rows);
+      break;
+    case QUARN_FORMAT_RGB8888:
+      for (int y = 0; y < rows; ++y) {
+        opaque(src + static_cast<size_t>(y) * srcStride,
+               reinterpret_cast<uint32_t*>(dst + static_cast<size_t>(y) * dstStride), width);
+      }
+      break;
+    case QUARN_FORMAT_ALL8:
+      libyuv::J400ToARGB(src, inStride, dst, outStride, width, rows);
+      break;
+    case QUARN_FORMAT_LIMITED8:
+      // Studio-range luma 16..235 is shown stretched to black .. white.
+      libyuv::I400ToARGB(src, inStride, dst, outStride, width, rows);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
 bool FrameToXrgb(const uint8_t* src, int format, int width, int height, uint32_t* dst,
                  size_t dstStride) {
   if (src == nullptr || dst == nullptr || !SizeOk(width, height)) return false;
   if (dstStride < static_cast<size_t>(width) * 4 || dstStride > INT_MAX || dstStride % 4 != 0) {
     return false;
   }
-  auto* out = reinterpret_cast<uint8_t*>(dst);
-  const int stride = static_cast<int>(dstStride);
-  switch (format) {
-    case QUARN_FORMAT_YUV422:
-    case QUARN_FORMAT_RGB565:
-    case QUARN_FORMAT_RGB555:
-      StoredToArgb(format, src, width * 2, width, height, out, stride);
-      break;
-    case QUARN_FORMAT_RGB888:
-      libyuv::RGB24ToARGB(src, width * 3, out, stride, width, height);
-      break;
-    case QUARN_FORMAT_RGB8888:
-      libyuv::ARGBCopy(src, width * 4, out, stride, width, height);
-      break;
-    case QUARN_FORMAT_ALL8:
-      libyuv::J400ToARGB(src, width, out, stride, width, height);
-      break;
-    case QUARN_FORMAT_LIMITED8:
-      // Studio-range luma 16..235 is shown stretched to black .. white.
-      libyuv::I400ToARGB(src, width, out, stride, width, height);
-      break;
-    default:
-      return false;
-  }
+  const int pixelBytes = StoredPixelBytes(format);
+  if (pixelBytes == 0) return false;
+  RowsToXrgb(src, static_cast<size_t>(width) * static_cast<size_t>(pixelBytes), format, width,
+             height, reinterpret_cast<uint8_t*>(dst), dstStride);
   return true;
+}
+
+void WriteXrgbPart(void* source, int32_t x, int32_t y, int32_t width, int32_t height,
+                   uint32_t* pixels, size_t stride) {
+  const auto* frame = static_cast<const XrgbSource*>(source);
+  if (frame == nullptr || frame->frame == nullptr || pixels == nullptr) return;
+  if (!SizeOk(frame->width, frame->height) || width <= 0 || height <= 0 || x < 0 || y < 0 ||
+      x > frame->width - width || y > frame->height - height) {
+    return;
+  }
+  if (stride < static_cast<size_t>(width) * 4 || stride > INT_MAX || stride % 4 != 0) return;
+  const int pixelBytes = StoredPixelBytes(frame->format);
+  if (pixelBytes == 0) return;
+  const size_t rowBytes = static_cast<size_t>(frame->width) * static_cast<size_t>(pixelBytes);
+  const uint8_t* top = frame->frame + static_cast<size_t>(y) * rowBytes;
+  auto* out = reinterpret_cast<uint8_t*>(pixels);
+  // A YUV422 part converts on its own when it starts on a pair and ends on a pair's end, or at
+  // the frame's lone last pixel with the pair before it in the part (or no pair before it).
+  const bool pairs = frame->format == QUARN_FORMAT_YUV422;
+  const bool endsOnPair = width % 2 == 0 || (x + width == frame->width && (x == 0 || width >= 3));
+  if (!pairs || (x % 2 == 0 && endsOnPair)) {
+    RowsToXrgb(top + static_cast<size_t>(x) * static_cast<size_t>(pixelBytes), rowBytes,
+               frame->format, width, height, out, stride);
+    return;
+  }
+  // A YUV422 part that cuts a pixel pair: each whole row goes through a row of scratch, so that
+  // every pixel gets the chroma it has in the whole frame.
+  std::vector<uint32_t> row(static_cast<size_t>(frame->width));
+  for (int r = 0; r < height; ++r) {
+    RowsToXrgb(top + static_cast<size_t>(r) * rowBytes, rowBytes, frame->format, frame->width, 1,
+               reinterpret_cast<uint8_t*>(row.data()), rowBytes * 2);
+    std::memcpy(out + static_cast<size_t>(r) * stride, row.data() + x,
+                static_cast<size_t>(width) * sizeof(uint32_t));
+  }
 }
 
 bool XrgbToDib(const uint32_t* src, size_t srcStride, int width, int height, int depth,

@@ -18,11 +18,25 @@ size_t DibStride(int width, int bitsPerPixel);
 // width ends in a lone pixel stored as Y U; it takes V from the pair before it.
 bool TransformFrame(uint8_t* dst, const uint8_t* src, int width, int height, int format);
 
-// Converts one packed stored frame (top row first) in `format` into xxRRGGBB words (the top byte
-// undefined), top row
-// first, rows `dstStride` bytes apart. 8-bit formats give grey.
+// Converts one packed stored frame (top row first) in `format` into opaque FFRRGGBB words, top
+// row first, rows `dstStride` bytes apart. 8-bit formats give grey.
 bool FrameToXrgb(const uint8_t* src, int format, int width, int height, uint32_t* dst,
                  size_t dstStride);
+
+// A packed stored frame (top row first) offered to a host window's WritePixels.
+struct XrgbSource {
+  const uint8_t* frame = nullptr;
+  int format = 0;
+  int width = 0;
+  int height = 0;
+};
+
+// A QuarnPixelWriter over an XrgbSource (`source`): converts the part of the frame from pixel
+// (x, y), `width` x `height` pixels, into opaque FFRRGGBB words, rows `stride` bytes apart. The
+// part is converted exactly as the whole frame would be (a YUV422 pixel keeps its pair's
+// chroma). A part that does not lie inside the frame is not written.
+void WriteXrgbPart(void* source, int32_t x, int32_t y, int32_t width, int32_t height,
+                   uint32_t* pixels, size_t stride);
 
 // Converts xxRRGGBB words (top row first, the top byte ignored) into a bottom-up bitmap at `depth`
 // bits per pixel (8: grey luma, 15: 0RRRRRGGGGGBBBBB, 16: RRRRRGGGGGGBBBBB, 24: B G R, 32: B G R

@@ -82,7 +82,7 @@ TEST_F(FakeWorld, CardNumbersOutsideTheCountAndZeroCardsFail) {
 
 TEST_F(FakeWorld, EveryPerCardOperationRejectsHandleZeroUnknownAndEnded) {
   int out = 0;
-  QuarnHostWindow window{nullptr, ClientRect, RecordDraw};
+  QuarnHostWindow window{nullptr, ClientRect, RecordDraw, nullptr};
   const std::vector<std::function<int(QUARN_HANDLE)>> operations = {
       [](QUARN_HANDLE h) { return EndQuarnCard(h); },
       [&](QUARN_HANDLE h) { return QuarnGetCardType(h, &out); },
@@ -417,7 +417,7 @@ TEST_F(FakeWorld, SlotsFollowTheFrameGeometryFixedAtStart) {
 
 TEST_F(FakeWorld, SnapOrderBusyAndRingBoundsRules) {
   const QUARN_HANDLE h = Open(1);
-  QuarnHostWindow window{nullptr, ClientRect, RecordDraw};
+  QuarnHostWindow window{nullptr, ClientRect, RecordDraw, nullptr};
   SnapSeen seen;
   EXPECT_EQ(QuarnStartSnapEx(h, 0, 1, 2), QUARN_ERR_SNAP_STATE);
   EXPECT_EQ(QuarnStopSnapEx(h), QUARN_ERR_SNAP_STATE);
@@ -466,8 +466,8 @@ TEST_F(FakeWorld, SnapShotChecksItsRangeAndStoresNothing) {
 TEST_F(FakeWorld, LiveVideoRecordsTheWindowAndDrawsOnlyWhenAsked) {
   const QUARN_HANDLE h = Open(1);
   DrawLog draws;
-  QuarnHostWindow window{&draws, ClientRect, RecordDraw};
-  QuarnHostWindow broken{&draws, nullptr, RecordDraw};
+  QuarnHostWindow window{&draws, ClientRect, RecordDraw, nullptr};
+  QuarnHostWindow broken{&draws, nullptr, RecordDraw, nullptr};
   EXPECT_EQ(QuarnCaptureEx(h, &broken, 1), QUARN_ERR_BAD_PARAMETER);
   QuarnSetOutputWindow(h, 10, 20, 64, 48);
   QuarnSetScanMode(h, QUARN_SCAN_FIELD);

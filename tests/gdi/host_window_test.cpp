@@ -1,7 +1,8 @@
 // host_window_test.cpp - the view's side of the capture library's host-window contract, called
 // through the C function pointers as the library calls them: screen to client conversion and
-// clipping of live video, read-back, the geometry that follows the widget, closing, and a draw
-// from another thread while the UI thread resizes the view.
+// clipping of live video (drawn from pixels, or written in place through WritePixels),
+// read-back, the geometry that follows the widget, closing, and draws from another thread while
+// the UI thread resizes the view.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -87,6 +88,87 @@ TEST(HostWindow, DrawPixelsClipsToClientArea) {
   EXPECT_EQ(changed.size(), 1u);
 }
 
+// A writer as the library gives WritePixels: logs each call and fills the part it is handed
+// with opaque pixels that name their place in the block.
+struct PartWriter {
+  struct Call {
+    int x, y, width, height;
+  };
+  static uint32_t Value(int blockX, int blockY) {
+    return 0xFF000000u | (static_cast<uint32_t>(blockX + 1) << 16) |
+           (static_cast<uint32_t>(blockY + 1) << 8) | 0x5Au;
+  }
+  static void Write(void* self, int32_t x, int32_t y, int32_t width, int32_t height,
+                    uint32_t* pixels, size_t stride) {
+    static_cast<PartWriter*>(self)->calls.push_back(Call{x, y, width, height});
+    for (int row = 0; row < height; ++row) {
+      auto* line = reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(pixels) +
+                                               static_cast<size_t>(row) * stride);
+      for (int column = 0; column < width; ++column) line[column] = Value(x + column, y + row);
+    }
+  }
+  std::vector<Call> calls;
+};
+
+void Write(const QuarnHostWindow* window, int screenX, int screenY, int width, int height,
+           PartWriter* writer) {
+  ASSERT_NE(window->WritePixels, nullptr);
+  window->WritePixels(window->context, screenX, screenY, width, height, PartWriter::Write, writer);
+}
+
+// WritePixels hands the writer exactly the part of the block the client area shows, once, at
+// the right place in the picture; the rest of the picture keeps its pixels. Client area 5 x 4 at
+// screen (100, 50); `image` is the backing store's size when it lags behind the client area.
+TEST(HostWindow, WritePixelsHandsTheShownPartToTheWriter) {
+  struct Case {
+    const char* what;
+    int screenX, screenY, width, height;
+    QSize image;
+    bool written;
+    QRect part;  // in block coordinates
+  };
+  const Case cases[] = {
+      {"inside", 101, 51, 3, 2, QSize(5, 4), true, QRect(0, 0, 3, 2)},
+      {"the whole area", 100, 50, 5, 4, QSize(5, 4), true, QRect(0, 0, 5, 4)},
+      {"over every edge", 98, 49, 9, 7, QSize(5, 4), true, QRect(2, 1, 5, 4)},
+      {"over the right and bottom", 103, 52, 4, 4, QSize(5, 4), true, QRect(0, 0, 2, 2)},
+      {"left of the area", 90, 50, 10, 4, QSize(5, 4), false, QRect()},
+      {"below the area", 100, 54, 5, 4, QSize(5, 4), false, QRect()},
+      {"far away", -2000000000, 2000000000, 5, 4, QSize(5, 4), false, QRect()},
+      {"empty block", 100, 50, 0, 4, QSize(5, 4), false, QRect()},
+      {"image still smaller", 100, 50, 5, 4, QSize(3, 2), true, QRect(0, 0, 3, 2)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TestSurface s(5, 4, 100, 50);
+    s.store.Resize(c.image.width(), c.image.height());
+    s.Fill(0x0000FF);
+    std::vector<QRect> changed;
+    s.store.SetChangedHandler([&](const QRect& r) { changed.push_back(r); });
+    PartWriter writer;
+    Write(s.host.Contract(), c.screenX, c.screenY, c.width, c.height, &writer);
+    ASSERT_EQ(writer.calls.size(), c.written ? 1u : 0u);
+    if (!c.written) {
+      EXPECT_TRUE(changed.empty());
+      continue;
+    }
+    const PartWriter::Call& call = writer.calls[0];
+    EXPECT_EQ(QRect(call.x, call.y, call.width, call.height), c.part);
+    ASSERT_EQ(changed.size(), 1u);
+    const QPoint blockOnClient(c.screenX - 100, c.screenY - 50);
+    EXPECT_EQ(changed[0], c.part.translated(blockOnClient));
+    for (int y = 0; y < c.image.height(); ++y) {
+      for (int x = 0; x < c.image.width(); ++x) {
+        const QPoint inBlock = QPoint(x, y) - blockOnClient;
+        const uint32_t expected = c.part.contains(inBlock)
+                                      ? PartWriter::Value(inBlock.x(), inBlock.y()) & 0xFFFFFFu
+                                      : 0x0000FFu;
+        EXPECT_EQ(s.At(x, y), expected) << x << "," << y;
+      }
+    }
+  }
+}
+
 // What the library reads back is the pixels shown, as 0x00RRGGBB; outside the client area 0.
 TEST(HostWindow, ReadPixelsOutsideClientAreaIsZero) {
   TestSurface s(3, 2);
@@ -126,8 +208,14 @@ TEST(HostWindow, ClosedWindowRefusesDrawing) {
   QuarnRect rect{};
   EXPECT_NE(s.host.Contract()->GetClientRect(s.host.Contract()->context, &rect), 0);
   Draw(s.host.Contract(), 100, 50, Block(1, 1, 0x00FFFFFF));
+  PartWriter writer;
+  Write(s.host.Contract(), 100, 50, 4, 4, &writer);
+  EXPECT_TRUE(writer.calls.empty()) << "a closed window hands out no pixels";
   uint32_t value = 0;
   EXPECT_NE(s.host.ReadPixels(0, 0, 1, 1, &value, 4), 0);
+  s.store.Read([](const QImage& image) {
+    EXPECT_EQ(image.pixel(0, 0) & 0xFFFFFFu, 0u) << "nothing was drawn after the close";
+  });
 }
 
 // --- Following a widget ---------------------------------------------------------------------
@@ -212,9 +300,12 @@ TEST(HostWindowThreads, DrawFromAnotherThreadWhileUiResizes) {
   const CoordinateDib dib(16, 12);
   std::thread library([&] {
     const Block block(40, 30, 0x00336699);
+    PartWriter writer;
     int rounds = 0;
     while (!stop.load() || rounds < 50) {
       Draw(s.host.Contract(), 5, 5, block);
+      Write(s.host.Contract(), 20, 15, 40, 30, &writer);  // live video written in place
+      writer.calls.clear();
       CClientDC dc(s.host);  // the snap callback's own context on this thread
       dc.StretchDIBits(0, 0, 16, 12, 0, 0, 16, 12, dib.bits.data(), &dib.info, DIB_RGB_COLORS,
                        SRCCOPY);
@@ -239,6 +330,9 @@ TEST(HostWindowThreads, DrawFromAnotherThreadWhileUiResizes) {
   Draw(s.host.Contract(), 5, 5, Block(40, 30, 0x00336699));
   EXPECT_EQ(s.At(44, 34), 0x336699u);
   EXPECT_EQ(s.At(45, 35), 0xFFFFFFu) << "new area takes the background colour";
+  PartWriter writer;
+  Write(s.host.Contract(), 50, 40, 40, 30, &writer);
+  EXPECT_EQ(s.At(63, 47), PartWriter::Value(13, 7) & 0xFFFFFFu);
 }
 
 // Closing waits for draws in flight and stops later ones: the view can go once it returns.
@@ -248,8 +342,10 @@ TEST(HostWindowThreads, CloseQuiescesDrawing) {
   std::atomic<int> drawn{0};
   std::thread library([&] {
     const Block block(32, 32, 0x00FFFFFF);
+    PartWriter writer;
     for (int i = 0; i < 200; ++i) {
       Draw(s.host.Contract(), 0, 0, block);
+      Write(s.host.Contract(), 0, 0, 32, 32, &writer);
       drawn.fetch_add(1);
     }
   });

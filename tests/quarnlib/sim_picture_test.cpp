@@ -905,6 +905,58 @@ TEST(HostPixels, FramesBecomeZeroTopBytePixels) {
   EXPECT_EQ(out[5], 0x00FFFFFFu);
 }
 
+// Live video through a host's WritePixels converts only the part the host shows. Every part must
+// hold what the whole frame holds there (a YUV422 pixel keeps its pair's chroma, also when the
+// part cuts the pair or ends on the first pixel of one), opaque, and nothing beyond the part.
+TEST(HostPixels, PartsAreWrittenAsTheWholeFrameWouldBe) {
+  constexpr int kFrameW = 7, kFrameH = 3;
+  constexpr uint32_t kHostWord = 0x12345678;
+  struct Part {
+    int x, y, width, height;
+  };
+  const Part parts[] = {{0, 0, 7, 3}, {1, 0, 5, 2}, {2, 1, 3, 2}, {3, 0, 4, 3},
+                        {0, 2, 7, 1}, {6, 0, 1, 3}, {0, 0, 1, 1}, {2, 0, 2, 3}};
+  for (int format :
+       {QUARN_FORMAT_YUV422, QUARN_FORMAT_RGB888, QUARN_FORMAT_RGB565, QUARN_FORMAT_RGB555,
+        QUARN_FORMAT_RGB8888, QUARN_FORMAT_ALL8, QUARN_FORMAT_LIMITED8}) {
+    // Varied bytes, so that every pixel and every chroma pair differs from its neighbours (the
+    // top byte of RGB8888 pixels included, which must not show).
+    std::vector<uint8_t> frame(quarnsim::PackedFrameBytes(format, kFrameW, kFrameH));
+    for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>(i * 37 + 11);
+    std::vector<uint32_t> whole(kFrameW * kFrameH);
+    ASSERT_TRUE(
+        quarnsim::FrameToXrgb(frame.data(), format, kFrameW, kFrameH, whole.data(), kFrameW * 4));
+    for (uint32_t word : whole) EXPECT_EQ(word >> 24, 0xFFu) << "format " << format;
+    quarnsim::XrgbSource source{frame.data(), format, kFrameW, kFrameH};
+    for (const Part& part : parts) {
+      // Two spare words a row and a spare row: the host's picture around the part.
+      const int stride = part.width + 2;
+      std::vector<uint32_t> out(static_cast<size_t>(stride * (part.height + 1)), kHostWord);
+      quarnsim::WriteXrgbPart(&source, part.x, part.y, part.width, part.height, out.data(),
+                              static_cast<size_t>(stride) * 4);
+      for (int y = 0; y <= part.height; ++y) {
+        for (int x = 0; x < stride; ++x) {
+          const uint32_t expected =
+              x < part.width && y < part.height
+                  ? whole[static_cast<size_t>((part.y + y) * kFrameW + part.x + x)]
+                  : kHostWord;
+          EXPECT_EQ(out[static_cast<size_t>(y * stride + x)], expected)
+              << "format " << format << ", part " << part.x << "," << part.y << " " << part.width
+              << "x" << part.height << ", pixel " << x << "," << y;
+        }
+      }
+    }
+    // A part that does not lie inside the frame is not written.
+    std::vector<uint32_t> out(16, kHostWord);
+    for (const Part& outside : {Part{-1, 0, 2, 1}, Part{6, 0, 2, 1}, Part{0, 2, 1, 2},
+                                Part{0, 0, 0, 1}, Part{0, 3, 1, 1}}) {
+      quarnsim::WriteXrgbPart(&source, outside.x, outside.y, outside.width, outside.height,
+                              out.data(), 16);
+    }
+    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](uint32_t w) { return w == kHostWord; }));
+  }
+}
+
 TEST(HostPixels, BadFramesAreRefused) {
   std::vector<uint8_t> src(64, 0);
   std::vector<uint32_t> out(16, 7);

@@ -202,7 +202,7 @@ std::vector<std::pair<std::string, std::function<int(QUARN_HANDLE)>>> PerCardOpe
   static int sink = 0;
   static QuarnHostWindow window{
       nullptr, [](void*, QuarnRect*) { return 0; },
-      [](void*, int32_t, int32_t, int32_t, int32_t, const uint32_t*, size_t) {}};
+      [](void*, int32_t, int32_t, int32_t, int32_t, const uint32_t*, size_t) {}, nullptr};
   return {
       {"EndQuarnCard", [](QUARN_HANDLE h) { return EndQuarnCard(h); }},
       {"QuarnGetCardType", [](QUARN_HANDLE h) { return QuarnGetCardType(h, &sink); }},

@@ -9,6 +9,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "contract_support.h"
@@ -47,6 +48,24 @@ class RecordingWindow {
   }
 
   const QuarnHostWindow* host() const { return &host_; }
+
+  // Also offers WritePixels, as the programs' windows do: the library then writes each frame
+  // through it, into the part of the canvas the block covers. A write is logged as a draw of
+  // its block, and the part it wrote (block coordinates) separately.
+  void OfferWritePixels() {
+    host_.WritePixels = [](void* context, int32_t x, int32_t y, int32_t w, int32_t h,
+                           QuarnPixelWriter write, void* writer) {
+      static_cast<RecordingWindow*>(context)->OnWrite(x, y, w, h, write, writer);
+    };
+  }
+  struct Part {
+    int x, y, width, height;
+  };
+  std::vector<Part> parts() const {
+    std::lock_guard lock(mutex_);
+    return parts_;
+  }
+  size_t drawPixelsCount() const { return drawPixelsCalls_; }
 
   // Runs inside the next draws, on the drawing thread, before the draw is logged.
   void SetOnDraw(std::function<void(size_t drawNumber)> action) {
@@ -96,6 +115,42 @@ class RecordingWindow {
 
  private:
   void OnDraw(int x, int y, int width, int height, const uint32_t* pixels, size_t stride) {
+    ++drawPixelsCalls_;
+    Deliver(x, y, width, height, [&] {
+      for (int row = 0; row < height; ++row) {
+        const auto* line = reinterpret_cast<const uint32_t*>(
+            reinterpret_cast<const uint8_t*>(pixels) + static_cast<size_t>(row) * stride);
+        for (int column = 0; column < width; ++column) {
+          const int cx = x - clientX_ + column, cy = y - clientY_ + row;
+          if (cx >= 0 && cy >= 0 && cx < width_ && cy < height_) {
+            canvas_[static_cast<size_t>(cy) * static_cast<size_t>(width_) +
+                    static_cast<size_t>(cx)] = line[column];
+          }
+        }
+      }
+    });
+  }
+
+  // Clips the block to the client area like a host and has the library write the part shown
+  // straight into the canvas.
+  void OnWrite(int x, int y, int width, int height, QuarnPixelWriter write, void* writer) {
+    Deliver(x, y, width, height, [&] {
+      const int left = std::max(x, clientX_), top = std::max(y, clientY_);
+      const int right = std::min(x + width, clientX_ + width_);
+      const int bottom = std::min(y + height, clientY_ + height_);
+      if (right <= left || bottom <= top) return;
+      const Part part{left - x, top - y, right - left, bottom - top};
+      parts_.push_back(part);
+      write(writer, part.x, part.y, part.width, part.height,
+            canvas_.data() + static_cast<size_t>(top - clientY_) * static_cast<size_t>(width_) +
+                static_cast<size_t>(left - clientX_),
+            static_cast<size_t>(width_) * sizeof(uint32_t));
+    });
+  }
+
+  // One delivery of a block at (x, y): the test's action, the slow-down, then `paint` with the
+  // canvas locked, logged as a draw.
+  void Deliver(int x, int y, int width, int height, const std::function<void()>& paint) {
     if (inside_.exchange(true)) ++overlaps_;
     std::function<void(size_t)> action;
     size_t number = 0;
@@ -109,17 +164,7 @@ class RecordingWindow {
     {
       std::lock_guard lock(mutex_);
       draws_.push_back(Draw{std::this_thread::get_id(), x, y, width, height});
-      for (int row = 0; row < height; ++row) {
-        const auto* line = reinterpret_cast<const uint32_t*>(
-            reinterpret_cast<const uint8_t*>(pixels) + static_cast<size_t>(row) * stride);
-        for (int column = 0; column < width; ++column) {
-          const int cx = x - clientX_ + column, cy = y - clientY_ + row;
-          if (cx >= 0 && cy >= 0 && cx < width_ && cy < height_) {
-            canvas_[static_cast<size_t>(cy) * static_cast<size_t>(width_) +
-                    static_cast<size_t>(cx)] = line[column];
-          }
-        }
-      }
+      paint();
     }
     inside_ = false;
   }
@@ -131,10 +176,12 @@ class RecordingWindow {
   std::atomic<int> clientRectCalls_{0};
   std::atomic<bool> slow_{false};
   std::atomic<bool> drawable_{true};
-  // Protects canvas_, draws_ and onDraw_.
+  std::atomic<size_t> drawPixelsCalls_{0};
+  // Protects canvas_, draws_, parts_ and onDraw_.
   mutable std::mutex mutex_;
   std::vector<uint32_t> canvas_;
   std::vector<Draw> draws_;
+  std::vector<Part> parts_;
   std::function<void(size_t)> onDraw_;
 };
 
@@ -192,6 +239,57 @@ TEST_F(Live, DrawsComeFromTheLibraryThreadAtTheOutputWindow) {
   EXPECT_NE(window_.Pixel(50 + 160, 20 + 120), 0u);
   EXPECT_EQ(window_.Pixel(50 + 320 + 5, 20 + 120), 0u);
   EXPECT_EQ(window_.overlaps(), 0);
+}
+
+// A window that offers WritePixels (as the programs' windows do) has each frame written into it
+// from the library's thread, only the part it shows of the output window, and DrawPixels is not
+// called. In YUV422 a part that starts on the second pixel of a pair still converts.
+TEST_F(Live, AWindowOfferingWritePixelsHasTheShownPartWritten) {
+  struct Case {
+    int format, x, y;
+    RecordingWindow::Part part;  // in block coordinates; the client area is at (50, 40)
+  };
+  const Case cases[] = {
+      {QUARN_FORMAT_RGB888, 100, 60, {0, 0, 320, 240}},
+      {QUARN_FORMAT_RGB8888, 20, 30, {30, 10, 290, 230}},
+      {QUARN_FORMAT_YUV422, 21, 30, {29, 10, 291, 230}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.format);
+    RecordingWindow window(50, 40, 1024, 768);
+    window.OfferWritePixels();
+    ASSERT_EQ(QuarnSetVideoFormat(h(), c.format), QUARN_OK);
+    ASSERT_EQ(QuarnSetOutputWindow(h(), c.x, c.y, 320, 240), QUARN_OK);
+    ASSERT_EQ(QuarnCaptureEx(h(), window.host(), 1), QUARN_OK);
+    ASSERT_TRUE(WaitFor([&] { return window.drawCount() >= 3; }));
+    ASSERT_EQ(QuarnCaptureEx(h(), nullptr, 0), QUARN_OK);
+    EXPECT_EQ(window.drawPixelsCount(), 0u);
+    for (const auto& draw : window.draws()) {
+      EXPECT_NE(draw.thread, std::this_thread::get_id());
+      EXPECT_EQ(draw.x, c.x);
+      EXPECT_EQ(draw.y, c.y);
+      EXPECT_EQ(draw.width, 320);
+      EXPECT_EQ(draw.height, 240);
+    }
+    for (const auto& part : window.parts()) {
+      EXPECT_EQ(part.x, c.part.x);
+      EXPECT_EQ(part.y, c.part.y);
+      EXPECT_EQ(part.width, c.part.width);
+      EXPECT_EQ(part.height, c.part.height);
+    }
+    // Written pixels are opaque and show a picture; around the part nothing was touched.
+    const int left = c.x + c.part.x - 50, top = c.y + c.part.y - 40;
+    const int right = left + c.part.width - 1, bottom = top + c.part.height - 1;
+    for (const auto& [x, y] :
+         {std::pair{left, top}, {right, top}, {left, bottom}, {right, bottom}}) {
+      EXPECT_EQ(window.Pixel(x, y) >> 24, 0xFFu) << x << "," << y;
+    }
+    uint32_t colours = 0;
+    for (int x = left; x <= right; x += 7) colours |= window.Pixel(x, (top + bottom) / 2);
+    EXPECT_NE(colours & 0xFFFFFFu, 0u);
+    EXPECT_EQ(window.Pixel(right + 1, top), 0u);
+    EXPECT_EQ(window.Pixel(left, bottom + 1), 0u);
+  }
 }
 
 TEST_F(Live, FieldModesDrawHalfTheOutputHeight) {
@@ -541,7 +639,8 @@ void ExitWhileDelivering() {
       [](void*, int32_t, int32_t, int32_t width, int32_t, const uint32_t* pixels, size_t) {
         sink[static_cast<size_t>(width) % sink.size()] = pixels[0];
         ++delivered;
-      }};
+      },
+      nullptr};
   if (QuarnCaptureEx(live, &window, 1) != QUARN_OK) std::exit(4);
   const auto callback = [](QuarnSnapInfo* info) {
     sink[info->frameNumber % sink.size()] = info->slot;

@@ -95,7 +95,8 @@ struct CountingWindow {
   std::atomic<int> draws{0};
   QuarnHostWindow window{this, [](void*, QuarnRect*) { return 0; },
                          [](void* context, int32_t, int32_t, int32_t, int32_t, const uint32_t*,
-                            size_t) { ++static_cast<CountingWindow*>(context)->draws; }};
+                            size_t) { ++static_cast<CountingWindow*>(context)->draws; },
+                         nullptr};
   const QuarnHostWindow* host() const { return &window; }
 };
 

@@ -221,6 +221,35 @@ TEST(TransformKnownPixels, EightBitFormatsCopyBytesBottomUp) {
   }
 }
 
+// The cards' full widths (PAL 768, NTSC 640 pixels) take their own row copy at 8 bits: every byte
+// of every row must land in the mirrored row, and nothing past the bitmap, whatever the height
+// (odd heights included). Widths next to them take the general path and are checked alike.
+TEST(TransformKnownPixels, EightBitFullWidthRowsLandInTheMirroredRow) {
+  struct Case {
+    int width, height;
+  };
+  const Case cases[] = {{768, 576}, {768, 3}, {640, 480}, {640, 1}, {767, 5}, {641, 2}, {896, 4}};
+  std::mt19937 random(11);
+  for (int format : {QUARN_FORMAT_ALL8, QUARN_FORMAT_LIMITED8}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message()
+                   << "format " << format << ", " << c.width << " x " << c.height);
+      std::vector<uint8_t> src(static_cast<size_t>(c.width) * static_cast<size_t>(c.height));
+      for (uint8_t& b : src) b = static_cast<uint8_t>(random());
+      const size_t stride = Stride(c.width, 8);
+      Destination dib(stride * static_cast<size_t>(c.height));
+      ASSERT_EQ(Transform(dib, src, c.width, c.height, format, 8), QUARN_OK);
+      for (int y = 0; y < c.height; ++y) {
+        const auto* in = src.data() + static_cast<size_t>(y) * static_cast<size_t>(c.width);
+        const auto* out = dib.data.data() + static_cast<size_t>(c.height - 1 - y) * stride;
+        ASSERT_TRUE(std::equal(in, in + c.width, out)) << "row " << y;
+      }
+      EXPECT_TRUE(PaddingZero(dib, c.width, c.height, 8));
+      EXPECT_TRUE(dib.GuardIntact());
+    }
+  }
+}
+
 // ---- Stored mode for a source outside static memory: the format the bit count names -------
 
 TEST(TransformStoredMode, BitCountNamesTheFormat) {
