@@ -5,7 +5,7 @@
 # in live video; handed to the snap callback, which converts and paints each into its cell).
 #   bench/hexmont_load.sh live|snap [build/default/apps/hexmont/hexmont] [cards] [seconds]
 # Targets: live video, 64 cards at full rate; Snap, 128 cards with at least 99.9 % of the frames
-# delivered and painted, both under one core.
+# delivered and painted on under half a core; live video under one core.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-}
