@@ -34,3 +34,7 @@ void LoadDemonstrationMask(CVideoCard& card, bool halveInFieldModes) {
     card.SetPixelMaskRect(rect.x, rect.y, rect.width, rect.height, rect.value);
   }
 }
+
+void CVideoCard::LoadDemonstrationMask(int width, int height) {
+  ::LoadDemonstrationMask(handle_, width, height);
+}

@@ -4,23 +4,18 @@
 #include "QuarnVidEx.h"
 #include "static_frames.h"
 
-namespace {
-
-// Solvane keeps a parameter when the card took it, or accepted it to apply later.
-bool Accepted(int status) {
-  return status == QUARN_OK || status == QUARN_ERR_NOT_APPLIED;
-}
-
-}  // namespace
-
-CVideoCard::CVideoCard(int cardNumber) : cardNumber_(cardNumber) {}
+CVideoCard::CVideoCard(int cardNumber, const CardPolicy& policy)
+    : cardNumber_(cardNumber), policy_(policy) {}
 
 bool CVideoCard::Keeps(int status) const {
-  return Accepted(status) || (presetting_ && handle_ == 0);
+  // A card that took the value, or (by the policy) accepted it to apply later.
+  const bool accepted =
+      status == QUARN_OK || (policy_.keepsNotApplied && status == QUARN_ERR_NOT_APPLIED);
+  return accepted || (presetting_ && handle_ == 0);
 }
 
 bool CVideoCard::KeepsWindow(int status) const {
-  return status == QUARN_OK || (presetting_ && handle_ == 0);
+  return status == QUARN_OK || policy_.windowsFollowLayout || (presetting_ && handle_ == 0);
 }
 
 CVideoCard::~CVideoCard() {
@@ -29,13 +24,18 @@ CVideoCard::~CVideoCard() {
   CVideoCard::Release();
 }
 
-int CVideoCard::Open() {
+int CVideoCard::Begin() {
   if (handle_ != 0) return QUARN_OK;
   // Through a local so a failing library cannot leave a stray handle behind.
   QUARN_HANDLE handle = 0;
   const int status = BeginQuarnCard(cardNumber_, &handle);
-  if (status != QUARN_OK) return status;
-  handle_ = handle;
+  if (status == QUARN_OK) handle_ = handle;
+  return status;
+}
+
+int CVideoCard::Open() {
+  if (handle_ != 0) return QUARN_OK;
+  if (const int status = Begin(); status != QUARN_OK) return status;
   DetectSource();
   ApplyParameters();
   SetupDisplay();
@@ -53,12 +53,47 @@ int CVideoCard::Close() {
 }
 
 void CVideoCard::DetectSource() {
-  if (handle_ == 0) return;
+  if (handle_ == 0 && !policy_.callsForUnopenedCard) return;
   DetectSignalSource(handle_, params_.sourceType, params_.sourceNumber);
 }
 
 void CVideoCard::ApplyParameters() {
-  if (handle_ == 0) return;
+  if (handle_ == 0 && !policy_.callsForUnopenedCard) return;
+  if (policy_.sendOrder == SendOrder::kGridParameters) {
+    SendGridParameters();
+  } else {
+    SendEveryParameter();
+  }
+}
+
+void CVideoCard::SendGridParameters() {
+  VideoParameterSet& p = params_;
+  const VideoParameterSet initial;
+  // Whether the card turned a value down as out of range. Other failures (a card that is not
+  // open, a busy one) say nothing about the value, so it is kept.
+  const auto refused = [](int status) { return status == QUARN_ERR_BAD_PARAMETER; };
+  if (refused(QuarnSetVideoStandard(handle_, p.standard))) {
+    // The input window follows the standard the card keeps.
+    p.standard = initial.standard;
+    const ImageSize size = ImageSizeOf(p.standard);
+    p.inputWindow = VideoWindow{0, 0, size.width, size.height};
+  }
+  QuarnSetVideoSource(handle_, p.sourceType, p.sourceNumber);
+  // The format comes from the display depth: kept whatever the card answers.
+  QuarnSetVideoFormat(handle_, p.format);
+  if (refused(QuarnSetScanMode(handle_, p.scanMode))) p.scanMode = initial.scanMode;
+  QuarnAdjustVideo(handle_, kAdjustBrightness, p.brightness);
+  QuarnAdjustVideo(handle_, kAdjustContrast, p.contrast);
+  QuarnAdjustVideo(handle_, kAdjustHue, p.hue);
+  QuarnAdjustVideo(handle_, kAdjustSaturation, p.saturation);
+  QuarnSetPLLFrequency(handle_, p.pll);
+  QuarnSetInputWindow(handle_, p.inputWindow.x, p.inputWindow.y, p.inputWindow.width,
+                      p.inputWindow.height);
+  // Output windows follow at the grid's first placement.
+  if (refused(QuarnSelectCryOSC(handle_, p.crystal))) p.crystal = initial.crystal;
+}
+
+void CVideoCard::SendEveryParameter() {
   VideoParameterSet& p = params_;
   const VideoParameterSet initial;
   // A field the card turns down as out of range takes its initial value. Other failures say
@@ -95,11 +130,15 @@ void CVideoCard::ApplyParameters() {
 
 void CVideoCard::SetupDisplay() {
   // A failed allocation leaves the buffer empty (size 0); painting then has nothing to show.
-  picture_.SetUp(0xFF);
+  picture_.SetUp(policy_.displayFill);
 }
 
 void CVideoCard::Release() {
-  if (handle_ != 0 && EndQuarnCard(handle_) == QUARN_OK) snapContext_.Confirm();
+  const bool end = handle_ != 0 || policy_.callsForUnopenedCard;
+  if (end && EndQuarnCard(handle_) == QUARN_OK) {
+    snapContext_.Confirm();
+    if (state_ == CardState::kSnap) state_ = CardState::kIdle;  // an ended card delivers nothing
+  }
   // Whatever the library still calls back with reaches nothing from here on.
   DetachSnapCallback();
   picture_.Release();

@@ -1,6 +1,8 @@
-// video_card.h - CVideoCard, Solvane's one opened card: its library handle, every parameter the
-// card last accepted, the input and output windows, the display buffer with its header and
-// palette, and the acquisition state; plus Solvane's opening and closing steps around it.
+// video_card.h - CVideoCard, one card of either program: its library handle, every parameter the
+// card last accepted (its record), the input and output windows, the display buffer with its
+// header and palette, and the acquisition state. It is the only code that calls the capture
+// library for a card; what the programs do differently is its CardPolicy. Plus Solvane's opening
+// and closing steps around its one card.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +14,7 @@
 #include "QuarnVideo.h"
 #include "acquisition_state.h"
 #include "card_helpers.h"
+#include "card_policy.h"
 #include "display_picture.h"
 #include "gdi_types.h"
 #include "host_window.h"
@@ -22,7 +25,7 @@ class CDC;
 
 class CVideoCard {
  public:
-  explicit CVideoCard(int cardNumber = 1);
+  explicit CVideoCard(int cardNumber = 1, const CardPolicy& policy = kSingleCardPolicy);
 
   // While presetting, a setter called before the card is open keeps its value whatever the
   // library answers for the unopened card: the values given at start-up (format from the display
@@ -35,24 +38,31 @@ class CVideoCard {
   CVideoCard& operator=(const CVideoCard&) = delete;
 
   // ---- Lifecycle (virtual, in this order) ----
-  // Nothing (0) when already open. Else BeginQuarnCard; a failure is returned unchanged and the
-  // handle stays 0. On success detects the source, applies the parameters, sets up the display.
+  // Nothing (0) when already open. Else Begin; a failure is returned unchanged and the handle
+  // stays 0. On success detects the source, applies the parameters, sets up the display.
   virtual int Open();
+  // BeginQuarnCard alone (Hexmont opens every card before its window exists and sets them up
+  // later); a failure is returned and the handle stays 0. Nothing (0) when already open.
+  int Begin();
   // Stops acquisition, then EndQuarnCard; the handle is cleared only when that returns 0.
   virtual int Close();
-  // Selects the first input with a signal (else "Video 1"); nothing while the handle is 0.
+  // Selects the first input with a signal (else "Video 1"); nothing while the handle is 0 unless
+  // the policy sends calls for a card that did not open.
   virtual void DetectSource();
-  // Sends every kept parameter to the card; nothing while the handle is 0. A value the card
-  // turns down as out of range (QUARN_ERR_BAD_PARAMETER: a standard, format, scan mode,
-  // crystal, mask, delay, mirror or chroma trap it has no use for, read from the ini file or
-  // kept from before the card opened) goes back to its initial value, so it is neither shown as
-  // in force nor saved.
+  // Sends every kept parameter to the card in the policy's order; nothing while the handle is 0
+  // unless the policy sends calls for a card that did not open. A value the card turns down as
+  // out of range (QUARN_ERR_BAD_PARAMETER: a standard, format, scan mode, crystal, mask, delay,
+  // mirror or chroma trap it has no use for, read from the ini file or kept from before the card
+  // opened) goes back to its initial value, so it is neither shown as in force nor saved. (The
+  // grid keeps a refused format, which comes from the display depth, and a refused standard
+  // also resets the input window to the default image.)
   virtual void ApplyParameters();
   // Sets the picture up: the grey palette, a fresh description and the display buffer (filled
-  // with 0xFF); a failed allocation leaves the buffer empty and its size 0.
+  // with the policy's byte); a failed allocation leaves the buffer empty and its size 0.
   virtual void SetupDisplay();
-  // EndQuarnCard when the handle is set (status ignored, handle kept), then cuts the snap
-  // callback off (DetachSnapCallback) and frees the picture's buffer and palette.
+  // EndQuarnCard when the handle is set, or always when the policy sends calls for a card that
+  // did not open (status ignored, handle kept), then cuts the snap callback off
+  // (DetachSnapCallback) and frees the picture's buffer and palette.
   virtual void Release();
   // Stops live video (state 2) or closes the snap (state 4); the state becomes idle.
   virtual void StopAcquisition();
@@ -60,9 +70,13 @@ class CVideoCard {
   // callback the library still makes afterwards does nothing. Run before that goes.
   void DetachSnapCallback() { snapContext_.Reset(); }
 
+  // Replaces the whole record without telling the card (the values read from the ini file, sent
+  // later by ApplyParameters or the setters).
+  void SetRecord(const VideoParameterSet& set) { params_ = set; }
+
   // ---- Parameter setters: call the library with the handle (0 included), remember the value
-  // when it answers 0 or QUARN_ERR_NOT_APPLIED, return the status. Byte values are passed and
-  // kept as their low 8 bits. ----
+  // when it answers 0 (or QUARN_ERR_NOT_APPLIED, by the policy), return the status. Byte values
+  // are passed and kept as their low 8 bits. ----
   int SetScanMode(int scanMode);
   int SetVideoFormat(int format);
   int SetVideoStandard(int standard);
@@ -79,6 +93,8 @@ class CVideoCard {
   // QuarnLumaControl(item, value); the value's low 8 bits are kept as the chroma trap.
   int SetChromaTrap(int item, int value);
   int EnableMask(int enable);
+  // Loads the demonstration mask pattern for a picture of width x height (statuses ignored).
+  void LoadDemonstrationMask(int width, int height);
   // QuarnSetPixelMask for every pixel of the rectangle, column by column; the first non-zero
   // status ends the loops and is returned, else 0 (pixel_mask.cpp).
   int SetPixelMaskRect(int x, int y, int width, int height, int value);
@@ -88,7 +104,8 @@ class CVideoCard {
   // current source is sent again, so the library sees a valid pair and nothing changes.
   int SetSourceFromIndex(int index);
 
-  // ---- Windows: remembered only when the library answers 0 (QUARN_ERR_NOT_APPLIED leaves them).
+  // ---- Windows: remembered only when the library answers 0 (QUARN_ERR_NOT_APPLIED leaves them),
+  // or whatever it answers when the windows follow the program's layout (policy).
   int SetInputWindow(int x, int y, int width, int height);
   int SetOutputWindow(int x, int y, int width, int height);
   // Rectangle forms: (left, top, right - left, bottom - top) in, (x, y, x + w, y + h) out.
@@ -120,6 +137,8 @@ class CVideoCard {
   // size (the library writes the bit count). Returns the library status; QUARN_ERR_BAD_PARAMETER
   // without a display buffer or context.
   int GetDisplayBits(CDC* dc);
+  // The same read-back from client point (x, y) of `dc` (a grid cell's corner).
+  int ReadBack(CDC& dc, int x, int y);
   // Paints the display buffer 1:1 at the context's origin (palette rule around it); 0 without a
   // buffer, else StretchDIBits' result.
   int Draw(CDC* dc);
@@ -131,6 +150,8 @@ class CVideoCard {
   static int FillStaticMem(uint64_t offset, uint64_t size, uint8_t value);
 
   // ---- Continuous snap and frames in static memory (video_card_acquire.cpp) ----
+  // "Idle only" and "snap open only" below hold when the policy guards the snap by the card's
+  // state; otherwise the caller's mode decides and the call always goes out.
   // Idle only (else 0, nothing called): QuarnOpenSnapEx(handle, callback, context); on 0 the
   // state becomes 4. The context the callback receives is the card's CSnapContext, leading to
   // `target` until the snap is confirmed closed or DetachSnapCallback runs.
@@ -145,6 +166,12 @@ class CVideoCard {
   int StartSnap(uint64_t offset, int interline, uint16_t count);
   // Snap open only (else 0): QuarnStopSnapEx, which returns when no callback runs any more.
   int StopSnap();
+  // Whether the card's snap is open and may deliver (a close that failed leaves it open).
+  bool SnapOpen() const { return state_ == CardState::kSnap; }
+  // The snap callback's work for ring slot `slot` of a ring at `ringOffset` (library thread):
+  // converts that frame into the picture as the header describes it (set when the snap started).
+  // Returns the transform's status; a failed lock leaves the old picture.
+  int ConvertSnapSlot(uint64_t ringOffset, uint32_t slot);
   // Idle only (else 0, nothing called): QuarnSnapShot(handle, offset, reserved, interline,
   // count), then on 0 SetFrameHeader(interline).
   int SnapShot(uint64_t offset, uint32_t reserved, int interline, uint16_t count);
@@ -174,6 +201,7 @@ class CVideoCard {
   QUARN_HANDLE GetHandle() const { return handle_; }
   int GetCardNumber() const { return cardNumber_; }
   CardState GetState() const { return state_; }
+  const CardPolicy& Policy() const { return policy_; }
   const VideoParameterSet& Params() const { return params_; }
   int GetScanMode() const { return params_.scanMode; }
   int GetVideoFormat() const { return params_.format; }
@@ -221,9 +249,13 @@ class CVideoCard {
   bool Keeps(int status) const;
   bool KeepsWindow(int status) const;
 
+  void SendEveryParameter();
+  void SendGridParameters();
+
   QUARN_HANDLE handle_ = 0;  // 0 while not open
   bool presetting_ = false;  // see SetPresetting
   int cardNumber_;           // passed to BeginQuarnCard
+  CardPolicy policy_;
   CardState state_ = CardState::kIdle;
   VideoParameterSet params_;  // scan mode .. mask enabled
   CDisplayPicture picture_;   // description, display buffer and palette

@@ -19,6 +19,8 @@ bool IsEightBitFormat(int format) {
 // the displaced one in the card); live video selects the kept one back. The selection spans
 // commands, so it is not a scoped one.
 void PaletteStep(CVideoCard& card, CHostWindow& window) {
+  // A frame that owns the palette selects it once for all its cards.
+  if (card.Policy().palette != PaletteOwner::kCard) return;
   CPalette* palette = card.GetPalette();
   if (palette == nullptr || !IsEightBitFormat(card.GetVideoFormat())) return;
   if (card.GetState() == CardState::kIdle) {
@@ -48,7 +50,12 @@ int CVideoCard::CaptureShot(CHostWindow& window) {
 
 int CVideoCard::GetDisplayBits(CDC* dc) {
   if (dc == nullptr) return QUARN_ERR_BAD_PARAMETER;
-  return picture_.ReadBack(*dc, 0, 0, params_.outputWindow.width,
+  return ReadBack(*dc, 0, 0);
+}
+
+int CVideoCard::ReadBack(CDC& dc, int x, int y) {
+  // The field modes deliver every other line only.
+  return picture_.ReadBack(dc, x, y, params_.outputWindow.width,
                            SnapShotLines(params_.outputWindow.height, params_.scanMode));
 }
 
@@ -74,7 +81,7 @@ int CVideoCard::FillStaticMem(uint64_t offset, uint64_t size, uint8_t value) {
 // ---- Continuous snap and frames in static memory ----
 
 int CVideoCard::OpenSnap(QuarnSnapCallback callback, void* target) {
-  if (state_ != CardState::kIdle) return QUARN_OK;
+  if (policy_.guardsSnapByState && state_ != CardState::kIdle) return QUARN_OK;
   const bool heldBefore = snapContext_.Given();
   CSnapContext* context = snapContext_.Give(target);
   const int status = QuarnOpenSnapEx(handle_, callback, context);
@@ -87,7 +94,7 @@ int CVideoCard::OpenSnap(QuarnSnapCallback callback, void* target) {
 }
 
 int CVideoCard::CloseSnap() {
-  if (state_ != CardState::kSnap) return QUARN_OK;
+  if (policy_.guardsSnapByState && state_ != CardState::kSnap) return QUARN_OK;
   const int status = QuarnCloseSnapEx(handle_);
   if (status == QUARN_OK) {
     state_ = CardState::kIdle;
@@ -97,7 +104,7 @@ int CVideoCard::CloseSnap() {
 }
 
 int CVideoCard::StartSnap(uint64_t offset, int interline, uint16_t count) {
-  if (state_ != CardState::kSnap) return QUARN_OK;
+  if (policy_.guardsSnapByState && state_ != CardState::kSnap) return QUARN_OK;
   // The callback reads the header from the first frame on, so it is set while nothing runs.
   const BITMAPINFOHEADER before = picture_.Description();
   SetFrameHeader(interline);
@@ -107,12 +114,19 @@ int CVideoCard::StartSnap(uint64_t offset, int interline, uint16_t count) {
 }
 
 int CVideoCard::StopSnap() {
-  if (state_ != CardState::kSnap) return QUARN_OK;
+  if (policy_.guardsSnapByState && state_ != CardState::kSnap) return QUARN_OK;
   return QuarnStopSnapEx(handle_);
 }
 
+int CVideoCard::ConvertSnapSlot(uint64_t ringOffset, uint32_t slot) {
+  const BITMAPINFOHEADER& header = picture_.Description();
+  // Slots lie back to back, rows not padded, each of the size the header describes.
+  const uint64_t frameBytes = StoredFrameBytes(params_.format, header.biWidth, header.biHeight);
+  return picture_.ConvertStoredFrame(ringOffset + frameBytes * slot, frameBytes, params_.format);
+}
+
 int CVideoCard::SnapShot(uint64_t offset, uint32_t reserved, int interline, uint16_t count) {
-  if (state_ != CardState::kIdle) return QUARN_OK;
+  if (policy_.guardsSnapByState && state_ != CardState::kIdle) return QUARN_OK;
   const int status = QuarnSnapShot(handle_, offset, reserved, interline, count);
   if (status == QUARN_OK) SetFrameHeader(interline);
   return status;

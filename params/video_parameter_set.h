@@ -1,7 +1,7 @@
 // video_parameter_set.h - the acquisition parameters of one card (VideoParameterSet): their value
 // codes as the capture library numbers them, their labels, initial values and the image size of a
 // video standard. The card object (Solvane) holds one set; Hexmont's card records hold the same
-// fields themselves (card_set.h).
+// fields themselves (the grid cell, apps/hexmont/card_grid.h).
 #pragma once
 
 #include <array>

@@ -27,22 +27,22 @@ CMainFrame::CMainFrame() {
   RegisterParameterCommands();
   RegisterFileCommands();
   RegisterAllocateMemoryCommand(*this);
-  cards_.OpenCards();
+  grid_.OpenCards();
 }
 
 CMainFrame::~CMainFrame() {
-  cards_.CloseCards();
+  grid_.CloseCards();
 }
 
 HexmontFrameState CMainFrame::FrameState() const {
   HexmontFrameState state;
-  state.mode = cards_.mode;
-  state.clip = cards_.clip;
-  state.mask = cards_.mask;
-  state.storedImages = cards_.storedImages;
-  state.stepFlag = cards_.stepFlag;
-  if (const CardRecord* shown = cards_.ShownCard()) {
-    const VideoParameterSet& p = shown->params;
+  state.mode = mode_;
+  state.clip = clipped_ ? 1 : 0;
+  state.mask = maskOn_ ? 1 : 0;
+  state.storedImages = storedFrames_;
+  state.stepFlag = stepping_ ? 1 : 0;
+  if (const CGridCard* shown = grid_.ShownCard()) {
+    const VideoParameterSet& p = shown->card.Params();
     state.shown =
         ShownParameters{p.format,           p.standard,       p.scanMode,   p.crystal,
                         p.mirrorHorizontal, p.mirrorVertical, p.chromaTrap, shown->interline};
@@ -63,27 +63,30 @@ int CMainFrame::OnCreate(LPCREATESTRUCT create) {
     screenHeight = dc.GetDeviceCaps(VERTRES);
     depth = dc.GetDeviceCaps(PLANES) * dc.GetDeviceCaps(BITSPIXEL);
   }
-  cards_.SetUpCards(screenWidth, screenHeight, depth, [this](CCardSet&) { LoadParameterSets(); });
+  screenWidth_ = screenWidth;
+  screenHeight_ = screenHeight;
+  palette_ = CreateGreyPalette();
+  grid_.SetUpCards(depth, [this](CCardGrid&) { LoadParameterSets(); });
   return 0;
 }
 
 void CMainFrame::OnClose() {
   SaveParameterSets();
   // Acquisition stops through the commands that started it, so their own stopping steps run.
-  if (cards_.mode == AcquisitionMode::kPlayback && cards_.stepFlag == 0) {
+  if (mode_ == AcquisitionMode::kPlayback && !stepping_) {
     KillTimer(kPlaybackTimerId);
-  } else if (cards_.mode == AcquisitionMode::kLive) {
+  } else if (mode_ == AcquisitionMode::kLive) {
     SendMessage(WM_COMMAND, ID_VIEW_CAPTURE, 0);
-  } else if (cards_.mode == AcquisitionMode::kSnap) {
+  } else if (mode_ == AcquisitionMode::kSnap) {
     SendMessage(WM_COMMAND, ID_VIEW_SNAP, 0);
   }
   CFrameWnd::OnClose();
 }
 
 void CMainFrame::OnDestroy() {
-  if (cards_.mode == AcquisitionMode::kSnap) CloseAllSnaps();
+  if (mode_ == AcquisitionMode::kSnap) CloseAllSnaps();
   // A card whose snap would not close may still call back: from here on it reaches nothing.
-  cards_.DetachSnapCallbacks();
+  grid_.DetachSnapCallbacks();
   CFrameWnd::OnDestroy();
 }
 
@@ -115,26 +118,26 @@ void CMainFrame::OnCapture() {
   CHostWindow& window = view->HostWindow();
   {
     CClientDC dc(window);
-    const bool start = cards_.mode == AcquisitionMode::kIdle;
+    const bool start = mode_ == AcquisitionMode::kIdle;
     // The frame's palette stays selected while live video runs (from the start to the stop, two
     // commands), so this selection is not a scoped one.
     if (start) {
-      if (cards_.palette) {
-        cards_.displacedPalette = dc.SelectPalette(cards_.palette.get(), FALSE);
+      if (palette_) {
+        displacedPalette_ = dc.SelectPalette(palette_.get(), FALSE);
         dc.RealizePalette();
       }
-      cards_.mode = AcquisitionMode::kLive;
+      mode_ = AcquisitionMode::kLive;
     } else {
-      if (cards_.displacedPalette != nullptr) {
-        dc.SelectPalette(cards_.displacedPalette, FALSE);
+      if (displacedPalette_ != nullptr) {
+        dc.SelectPalette(displacedPalette_, FALSE);
         dc.RealizePalette();
       }
-      cards_.mode = AcquisitionMode::kIdle;
+      mode_ = AcquisitionMode::kIdle;
     }
 
     int failures = 0;
-    for (CardRecord& record : cards_.Records()) {
-      const int status = QuarnCaptureEx(record.handle, window.Contract(), start ? 1 : 0);
+    for (const auto& cell : grid_.Cells()) {
+      const int status = cell->card.Capture(window, start ? 1 : 0);
       if (status != QUARN_OK) {
         // Owned by the frame; the other cards still start or stop.
         Services().messageBox->Show(this, QuarnGetErrorString(status), "Error message",
@@ -145,10 +148,10 @@ void CMainFrame::OnCapture() {
       if (start) continue;
       // Stopped: freeze the last picture and read it back from the card's cell into the display
       // buffer, so the view keeps showing it. A failed freeze reads back whatever is shown.
-      FreezeAndReadBack(record, *view, dc, false);
+      FreezeAndReadBack(*cell, *view, dc, false);
     }
     // No card, or none that started: live video is not running.
-    if (failures >= cards_.CardCount()) cards_.mode = AcquisitionMode::kIdle;
+    if (failures >= grid_.CardCount()) mode_ = AcquisitionMode::kIdle;
   }  // the context is released here
   Invalidate(TRUE);
 }
@@ -164,8 +167,8 @@ bool CMainFrame::ViewScreenRect(RECT* rect) const {
 void CMainFrame::PlaceVideo(const RECT& viewRect) {
   CView* view = GetActiveView();
   if (view == nullptr) return;
-  const int count = cards_.CardCount();
-  const bool snapping = cards_.mode == AcquisitionMode::kSnap;
+  const int count = grid_.CardCount();
+  const bool snapping = mode_ == AcquisitionMode::kSnap;
   // The snap callback places each cell by the view's geometry snapshot: bring it up to date.
   if (snapping) view->HostWindow().UpdateGeometry();
   // The callback reads a card's rectangles and ring, so every card is stopped (no callback of it
@@ -174,43 +177,45 @@ void CMainFrame::PlaceVideo(const RECT& viewRect) {
   // still delivering: it keeps its windows and its ring, and the new rings of the others are
   // laid out after every ring still in use.
   std::vector<bool> delivering(static_cast<size_t>(count), false);
+  int placeFailure = QUARN_OK;
   uint64_t snapOffset = 0;
   if (snapping) {
     for (int i = 0; i < count; ++i) {
-      CardRecord& record = cards_.Record(i);
+      CGridCard& cell = grid_.Cell(i);
       // A card whose open failed has no snap to stop; its stop's status says nothing.
-      if (QuarnStopSnapEx(record.handle) == QUARN_OK || !record.snapOpen) continue;
+      if (cell.card.StopSnap() == QUARN_OK || !cell.card.SnapOpen()) continue;
       delivering[static_cast<size_t>(i)] = true;
-      const RECT& out = record.outputRect;
       snapOffset =
-          std::max(snapOffset, record.snapOffset + hexmont::SnapRingBytes(record.params.format,
-                                                                          out.right - out.left,
-                                                                          out.bottom - out.top));
+          std::max(snapOffset, cell.snapOffset + hexmont::SnapRingBytes(cell.card.GetVideoFormat(),
+                                                                        cell.OutputWidth(),
+                                                                        cell.OutputHeight()));
     }
   }
   for (int i = 0; i < count; ++i) {
-    CardRecord& record = cards_.Record(i);
+    CGridCard& cell = grid_.Cell(i);
     if (delivering[static_cast<size_t>(i)]) continue;
-    record.cellRect = hexmont::GridCell(viewRect, i, count, record.cellRect);
-    record.outputRect =
-        hexmont::FitOutputRect(record.cellRect, 0, 0, cards_.screenWidth, cards_.screenHeight,
-                               record.imageWidth, record.imageHeight, 4, 2);
-    const RECT& out = record.outputRect;
-    record.SetInputRect(
-        hexmont::InputWindowFor(cards_.clip != 0, out, record.imageWidth, record.imageHeight));
-    const VideoWindow& in = record.params.inputWindow;
-    QuarnSetInputWindow(record.handle, in.x, in.y, in.width, in.height);
-    QuarnSetOutputWindow(record.handle, out.left, out.top, out.right - out.left,
-                         out.bottom - out.top);
+    CVideoCard& card = cell.card;
+    const ImageSize image = card.GetImageSize();
+    cell.cellRect = hexmont::GridCell(viewRect, i, count, cell.cellRect);
+    const RECT out = hexmont::FitOutputRect(cell.cellRect, 0, 0, screenWidth_, screenHeight_,
+                                            image.width, image.height, 4, 2);
+    // The grid decides the windows: the card keeps them whatever it answers.
+    card.SetInputRect(hexmont::InputWindowFor(clipped_, out, image.width, image.height));
+    const int placed = card.SetOutputRect(out);
+    // Live video that cannot follow the window is worth a box (the first failure of a move).
+    if (placed != QUARN_OK && mode_ == AcquisitionMode::kLive && placeFailure == QUARN_OK) {
+      placeFailure = placed;
+    }
     if (snapping) {
       // Each card's ring follows the previous one in static memory.
-      record.snapOffset = snapOffset;
-      QuarnStartSnapEx(record.handle, snapOffset, record.interline, 2);
+      cell.snapOffset = snapOffset;
+      card.StartSnap(snapOffset, cell.interline, 2);
       snapOffset +=
-          hexmont::SnapRingBytes(record.params.format, out.right - out.left, out.bottom - out.top);
+          hexmont::SnapRingBytes(card.GetVideoFormat(), cell.OutputWidth(), cell.OutputHeight());
     }
     view->Invalidate(TRUE);
   }
+  if (placeFailure != QUARN_OK) ShowStatusBox(placeFailure);
 }
 
 void CMainFrame::OnMove(int x, int y) {
@@ -228,33 +233,34 @@ void CMainFrame::OnSize(UINT type, int cx, int cy) {
 void CMainFrame::OnWindowPosChanging(WINDOWPOS* pos) {
   CFrameWnd::OnWindowPosChanging(pos);
   if (pos == nullptr) return;
-  hexmont::ConstrainFramePosition(*pos, IsZoomed() != 0, cards_.screenWidth, cards_.screenHeight);
+  hexmont::ConstrainFramePosition(*pos, IsZoomed() != 0, screenWidth_, screenHeight_);
 }
 
 // ---- Painting -----------------------------------------------------------------------------------
 
 void CMainFrame::PaintView(CDC* dc) {
   // During live video and snap the cards and the snap callback own the picture.
-  if (cards_.mode != AcquisitionMode::kIdle && cards_.mode != AcquisitionMode::kPlayback) return;
+  if (mode_ != AcquisitionMode::kIdle && mode_ != AcquisitionMode::kPlayback) return;
   CView* view = GetActiveView();
   if (dc == nullptr || view == nullptr) return;
   dc->SetStretchBltMode(COLORONCOLOR);
   const bool printing = dc->IsPrinting();
   const int logX = printing ? dc->GetDeviceCaps(LOGPIXELSX) : 0;
   const int logY = printing ? dc->GetDeviceCaps(LOGPIXELSY) : 0;
-  for (CardRecord& record : cards_.Records()) {
-    if (record.picture.Header() == nullptr) continue;
-    const BITMAPINFOHEADER& info = record.picture.Description();
-    POINT origin{record.cellRect.left, record.cellRect.top};
+  for (const auto& cell : grid_.Cells()) {
+    CDisplayPicture& picture = cell->card.Picture();
+    if (picture.Header() == nullptr) continue;
+    const BITMAPINFOHEADER& info = picture.Description();
+    POINT origin{cell->cellRect.left, cell->cellRect.top};
     view->ScreenToClient(&origin);
-    RECT dest = hexmont::PaintDestination(origin, info.biWidth, info.biHeight, record.outputRect);
+    RECT dest = hexmont::PaintDestination(origin, info.biWidth, info.biHeight, cell->OutputRect());
     if (printing) {
       dest.left = hexmont::ScaleForPrinter(dest.left, logX);
       dest.right = hexmont::ScaleForPrinter(dest.right, logX);
       dest.top = hexmont::ScaleForPrinter(dest.top, logY);
       dest.bottom = hexmont::ScaleForPrinter(dest.bottom, logY);
     }
-    record.picture.Draw(*dc, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, 0,
-                        0, info.biWidth, info.biHeight);
+    picture.Draw(*dc, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, 0, 0,
+                 info.biWidth, info.biHeight);
   }
 }

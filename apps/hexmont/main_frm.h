@@ -6,7 +6,7 @@
 
 #include "QuarnVidEx.h"
 #include "afx.h"
-#include "card_set.h"
+#include "card_grid.h"
 #include "command_rules.h"
 #include "view_painter.h"
 
@@ -20,8 +20,8 @@ class CMainFrame : public CFrameWnd, public CViewPainter {
   // Ends every card, frees the display buffers and deletes the palette.
   ~CMainFrame() override;
 
-  CCardSet& Cards() { return cards_; }
-  const CCardSet& Cards() const { return cards_; }
+  CCardGrid& Grid() { return grid_; }
+  const CCardGrid& Grid() const { return grid_; }
   // What the menu-state rules look at.
   HexmontFrameState FrameState() const;
 
@@ -51,7 +51,7 @@ class CMainFrame : public CFrameWnd, public CViewPainter {
   // QuarnCaptureShot (its failure boxed only when `reportFreezeFailure`), then QuarnGetDisplayBits
   // of the output size (half height in the field modes) from the cell's top-left corner in the
   // view through `dc`; on success the header takes that size.
-  void FreezeAndReadBack(CardRecord& record, CView& view, CDC& dc, bool reportFreezeFailure);
+  void FreezeAndReadBack(CGridCard& cell, CView& view, CDC& dc, bool reportFreezeFailure);
   // Mask (32795, main_frm_shot_mask.cpp), enabled when idle, checked while on: inverts the mask
   // flag; switched on, loads the demonstration pattern into every card (half the picture height
   // in the field modes); then QuarnEnableMask with the flag on every card. Statuses are ignored.
@@ -85,7 +85,7 @@ class CMainFrame : public CFrameWnd, public CViewPainter {
   // and draws it 1:1 into the card's cell. Returns 1.
   static int SnapFrameCallback(QuarnSnapInfo* info);
   // The callback's work for one card (library thread).
-  static void DrawSnapFrame(CardRecord& record, uint32_t slot);
+  static void DrawSnapFrame(CGridCard& cell, uint32_t slot);
   // Playback (main_frm_playback.cpp): Step (32803), Circle (32804), Stop (32805).
   void OnPlaybackStep();
   void OnPlaybackCircle();
@@ -143,24 +143,35 @@ class CMainFrame : public CFrameWnd, public CViewPainter {
   // ---- Parameter menu (main_frm_param_commands.cpp) ----
   // Registers the value items, the toggles and the dialogs' WM_APPLY_ messages.
   void RegisterParameterCommands();
-  // Calls the library with `value` on every target card; a card that answers 0 keeps the value
-  // in `field` (a standard also sets the card's image size); one that refuses keeps its own.
-  void SetOnTargets(int (*call)(QUARN_HANDLE, int), int32_t VideoParameterSet::*field, int value);
-  // Flips the flag of every target card, tells the card, and flips it back when refused.
+  // Gives `value` to every target card through `set`; a card that answers 0 keeps the value, one
+  // that refuses keeps its own.
+  void SetOnTargets(int (CVideoCard::*set)(int), int value);
+  // Flips the flag of every target card, tells the card, and keeps the flipped flag only when
+  // the card took it.
   void ToggleMirror(int direction);
   void ToggleChromaTrap();
   // Flips every target card's interline flag (no library call).
   void ToggleInterline();
   // Select card... (32827): the dialog with the selection and the card count; OK keeps its choice.
   void OnSelectCard();
-  // Video Source... (32801): opens on the shown card's input; the dialog switches the target
-  // cards as the user clicks (WM_APPLY_SOURCE); OK with a checked button stores the last input
-  // in their records.
+  // Video Source... (32801) and Adjust... (32800): the dialog on the target cards, opening on the
+  // shown card's values; it switches the cards (and so their records) as the user clicks or
+  // scrolls, and puts each back on its own values when cancelled.
   void OnVideoSource();
-  // Adjust... (32800): opens on the shown card's values; the dialog applies each movement to the
-  // target cards (WM_APPLY_ADJUST, WM_APPLY_PLL); OK stores the five values in their records.
   void OnAdjust();
 
-  CCardSet cards_;
+  CCardGrid grid_;
   bool titlePainted_ = false;  // the frame's paint has set its title
+
+  // ---- The frame's acquisition and display state (one for all cards) ----
+  AcquisitionMode mode_ = AcquisitionMode::kIdle;
+  bool clipped_ = true;  // Clip (each picture cropped 1:1) rather than Scale
+  bool maskOn_ = false;  // the demonstration mask is switched on in every card
+  int screenWidth_ = 0;  // of the screen the frame is on, kept at window creation
+  int screenHeight_ = 0;
+  std::unique_ptr<CPalette> palette_;     // the grey palette selected around live video
+  CPalette* displacedPalette_ = nullptr;  // borrowed: the palette selecting ours replaced
+  int storedFrames_ = 0;   // frames per card the last Snap Shot stored (0: nothing to play)
+  int playbackIndex_ = 0;  // the stored frame playback shows next
+  bool stepping_ = true;   // playback steps on a click (true) or circles on the timer
 };

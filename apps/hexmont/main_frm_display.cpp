@@ -14,15 +14,15 @@ void CMainFrame::RegisterDisplayCommands() {
 
 void CMainFrame::OnDisplayClip() {
   // Choosing the mode already in force sends the cards nothing.
-  if (cards_.clip != 0) return;
-  cards_.clip = 1;
+  if (clipped_) return;
+  clipped_ = true;
   RECT view;
   if (ViewScreenRect(&view)) PlaceVideo(view);
 }
 
 void CMainFrame::OnDisplayScale() {
-  if (cards_.clip != 1) return;
-  cards_.clip = 0;
+  if (!clipped_) return;
+  clipped_ = false;
   RECT view;
   if (ViewScreenRect(&view)) PlaceVideo(view);
 }

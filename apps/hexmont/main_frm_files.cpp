@@ -23,18 +23,15 @@ void CMainFrame::OnSaveSerials() {
   // Many files may follow, with nothing else to show meanwhile.
   const CWaitCursor wait;
   const std::string base = SequenceBasePath(chosen);
-  for (int c = 0; c < cards_.CardCount(); ++c) {
-    CardRecord& record = cards_.Record(c);
+  for (int c = 0; c < grid_.CardCount(); ++c) {
+    CGridCard& cell = grid_.Cell(c);
     // A card whose snap shot failed has no frames in static memory to write.
-    if (!record.framesStored) continue;
-    CDisplayPicture& picture = record.picture;
+    if (!cell.framesStored) continue;
+    CDisplayPicture& picture = cell.card.Picture();
     if (picture.Header() == nullptr) continue;
-    const BITMAPINFOHEADER& info = picture.Description();
-    const uint64_t frameBytes = StoredFrameBytes(record.params.format, info.biWidth, info.biHeight);
-    for (int i = 0; i < cards_.storedImages; ++i) {
+    for (int i = 0; i < storedFrames_; ++i) {
       // A failed lock converts nothing: the file gets the picture the buffer held before.
-      picture.ConvertStoredFrame(record.snapOffset + frameBytes * static_cast<uint64_t>(i),
-                                 frameBytes, record.params.format);
+      cell.card.ConvertSnapSlot(cell.snapOffset, static_cast<uint32_t>(i));
       // A failed write is not reported; the next file follows.
       WriteBmpFile(CardFrameFileName(base, c + 1, i + 1), *picture.Header(),
                    std::span<const uint8_t>(picture.Buffer(), picture.BufferSize()));

@@ -6,12 +6,12 @@
 void CMainFrame::LoadParameterSets() {
   CPrivateProfile profile = OpenParameterFile();
   profile.Load();  // an unreadable file reads as an empty one: every card gets the defaults
-  for (int i = 0; i < cards_.CardCount(); ++i) {
-    CardRecord& record = cards_.Record(i);
+  for (int i = 0; i < grid_.CardCount(); ++i) {
+    CVideoCard& card = grid_.Cell(i).card;
     // A source index above 10 names no source: the record keeps its own until detection sets it.
     const StoredParameters stored =
         ReadStoredParameters(profile, HexmontSectionName(i), ParameterKeys::kHexmont);
-    SetRecordParameters(record, SetFromStored(stored, record.params));
+    SetRecordParameters(card, SetFromStored(stored, card.Params()));
   }
 }
 
@@ -20,9 +20,9 @@ void CMainFrame::SaveParameterSets() {
   // reported.
   CPrivateProfile profile = OpenParameterFile();
   if (!profile.Load()) return;
-  for (int i = 0; i < cards_.CardCount(); ++i) {
-    WriteStoredParameters(profile, HexmontSectionName(i), StoredFromSet(cards_.Record(i).params),
-                          ParameterKeys::kHexmont);
+  for (int i = 0; i < grid_.CardCount(); ++i) {
+    WriteStoredParameters(profile, HexmontSectionName(i),
+                          StoredFromSet(grid_.Cell(i).card.Params()), ParameterKeys::kHexmont);
   }
   profile.Save();
 }

@@ -25,42 +25,42 @@ void CMainFrame::RegisterPlaybackCommands() {
 }
 
 void CMainFrame::OnPlaybackStep() {
-  if (cards_.mode == AcquisitionMode::kPlayback) {
-    if (cards_.stepFlag != 0) return;  // already stepping
+  if (mode_ == AcquisitionMode::kPlayback) {
+    if (stepping_) return;  // already stepping
     // From Circle: the timer stops and frame 0 shows at once.
-    cards_.stepFlag = 1;
-    cards_.playbackIndex = 0;
+    stepping_ = true;
+    playbackIndex_ = 0;
     KillTimer(kPlaybackTimerId);
     SendMessage(WM_LBUTTONDOWN, 0, 0);
-  } else if (cards_.mode == AcquisitionMode::kIdle) {
-    cards_.stepFlag = 1;
-    cards_.playbackIndex = 0;
-    cards_.mode = AcquisitionMode::kPlayback;
+  } else if (mode_ == AcquisitionMode::kIdle) {
+    stepping_ = true;
+    playbackIndex_ = 0;
+    mode_ = AcquisitionMode::kPlayback;
     SendMessage(WM_LBUTTONDOWN, 0, 0);
   }
 }
 
 void CMainFrame::OnPlaybackCircle() {
-  if (cards_.mode == AcquisitionMode::kPlayback) {
-    if (cards_.stepFlag == 0) return;  // already circling
-    cards_.stepFlag = 0;
-    cards_.playbackIndex = 0;
+  if (mode_ == AcquisitionMode::kPlayback) {
+    if (!stepping_) return;  // already circling
+    stepping_ = false;
+    playbackIndex_ = 0;
     SetTimer(kPlaybackTimerId, kPlaybackPeriodMs);
-  } else if (cards_.mode == AcquisitionMode::kIdle) {
+  } else if (mode_ == AcquisitionMode::kIdle) {
     // The first frame shows when the timer first fires.
-    cards_.stepFlag = 0;
-    cards_.playbackIndex = 0;
-    cards_.mode = AcquisitionMode::kPlayback;
+    stepping_ = false;
+    playbackIndex_ = 0;
+    mode_ = AcquisitionMode::kPlayback;
     SetTimer(kPlaybackTimerId, kPlaybackPeriodMs);
   }
 }
 
 void CMainFrame::OnPlaybackStop() {
-  cards_.playbackIndex = 0;
+  playbackIndex_ = 0;
   // The frames stay in static memory but a new Snap Shot is needed to play them again.
-  cards_.storedImages = 0;
-  cards_.mode = AcquisitionMode::kIdle;
-  if (cards_.stepFlag == 0) KillTimer(kPlaybackTimerId);
+  storedFrames_ = 0;
+  mode_ = AcquisitionMode::kIdle;
+  if (!stepping_) KillTimer(kPlaybackTimerId);
 }
 
 void CMainFrame::OnTimer(UINT_PTR id) {
@@ -69,7 +69,7 @@ void CMainFrame::OnTimer(UINT_PTR id) {
 }
 
 void CMainFrame::OnLButtonDown(UINT flags, CPoint point) {
-  if (cards_.stepFlag != 0 && cards_.mode == AcquisitionMode::kPlayback) ShowNextFrame();
+  if (stepping_ && mode_ == AcquisitionMode::kPlayback) ShowNextFrame();
   CFrameWnd::OnLButtonDown(flags, point);
 }
 
@@ -78,25 +78,23 @@ void CMainFrame::ShowNextFrame() {
   if (view == nullptr) return;
   CClientDC dc(view->HostWindow());
   dc.SetStretchBltMode(COLORONCOLOR);
-  for (CardRecord& record : cards_.Records()) {
+  for (const auto& cell : grid_.Cells()) {
     // Checked before each card; the index moves only after every card is drawn.
-    if (cards_.playbackIndex >= cards_.storedImages) cards_.playbackIndex = 0;
+    if (playbackIndex_ >= storedFrames_) playbackIndex_ = 0;
     // A card whose snap shot failed has no frames in static memory.
-    if (!record.framesStored) continue;
-    CDisplayPicture& picture = record.picture;
+    if (!cell->framesStored) continue;
+    CVideoCard& card = cell->card;
+    CDisplayPicture& picture = card.Picture();
     const BITMAPINFOHEADER& info = picture.Description();
-    const uint64_t frameBytes = StoredFrameBytes(record.params.format, info.biWidth, info.biHeight);
     // A failed lock leaves the buffer as it was; the old picture is drawn again.
-    picture.ConvertStoredFrame(
-        record.snapOffset + frameBytes * static_cast<uint64_t>(cards_.playbackIndex), frameBytes,
-        record.params.format);
-    POINT origin{record.cellRect.left, record.cellRect.top};
+    card.ConvertSnapSlot(cell->snapOffset, static_cast<uint32_t>(playbackIndex_));
+    POINT origin{cell->cellRect.left, cell->cellRect.top};
     view->ScreenToClient(&origin);
     // Shrunk to the output window when larger, never enlarged.
     const RECT dest =
-        hexmont::PaintDestination(origin, info.biWidth, info.biHeight, record.outputRect);
+        hexmont::PaintDestination(origin, info.biWidth, info.biHeight, cell->OutputRect());
     picture.Draw(dc, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, 0, 0,
                  info.biWidth, info.biHeight);
   }
-  ++cards_.playbackIndex;
+  ++playbackIndex_;
 }

@@ -14,22 +14,17 @@ void CMainFrame::RegisterShotMaskCommands() {
   On(ID_VIEW_MASK, [this] { OnMask(); }).Rule(ID_VIEW_MASK, RuleOf<hexmont::MaskRule>());
 }
 
-void CMainFrame::FreezeAndReadBack(CardRecord& record, CView& view, CDC& dc,
+void CMainFrame::FreezeAndReadBack(CGridCard& cell, CView& view, CDC& dc,
                                    bool reportFreezeFailure) {
-  const int status = QuarnCaptureShot(record.handle);
+  const int status = cell.card.CaptureShot(view.HostWindow());
   // A failed freeze is reported (when asked) and the picture on the screen is read back anyway.
   if (status != QUARN_OK && reportFreezeFailure) ShowStatusBox(status);
 
-  // The picture lies at the top-left corner of the card's cell.
-  POINT origin{record.cellRect.left, record.cellRect.top};
+  // The picture lies at the top-left corner of the card's cell. The library writes the depth;
+  // the size is kept only for a picture it read. A failure is silent.
+  POINT origin{cell.cellRect.left, cell.cellRect.top};
   view.ScreenToClient(&origin);
-  const int width = record.outputRect.right - record.outputRect.left;
-  int height = record.outputRect.bottom - record.outputRect.top;
-  // The field modes deliver every other line only.
-  if (record.params.scanMode == kScanField || record.params.scanMode == kScanField1) height /= 2;
-  // The library writes the depth; the size is kept only for a picture it read. A failure is
-  // silent.
-  record.picture.ReadBack(dc, origin.x, origin.y, width, height);
+  cell.card.ReadBack(dc, origin.x, origin.y);
 }
 
 void CMainFrame::OnCaptureShot() {
@@ -38,24 +33,24 @@ void CMainFrame::OnCaptureShot() {
   {
     CClientDC dc(view->HostWindow());
     // The frame's palette is in force while the pictures are read, so 8-bit ones read true.
-    const CScopedPalette palette(dc, cards_.palette.get());
+    const CScopedPalette palette(dc, palette_.get());
     // Every card, whichever one the parameter commands are aimed at.
-    for (CardRecord& record : cards_.Records()) FreezeAndReadBack(record, *view, dc, true);
+    for (const auto& cell : grid_.Cells()) FreezeAndReadBack(*cell, *view, dc, true);
   }  // the context is released here
   // The mode stays idle, so the repaint shows the display buffers.
   Invalidate(TRUE);
 }
 
 void CMainFrame::OnMask() {
-  cards_.mask = cards_.mask != 0 ? 0 : 1;
+  maskOn_ = !maskOn_;
   // Every pattern is in place before any card switches its mask on.
-  if (cards_.mask != 0) {
-    for (const CardRecord& record : cards_.Records()) {
-      const int height =
-          record.params.scanMode == kScanFrame ? record.imageHeight : record.imageHeight / 2;
-      LoadDemonstrationMask(record.handle, record.imageWidth, height);
+  if (maskOn_) {
+    for (const auto& cell : grid_.Cells()) {
+      const ImageSize image = cell->card.GetImageSize();
+      const int height = cell->card.GetScanMode() == kScanFrame ? image.height : image.height / 2;
+      cell->card.LoadDemonstrationMask(image.width, height);
     }
   }
   // Mask failures are not reported.
-  for (const CardRecord& record : cards_.Records()) QuarnEnableMask(record.handle, cards_.mask);
+  for (const auto& cell : grid_.Cells()) cell->card.EnableMask(maskOn_ ? 1 : 0);
 }

@@ -17,13 +17,6 @@ namespace {
 // Slots of each card's snap ring.
 constexpr uint16_t kSnapSlots = 2;
 
-int OutputWidth(const CardRecord& record) {
-  return record.outputRect.right - record.outputRect.left;
-}
-int OutputHeight(const CardRecord& record) {
-  return record.outputRect.bottom - record.outputRect.top;
-}
-
 }  // namespace
 
 void CMainFrame::RegisterSnapCommands() {
@@ -37,19 +30,16 @@ void CMainFrame::RegisterSnapCommands() {
 
 void CMainFrame::OnSnapShot() {
   int pages = 0;
-  if (QuarnGetStaticMem(&pages) != QUARN_OK) return;  // nothing at all, silently
+  if (const int status = CVideoCard::GetStaticMem(pages); status != QUARN_OK) {
+    ShowStatusBox(status);
+    return;
+  }
   const uint64_t total = static_cast<uint64_t>(pages > 0 ? pages : 0) * QUARN_PAGE_SIZE;
 
-  // Every card's picture describes the frames it stores: its output width, the height halved in
-  // the field modes. D is one frame of every card together.
+  // D is one frame of every card together: its output width, the height halved in the field
+  // modes.
   uint64_t together = 0;
-  for (CardRecord& record : cards_.Records()) {
-    record.picture.Describe(OutputWidth(record),
-                            SnapShotLines(OutputHeight(record), record.params.scanMode),
-                            StoredFrameBitCount(record.params.format));
-    together += StoredFrameBytes(record.params.format, OutputWidth(record),
-                                 SnapShotLines(OutputHeight(record), record.params.scanMode));
-  }
+  for (const auto& cell : grid_.Cells()) together += static_cast<uint64_t>(cell->card.FrameBytes());
 
   if (together != 0) {
     // The library's count is 16-bit: never more than it can be asked to store, so the notice and
@@ -62,16 +52,15 @@ void CMainFrame::OnSnapShot() {
     {
       // Storing a large reservation takes seconds, with nothing else to show.
       const CWaitCursor wait;
-      for (CardRecord& record : cards_.Records()) {
-        record.snapOffset = offset;
-        const int status = QuarnSnapShot(record.handle, offset, 0, 1, count);
+      for (const auto& cell : grid_.Cells()) {
+        cell->snapOffset = offset;
+        // On success the card's picture describes the frames it stored.
+        const int status = cell->card.SnapShot(offset, 0, 1, count);
         // A card that stored nothing is never played back: its memory holds no frame of it.
-        record.framesStored = status == QUARN_OK;
+        cell->framesStored = status == QUARN_OK;
         if (status != QUARN_OK) failures.push_back(status);
-        anyStored = anyStored || record.framesStored;
-        offset +=
-            count * StoredFrameBytes(record.params.format, OutputWidth(record),
-                                     SnapShotLines(OutputHeight(record), record.params.scanMode));
+        anyStored = anyStored || cell->framesStored;
+        offset += count * static_cast<uint64_t>(cell->card.FrameBytes());
       }
     }
     // Each failing card's box, in card order, once the pointer is back.
@@ -79,14 +68,14 @@ void CMainFrame::OnSnapShot() {
     Invalidate(TRUE);
     // With no card's frames stored there is nothing to tell or to play.
     if (!anyStored) {
-      cards_.storedImages = 0;
+      storedFrames_ = 0;
       return;
     }
-    cards_.storedImages = count;
+    storedFrames_ = count;
   }
 
   char text[96];
-  std::snprintf(text, sizeof text, "Snap shot %d images totally to memory ", cards_.storedImages);
+  std::snprintf(text, sizeof text, "Snap shot %d images totally to memory ", storedFrames_);
   Services().messageBox->Show(this, text, "Notice", MB_OK);
 }
 
@@ -94,55 +83,48 @@ void CMainFrame::OnSnapShot() {
 
 bool CMainFrame::CloseAllSnaps() {
   bool allClosed = true;
-  for (CardRecord& record : cards_.Records()) {
+  for (const auto& cell : grid_.Cells()) {
     // A close returns only when no callback of that card runs any more. One that fails leaves
     // the card delivering: it stays open, and the frame stays in Snap so that it can be closed
     // again; nothing of it is changed meanwhile. A card whose open failed has nothing to close.
-    if (QuarnCloseSnapEx(record.handle) == QUARN_OK || !record.snapOpen) {
-      record.snapOpen = false;
-      record.snapContext.Confirm();
-    } else {
-      allClosed = false;
-    }
+    cell->card.CloseSnap();
+    if (cell->card.SnapOpen()) allClosed = false;
   }
-  if (allClosed) cards_.mode = AcquisitionMode::kIdle;
+  if (allClosed) mode_ = AcquisitionMode::kIdle;
   return allClosed;
 }
 
 void CMainFrame::OnSnap() {
-  if (cards_.mode == AcquisitionMode::kSnap) {
+  if (mode_ == AcquisitionMode::kSnap) {
     CloseAllSnaps();
     Invalidate(TRUE);
     return;
   }
 
-  cards_.mode = AcquisitionMode::kSnap;
+  mode_ = AcquisitionMode::kSnap;
   CView* view = GetActiveView();
   CHostWindow* window = view != nullptr ? &view->HostWindow() : nullptr;
   // The callback places each cell by the view's geometry snapshot: bring it up to date.
   if (window != nullptr) window->UpdateGeometry();
   uint64_t offset = 0;
-  for (CardRecord& record : cards_.Records()) {
-    // Everything the callback reads is in place before the card starts delivering.
-    record.snapOffset = offset;
-    record.snapWindow = window;
-    record.picture.Description().biBitCount =
-        static_cast<WORD>(StoredFrameBitCount(record.params.format));
-    const int opened = QuarnOpenSnapEx(record.handle, &CMainFrame::SnapFrameCallback,
-                                       record.snapContext.Give(&record));
-    // A card whose open failed delivers nothing and has nothing to close.
-    record.snapOpen = opened == QUARN_OK;
-    if (!record.snapOpen) record.snapContext.Confirm();
-    const int status = QuarnStartSnapEx(record.handle, offset, record.interline, kSnapSlots);
+  for (const auto& cell : grid_.Cells()) {
+    // Everything the callback reads is in place before the card starts delivering (the start
+    // describes the frames in the card's picture before the first can come).
+    cell->snapOffset = offset;
+    cell->snapWindow = window;
+    // A card whose open failed delivers nothing and has nothing to close; its start still goes
+    // out and reports its own failure.
+    cell->card.OpenSnap(&CMainFrame::SnapFrameCallback, cell.get());
+    const int status = cell->card.StartSnap(offset, cell->interline, kSnapSlots);
     if (status != QUARN_OK) {
       // The other cards still start; a card that failed takes no room.
       ShowStatusBox(status);
     } else {
-      offset +=
-          hexmont::SnapRingBytes(record.params.format, OutputWidth(record), OutputHeight(record));
+      offset += hexmont::SnapRingBytes(cell->card.GetVideoFormat(), cell->OutputWidth(),
+                                       cell->OutputHeight());
     }
     // A sequence of Snap Shot can no longer be played back.
-    cards_.storedImages = 0;
+    storedFrames_ = 0;
   }
   Invalidate(TRUE);
 }
@@ -151,28 +133,23 @@ int CMainFrame::SnapFrameCallback(QuarnSnapInfo* info) {
   if (info == nullptr || info->context == nullptr) return 1;
   // A slot the ring does not have would read past it: that frame is skipped.
   if (!SlotInRing(info->slot, kSnapSlots)) return 1;
-  static_cast<CSnapContext*>(info->context)->VisitAs<CardRecord>([&](CardRecord& record) {
-    DrawSnapFrame(record, info->slot);
+  static_cast<CSnapContext*>(info->context)->VisitAs<CGridCard>([&](CGridCard& cell) {
+    DrawSnapFrame(cell, info->slot);
   });
   return 1;
 }
 
-void CMainFrame::DrawSnapFrame(CardRecord& record, uint32_t slot) {
-  CDisplayPicture& picture = record.picture;
+void CMainFrame::DrawSnapFrame(CGridCard& cell, uint32_t slot) {
+  CDisplayPicture& picture = cell.card.Picture();
   if (picture.Header() == nullptr || !picture.HasBuffer()) return;
-  const int width = OutputWidth(record);
-  const int lines = SnapLines(OutputHeight(record), record.params.scanMode, record.interline);
-  picture.Describe(width, lines, picture.Description().biBitCount);
-  const uint64_t frameBytes = StoredFrameBytes(record.params.format, width, lines);
   // A failed lock leaves the buffer as it was; the old picture is drawn again.
-  picture.ConvertStoredFrame(record.snapOffset + frameBytes * slot, frameBytes,
-                             record.params.format);
+  cell.card.ConvertSnapSlot(cell.snapOffset, slot);
 
-  if (record.snapWindow == nullptr) return;
-  CHostWindow& window = *record.snapWindow;
+  if (cell.snapWindow == nullptr) return;
+  CHostWindow& window = *cell.snapWindow;
   CClientDC dc(window);
   // The cell's corner in the view's client coordinates, from the geometry the user-interface
   // thread keeps (no widget is asked from this thread).
   const QRect client = window.Geometry().clientOnScreen;
-  picture.Draw(dc, record.cellRect.left - client.left(), record.cellRect.top - client.top());
+  picture.Draw(dc, cell.cellRect.left - client.left(), cell.cellRect.top - client.top());
 }

@@ -46,11 +46,11 @@ void CMainFrame::RegisterParameterCommands() {
   }).Rule(ID_PARAM_INTERLINE, RuleOf<solvane::InterlineRule>());
   // The dialogs work through the card object, which keeps every value it accepts at once.
   On(ID_PARAM_VIDEO_SOURCE, [this] {
-    CVideoSourceDlg dialog(this, &Card());
+    CVideoSourceDlg dialog(this, {&Card()});
     dialog.DoModal();
   });
   On(ID_PARAM_ADJUST, [this] {
-    CAdjustDlg dialog(this, &Card());
+    CAdjustDlg dialog(this, {&Card()});
     dialog.DoModal();
   });
   On(ID_PARAM_DELAY, [this] {

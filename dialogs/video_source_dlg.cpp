@@ -1,7 +1,6 @@
 // video_source_dlg.cpp - the Video Source dialog and its template (see video_source_dlg.h).
 #include "video_source_dlg.h"
 
-#include "apply_messages.h"
 #include "video_card.h"
 #include "video_parameter_set.h"
 
@@ -42,21 +41,10 @@ int SourceButtonIndex(int sourceType, int sourceNumber) {
                                                                                             : -1;
 }
 
-CVideoSourceDlg::CVideoSourceDlg(CWnd* frame, int sourceType, int sourceNumber)
-    : CDialog(IDD_VIDEO_SOURCE, frame),
-      m_nOpeningType(sourceType),
-      m_nOpeningNumber(sourceNumber),
-      m_nCurrentType(sourceType),
-      m_nCurrentNumber(sourceNumber),
-      frame_(frame) {
-  RegisterHandlers();
-}
-
-CVideoSourceDlg::CVideoSourceDlg(CWnd* parent, CVideoCard* card)
-    : CDialog(IDD_VIDEO_SOURCE, parent), m_pCard(card), throughCard_(true) {
-  if (card != nullptr) {
-    m_nOpeningType = m_nCurrentType = card->GetSourceType();
-    m_nOpeningNumber = m_nCurrentNumber = card->GetSourceNumber();
+CVideoSourceDlg::CVideoSourceDlg(CWnd* parent, std::vector<CVideoCard*> cards)
+    : CDialog(IDD_VIDEO_SOURCE, parent) {
+  for (CVideoCard* card : cards) {
+    if (card != nullptr) cards_.push_back({card, card->GetSourceType(), card->GetSourceNumber()});
   }
   RegisterHandlers();
 }
@@ -74,33 +62,23 @@ void CVideoSourceDlg::DoDataExchange(CDataExchange* dx) {
 }
 
 BOOL CVideoSourceDlg::OnInitDialog() {
-  if (!throughCard_) {
-    m_nRadio = SourceButtonIndex(m_nOpeningType, m_nOpeningNumber);
-  } else if (m_pCard != nullptr) {
-    m_nRadio = m_nAcceptedIndex =
-        SourceButtonIndex(m_pCard->GetSourceType(), m_pCard->GetSourceNumber());
+  if (!cards_.empty()) {
+    const CVideoCard& shown = *cards_.front().card;
+    m_nRadio = m_nAcceptedIndex = SourceButtonIndex(shown.GetSourceType(), shown.GetSourceNumber());
   }
   CDialog::OnInitDialog();  // shows the radio index
   return 1;
 }
 
-void CVideoSourceDlg::SendSource(int type, int number) {
-  if (frame_ != nullptr)
-    frame_->SendMessage(WM_APPLY_SOURCE, static_cast<WPARAM>(type), static_cast<LPARAM>(number));
-}
-
 void CVideoSourceDlg::OnSource(int index) {
-  if (!throughCard_) {
-    int32_t type = 0;
-    int32_t number = 0;
-    if (!IndexToSource(index, type, number)) return;
-    m_nCurrentType = type;
-    m_nCurrentNumber = number;
-    SendSource(type, number);
-    return;
+  if (cards_.empty()) return;
+  // Every card is switched, each on its own; the shown card's answer decides the check mark.
+  int shownStatus = QUARN_OK;
+  for (size_t i = 0; i < cards_.size(); ++i) {
+    const int status = cards_[i].card->SetSourceFromIndex(index);
+    if (i == 0) shownStatus = status;
   }
-  if (m_pCard == nullptr) return;
-  if (m_pCard->SetSourceFromIndex(index) == QUARN_OK) {
+  if (shownStatus == QUARN_OK) {
     m_nAcceptedIndex = index;
     return;
   }
@@ -109,44 +87,20 @@ void CVideoSourceDlg::OnSource(int index) {
   UpdateData(0);
 }
 
+void CVideoSourceDlg::RestoreOpening() {
+  // Its own input for each card, not the shown card's: the cards may have had different ones.
+  for (const Opening& opening : cards_) opening.card->SetVideoSource(opening.type, opening.number);
+}
+
 void CVideoSourceDlg::OnDefault() {
-  if (!throughCard_) {
-    m_nCurrentType = m_nOpeningType;
-    m_nCurrentNumber = m_nOpeningNumber;
-    m_nRadio = SourceButtonIndex(m_nOpeningType, m_nOpeningNumber);
-    UpdateData(0);
-    SendSource(m_nOpeningType, m_nOpeningNumber);
-    return;
-  }
-  if (m_pCard == nullptr) return;
-  if (m_pCard->SetVideoSource(m_nOpeningType, m_nOpeningNumber) != QUARN_OK) return;
-  m_nRadio = m_nAcceptedIndex =
-      SourceButtonIndex(m_pCard->GetSourceType(), m_pCard->GetSourceNumber());
+  if (cards_.empty()) return;
+  RestoreOpening();
+  const CVideoCard& shown = *cards_.front().card;
+  m_nRadio = m_nAcceptedIndex = SourceButtonIndex(shown.GetSourceType(), shown.GetSourceNumber());
   UpdateData(0);
 }
 
-void CVideoSourceDlg::OnOK() {
-  if (throughCard_) {
-    CDialog::OnOK();
-    return;
-  }
-  if (!UpdateData(1)) return;
-  int32_t type = 0;
-  int32_t number = 0;
-  if (IndexToSource(m_nRadio, type, number)) {
-    m_nCurrentType = type;
-    m_nCurrentNumber = number;
-  }
-  EndDialog(IDOK);
-}
-
 void CVideoSourceDlg::OnCancel() {
-  if (!throughCard_) {
-    m_nCurrentType = m_nOpeningType;
-    m_nCurrentNumber = m_nOpeningNumber;
-    SendSource(m_nOpeningType, m_nOpeningNumber);
-  } else if (m_pCard != nullptr) {
-    m_pCard->SetVideoSource(m_nOpeningType, m_nOpeningNumber);  // its status changes nothing here
-  }
+  RestoreOpening();  // statuses change nothing here
   CDialog::OnCancel();
 }

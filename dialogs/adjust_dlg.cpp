@@ -3,7 +3,6 @@
 
 #include <string>
 
-#include "apply_messages.h"
 #include "scroll_step.h"
 #include "video_card.h"
 #include "video_parameter_set.h"
@@ -45,38 +44,69 @@ DialogTemplate AdjustDialogTemplate(bool centredValues) {
       }};
 }
 
-CAdjustDlg::CAdjustDlg(CWnd* frame, uint8_t brightness, uint8_t contrast, uint8_t hue,
-                       uint8_t saturation, uint8_t pll)
-    : CDialog(IDD_ADJUST, frame),
-      m_hue(hue),
-      m_brightness(brightness),
-      m_contrast(contrast),
-      m_saturation(saturation),
-      m_pll(pll),
-      m_openHue(hue),
-      m_openBrightness(brightness),
-      m_openContrast(contrast),
-      m_openSaturation(saturation),
-      m_openPll(pll),
-      frame_(frame) {
-  RegisterHandlers();
+namespace {
+
+// A card's value for an adjust slot (brightness, contrast, hue, saturation, PLL).
+uint8_t CardValue(const CVideoCard& card, int slot) {
+  switch (slot) {
+    case 0:
+      return card.GetBrightness();
+    case 1:
+      return card.GetContrast();
+    case 2:
+      return card.GetHue();
+    case 3:
+      return card.GetSaturation();
+    default:
+      return card.GetPllFrequency();
+  }
 }
 
-CAdjustDlg::CAdjustDlg(CWnd* parent, CVideoCard* card)
-    : CDialog(IDD_ADJUST, parent), m_pCard(card), throughCard_(true) {
-  if (card != nullptr) {
-    m_hue = m_openHue = card->GetHue();
-    m_brightness = m_openBrightness = card->GetBrightness();
-    m_contrast = m_openContrast = card->GetContrast();
-    m_saturation = m_openSaturation = card->GetSaturation();
-    m_pll = m_openPll = card->GetPllFrequency();
+// Gives a card one value through its setter; the status is not looked at: a refused value is
+// not kept by the card while the bar goes on showing it.
+void SetCardValue(CVideoCard& card, int slot, uint8_t value) {
+  switch (slot) {
+    case 0:
+      card.SetBrightness(value);
+      break;
+    case 1:
+      card.SetContrast(value);
+      break;
+    case 2:
+      card.SetHue(value);
+      break;
+    case 3:
+      card.SetSaturation(value);
+      break;
+    default:
+      card.SetPllFrequency(value);
+      break;
+  }
+}
+
+}  // namespace
+
+CAdjustDlg::CAdjustDlg(CWnd* parent, std::vector<CVideoCard*> cards) : CDialog(IDD_ADJUST, parent) {
+  for (CVideoCard* card : cards) {
+    if (card == nullptr) continue;
+    Opening opening{card, {}};
+    for (int slot = 0; slot < kSlots; ++slot) {
+      opening.values[static_cast<size_t>(slot)] = CardValue(*card, slot);
+    }
+    cards_.push_back(opening);
+  }
+  if (!cards_.empty()) {
+    for (int slot = 0; slot < kSlots; ++slot) {
+      Value v = At(slot);
+      v.current = v.opening = cards_.front().values[static_cast<size_t>(slot)];
+    }
   }
   RegisterHandlers();
 }
 
 void CAdjustDlg::RegisterHandlers() {
-  On(IDC_ADJUST_DEFAULT, [this] { SetAll(true); });
-  On(IDC_ADJUST_RESET, [this] { SetAll(false); });
+  On(IDC_ADJUST_DEFAULT, [this] { SetFactory(); });
+  On(IDC_ADJUST_RESET, [this] { Reset(); });
 }
 
 CAdjustDlg::Value CAdjustDlg::At(int slot) {
@@ -157,58 +187,45 @@ void CAdjustDlg::OnHScroll(UINT code, UINT pos, CScrollBar* bar) {
 
 void CAdjustDlg::Apply(int slot) {
   const Value v = At(slot);
-  if (!throughCard_) {
-    if (frame_ == nullptr) return;
-    if (v.item == kPllItem)
-      frame_->SendMessage(WM_APPLY_PLL, v.current, 0);
-    else
-      frame_->SendMessage(WM_APPLY_ADJUST, static_cast<WPARAM>(v.item), v.current);
-    return;
-  }
-  // The setters' statuses are not looked at: a refused value is not kept by the card while the
-  // bar goes on showing it.
-  if (m_pCard == nullptr) return;
-  switch (v.item) {
-    case kAdjustBrightness:
-      m_pCard->SetBrightness(v.current);
-      break;
-    case kAdjustContrast:
-      m_pCard->SetContrast(v.current);
-      break;
-    case kAdjustHue:
-      m_pCard->SetHue(v.current);
-      break;
-    case kAdjustSaturation:
-      m_pCard->SetSaturation(v.current);
-      break;
-    default:
-      m_pCard->SetPllFrequency(v.current);
-      break;
-  }
+  for (const Opening& opening : cards_) SetCardValue(*opening.card, slot, v.current);
 }
 
-void CAdjustDlg::ApplyAll() {
-  for (int slot = 0; slot < kSlots; ++slot) Apply(slot);
-}
-
-void CAdjustDlg::SetAll(bool factory) {
+void CAdjustDlg::SetFactory() {
   for (int slot = 0; slot < kSlots; ++slot) {
     Value v = At(slot);
-    v.current = factory ? v.factory : v.opening;
+    v.current = v.factory;
     v.bar.SetScrollPos(v.current);
     Format(v);
   }
   UpdateData(0);
-  ApplyAll();
+  for (int slot = 0; slot < kSlots; ++slot) Apply(slot);
 }
 
-void CAdjustDlg::OnCancel() {
-  // The card (or cards) go back to the opening values; the dialog closes, so the bars and texts
-  // are left as they are.
+void CAdjustDlg::Reset() {
   for (int slot = 0; slot < kSlots; ++slot) {
     Value v = At(slot);
     v.current = v.opening;
+    v.bar.SetScrollPos(v.current);
+    Format(v);
   }
-  ApplyAll();
+  UpdateData(0);
+  // Each card back on its own values, which may differ from the shown card's.
+  for (int slot = 0; slot < kSlots; ++slot) {
+    for (const Opening& opening : cards_) {
+      SetCardValue(*opening.card, slot, opening.values[static_cast<size_t>(slot)]);
+    }
+  }
+}
+
+void CAdjustDlg::OnCancel() {
+  // Each card goes back to its own opening values; the dialog closes, so the bars and texts are
+  // left as they are.
+  for (int slot = 0; slot < kSlots; ++slot) {
+    Value v = At(slot);
+    v.current = v.opening;
+    for (const Opening& opening : cards_) {
+      SetCardValue(*opening.card, slot, opening.values[static_cast<size_t>(slot)]);
+    }
+  }
   CDialog::OnCancel();
 }

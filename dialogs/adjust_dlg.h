@@ -1,11 +1,12 @@
 // adjust_dlg.h - CAdjustDlg, the "Adjust..." dialog of both programs: five scroll bars for
-// brightness, contrast, hue, saturation and PLL frequency, each applied at once as it moves
-// (Solvane through the card object's setters, Hexmont by WM_APPLY_ADJUST and WM_APPLY_PLL to the
-// main frame); "Default" sets the factory values, "Reset" and Cancel go back to the opening ones.
-// Also its dialog template.
+// brightness, contrast, hue, saturation and PLL frequency, each applied at once as it moves to
+// every card the dialog acts on; "Default" sets the factory values, "Reset" and Cancel put each
+// card back on its own opening values. Also its dialog template.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <vector>
 
 #include "afx.h"
 
@@ -41,24 +42,21 @@ DialogTemplate AdjustDialogTemplate(bool centredValues);
 
 class CAdjustDlg : public CDialog {
  public:
-  // Hexmont: values go to `frame` (not owned; null sends nothing) with WM_APPLY_ADJUST and
-  // WM_APPLY_PLL; the values given are the opening and current values.
-  CAdjustDlg(CWnd* frame, uint8_t brightness, uint8_t contrast, uint8_t hue, uint8_t saturation,
-             uint8_t pll);
-  // Solvane: values go through `card`'s setters (not owned; null: nothing is applied); the
-  // opening values are the card's (the factory values without a card).
-  CAdjustDlg(CWnd* parent, CVideoCard* card);
+  // The dialog on `cards` (not owned; the first is the shown card, whose values the bars open
+  // on; none: the factory values, and nothing is applied). A moved bar gives its value to every
+  // card through the card's setter; each keeps it as its policy says.
+  CAdjustDlg(CWnd* parent, std::vector<CVideoCard*> cards);
 
   // Ranges 0..255, the bars at the opening values, the value texts.
   BOOL OnInitDialog() override;
-  // Goes back to the opening values (all five applied), then closes; the bars stay.
+  // Puts each card back on its own opening values (all five), then closes; the bars stay.
   void OnCancel() override;
   // The five value texts, then the five bars.
   void DoDataExchange(CDataExchange* dx) override;
   // Moves the bar as the code says, shows and applies its value (once per notification).
   void OnHScroll(UINT code, UINT pos, CScrollBar* bar) override;
 
-  // Current values (the OK result), then the opening values, each in this order.
+  // Current values (the OK result), then the shown card's opening values, each in this order.
   uint8_t m_hue = kFactoryHue, m_brightness = kFactoryBrightness, m_contrast = kFactoryContrast,
           m_saturation = kFactorySaturation, m_pll = kFactoryPll;
   uint8_t m_openHue = kFactoryHue, m_openBrightness = kFactoryBrightness,
@@ -66,7 +64,6 @@ class CAdjustDlg : public CDialog {
           m_openPll = kFactoryPll;
   CString m_strBrightness, m_strContrast, m_strHue, m_strPll, m_strSaturation;
   CScrollBar m_barBrightness, m_barContrast, m_barHue, m_barSaturation, m_barPll;
-  CVideoCard* m_pCard = nullptr;  // Solvane
 
  private:
   // One of the five values: its bar, its text and its current and opening members.
@@ -78,18 +75,24 @@ class CAdjustDlg : public CDialog {
     uint8_t factory;
     int item;  // AdjustItem, or 0 for the PLL frequency
   };
+  // A card and its five values when the dialog opened, in slot order.
+  struct Opening {
+    CVideoCard* card;
+    std::array<uint8_t, 5> values;
+  };
   // The five in the order they are applied: brightness, contrast, hue, saturation, PLL.
   Value At(int slot);
   // The slot of a bar, -1 for another.
   int SlotOf(const CScrollBar* bar) const;
 
   void RegisterHandlers();
+  // The value of `slot` to every card.
   void Apply(int slot);
-  void ApplyAll();
-  // Every current value to its factory (or opening) value: bars moved, texts shown, all applied.
-  void SetAll(bool factory);
+  // Factory values to every card, bars and texts moved; or each card back on its own opening
+  // values, the bars and texts at the shown card's.
+  void SetFactory();
+  void Reset();
   static void Format(Value value);
 
-  CWnd* frame_ = nullptr;     // Hexmont: where the values go
-  bool throughCard_ = false;  // Solvane's form
+  std::vector<Opening> cards_;
 };

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
 #include "afx.h"
 
@@ -41,38 +42,34 @@ int SourceButtonIndex(int sourceType, int sourceNumber);
 
 class CVideoSourceDlg : public CDialog {
  public:
-  // Hexmont: clicks send WM_APPLY_SOURCE to `frame` (not owned; null sends nothing); the pair
-  // given is the opening and the current source.
-  CVideoSourceDlg(CWnd* frame, int sourceType, int sourceNumber);
-  // Solvane: clicks go through `card` (not owned; null: nothing is applied); the opening pair is
-  // the card's source.
-  CVideoSourceDlg(CWnd* parent, CVideoCard* card);
+  // The dialog on `cards` (not owned; the first is the shown card, whose input the dialog opens
+  // on; none: nothing is applied). A click switches every card to that input; each card keeps it
+  // as its policy says. Default and Cancel put each card back on its own opening input.
+  CVideoSourceDlg(CWnd* parent, std::vector<CVideoCard*> cards);
 
-  // Checks the opening input's button (none when no button stands for it).
+  // Checks the shown card's input's button (none when no button stands for it).
   BOOL OnInitDialog() override;
-  // Hexmont: reads the group and turns the checked button into the current pair (unchanged when
-  // none is checked), then closes. Solvane: the framework's OK.
-  void OnOK() override;
-  // Goes back to the opening input (Solvane only with a card, its status ignored), then closes.
+  // Puts each card back on the input it had when the dialog opened (statuses ignored), then
+  // closes.
   void OnCancel() override;
   // The radio group from "Video 1", as the checked button's index (-1 none).
   void DoDataExchange(CDataExchange* dx) override;
 
-  int m_nRadio = -1;       // radio index in group order, -1 none
-  int m_nOpeningType = 0;  // the source the dialog opened with
-  int m_nOpeningNumber = 0;
-  int m_nCurrentType = 0;  // Hexmont: the last pair clicked (the OK result)
-  int m_nCurrentNumber = 0;
-  CVideoCard* m_pCard = nullptr;  // Solvane
-  int m_nAcceptedIndex = -1;      // Solvane: the last button index the card accepted
+  int m_nRadio = -1;          // radio index in group order, -1 none
+  int m_nAcceptedIndex = -1;  // the last button index the shown card accepted
 
  private:
+  struct Opening {
+    CVideoCard* card;
+    int type;
+    int number;
+  };
   void RegisterHandlers();
   // The button with index `index` was clicked (the framework has checked it).
   void OnSource(int index);
   void OnDefault();
-  void SendSource(int type, int number);
+  // Every card back on its opening input.
+  void RestoreOpening();
 
-  CWnd* frame_ = nullptr;     // Hexmont: where WM_APPLY_SOURCE goes
-  bool throughCard_ = false;  // Solvane's form
+  std::vector<Opening> cards_;  // the cards and the input each had when the dialog opened
 };
