@@ -134,7 +134,9 @@ void CVideoCard::SetupDisplay() {
 }
 
 void CVideoCard::Release() {
-  const bool end = handle_ != 0 || policy_.callsForUnopenedCard;
+  // A card is ended once: the destructor after an explicit Release ends nothing again.
+  const bool end = !released_ && (handle_ != 0 || policy_.callsForUnopenedCard);
+  released_ = true;
   if (end && EndQuarnCard(handle_) == QUARN_OK) {
     snapContext_.Confirm();
     if (state_ == CardState::kSnap) state_ = CardState::kIdle;  // an ended card delivers nothing

@@ -254,6 +254,7 @@ class CVideoCard {
 
   QUARN_HANDLE handle_ = 0;  // 0 while not open
   bool presetting_ = false;  // see SetPresetting
+  bool released_ = false;    // Release ran: the card is not ended again
   int cardNumber_;           // passed to BeginQuarnCard
   CardPolicy policy_;
   CardState state_ = CardState::kIdle;

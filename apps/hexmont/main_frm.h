@@ -160,6 +160,9 @@ class CMainFrame : public CFrameWnd, public CViewPainter {
   void OnVideoSource();
   void OnAdjust();
 
+  // Tests put the frame into a state directly (tests/apps/hexmont_test_support.h).
+  friend struct HexmontFrameProbe;
+
   CCardGrid grid_;
   bool titlePainted_ = false;  // the frame's paint has set its title
 

@@ -7,6 +7,7 @@
 
 #include "dc.h"
 #include "hexmont_app.h"
+#include "hexmont_test_support.h"
 #include "main_frm.h"
 #include "program_test_support.h"
 #include "resources.h"
@@ -28,7 +29,7 @@ class HexmontDisplayTest : public ::testing::Test {
 
   Harness& h() { return *h_; }
   CMainFrame& frame() { return *h_->frameAs<CMainFrame>(); }
-  CCardSet& cards() { return frame().Cards(); }
+  CCardGrid& cards() { return frame().Grid(); }
 
   quarnfake::ScopedFake fake_;
   std::unique_ptr<Harness> h_;
@@ -36,7 +37,7 @@ class HexmontDisplayTest : public ::testing::Test {
 
 TEST_F(HexmontDisplayTest, StartsInClipWithBothCommandsEnabled) {
   Start(2);
-  EXPECT_EQ(cards().clip, 1);
+  EXPECT_EQ((HexmontFrameProbe::Clipped(frame()) ? 1 : 0), 1);
   EXPECT_TRUE(h().IsEnabled(ID_DISPLAY_CLIP));
   EXPECT_TRUE(h().IsEnabled(ID_DISPLAY_SCALE));
   EXPECT_EQ(h().Checked(ID_DISPLAY_CLIP), 1);
@@ -46,7 +47,7 @@ TEST_F(HexmontDisplayTest, StartsInClipWithBothCommandsEnabled) {
 TEST_F(HexmontDisplayTest, ScaleSendsEveryCardTheWholePictureAsItsInput) {
   Start(3);
   ASSERT_TRUE(h().Menu(ID_DISPLAY_SCALE));
-  EXPECT_EQ(cards().clip, 0);
+  EXPECT_EQ((HexmontFrameProbe::Clipped(frame()) ? 1 : 0), 0);
   EXPECT_EQ(h().Checked(ID_DISPLAY_CLIP), 0);
   EXPECT_EQ(h().Checked(ID_DISPLAY_SCALE), 1);
   EXPECT_EQ(quarnfake::CallCount("QuarnSetInputWindow"), 3u);
@@ -57,7 +58,7 @@ TEST_F(HexmontDisplayTest, ScaleSendsEveryCardTheWholePictureAsItsInput) {
     EXPECT_EQ(in.width, 768) << i;
     EXPECT_EQ(in.height, 576) << i;
     // The output window (the card's cell) is unchanged by the mode.
-    const RECT& out = cards().Record(i).outputRect;
+    const RECT& out = cards().Cell(i).OutputRect();
     EXPECT_EQ(quarnfake::Card(i + 1).outputWindow.width, out.right - out.left) << i;
   }
 }
@@ -69,12 +70,12 @@ TEST_F(HexmontDisplayTest, ClipSendsEveryCardItsOutputSizeAsInputAgain) {
   ASSERT_TRUE(h().Menu(ID_DISPLAY_SCALE));
   quarnfake::ClearCalls();
   ASSERT_TRUE(h().Menu(ID_DISPLAY_CLIP));
-  EXPECT_EQ(cards().clip, 1);
+  EXPECT_EQ((HexmontFrameProbe::Clipped(frame()) ? 1 : 0), 1);
   EXPECT_EQ(h().Checked(ID_DISPLAY_CLIP), 1);
   EXPECT_EQ(h().Checked(ID_DISPLAY_SCALE), 0);
   EXPECT_EQ(quarnfake::CallCount("QuarnSetInputWindow"), 2u);
   for (int i = 0; i < 2; ++i) {
-    const RECT& out = cards().Record(i).outputRect;
+    const RECT& out = cards().Cell(i).OutputRect();
     const QuarnRect in = quarnfake::Card(i + 1).inputWindow;
     EXPECT_EQ(in.x, 0) << i;
     EXPECT_EQ(in.y, 0) << i;
@@ -93,7 +94,7 @@ TEST_F(HexmontDisplayTest, TheModeAlreadyInForceSendsNothing) {
   quarnfake::ClearCalls();
   ASSERT_TRUE(h().Menu(ID_DISPLAY_SCALE));
   EXPECT_EQ(quarnfake::Calls().size(), 0u);
-  EXPECT_EQ(cards().clip, 0);
+  EXPECT_EQ((HexmontFrameProbe::Clipped(frame()) ? 1 : 0), 0);
 }
 
 TEST_F(HexmontDisplayTest, LaterPlacementsKeepTheChosenMode) {
@@ -107,17 +108,17 @@ TEST_F(HexmontDisplayTest, LaterPlacementsKeepTheChosenMode) {
 // 600 dpi: each edge of the destination is scaled by 600/96 and truncated.
 TEST_F(HexmontDisplayTest, PrintingAt600DpiScalesAndTruncatesEachEdge) {
   Start(1);
-  CardRecord& record = cards().Record(0);
-  BITMAPINFOHEADER& info = record.picture.Header()->bmiHeader;
+  CGridCard& record = cards().Cell(0);
+  BITMAPINFOHEADER& info = record.card.Picture().Header()->bmiHeader;
   info.biWidth = 50;
   info.biHeight = 40;
   info.biBitCount = 32;
-  auto* pixels = reinterpret_cast<uint32_t*>(record.picture.Buffer());
+  auto* pixels = reinterpret_cast<uint32_t*>(record.card.Picture().Buffer());
   std::fill(pixels, pixels + 50 * 40, 0xFF00FFu);
   POINT corner{7, 5};
   frame().GetActiveView()->ClientToScreen(&corner);
   record.cellRect = RECT{corner.x, corner.y, corner.x + 99, corner.y + 79};
-  record.outputRect = RECT{corner.x, corner.y, corner.x + 100, corner.y + 80};
+  hexmonttest::SetOutputRect(record.card, RECT{corner.x, corner.y, corner.x + 100, corner.y + 80});
 
   QImage page(600, 400, QImage::Format_RGB32);
   page.fill(QColor(1, 2, 3));

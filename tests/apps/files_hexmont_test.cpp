@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "hexmont_app.h"
+#include "hexmont_test_support.h"
 #include "main_frm.h"
 #include "program_test_support.h"
 #include "resources.h"
@@ -26,14 +27,14 @@ class HexmontFilesTest : public ::testing::Test {
     h_ = std::make_unique<Harness>(HexmontResources());
     ASSERT_TRUE(h_->Start());
     frame().PlaceVideo(RECT{0, 0, 200, 100});  // two cells of 100 x 100
-    const uint64_t frame = 4ull * 100 * 100;
-    quarnfake::SetStaticMemPages(static_cast<int>(6 * frame / QUARN_PAGE_SIZE) + 1);
+    const uint64_t frameBytes = 4ull * 100 * 100;
+    quarnfake::SetStaticMemPages(static_cast<int>(6 * frameBytes / QUARN_PAGE_SIZE) + 1);
     ASSERT_TRUE(h_->Send(ID_VIEW_SNAP_SHOT));
-    ASSERT_EQ(frame_cards().storedImages, 3);
+    ASSERT_EQ(HexmontFrameProbe::StoredFrames(frame()), 3);
     quarnfake::ClearCalls();
   }
   CMainFrame& frame() { return *h_->frameAs<CMainFrame>(); }
-  CCardSet& frame_cards() { return frame().Cards(); }
+  CCardGrid& frame_cards() { return frame().Grid(); }
   RecordingFileDialog& dialogs() { return *h_->services().fileDialog; }
   std::vector<std::string> Written() const {
     std::vector<std::string> names;
@@ -66,14 +67,14 @@ TEST_F(HexmontFilesTest, SaveSerialsWritesEveryCardsFramesUnderNumberedNames) {
   EXPECT_EQ(call.defaultExt, "*.bmp");
   EXPECT_THAT(Written(),
               ElementsAre("a1_1.bmp", "a1_2.bmp", "a1_3.bmp", "a2_1.bmp", "a2_2.bmp", "a2_3.bmp"));
-  const RECT out = frame_cards().Record(1).outputRect;
+  const RECT out = frame_cards().Cell(1).OutputRect();
   const uint64_t width = out.right - out.left;
   const uint64_t height = out.bottom - out.top;
   EXPECT_EQ(fs::file_size(In("a2_3.bmp")), 54u + (width * 3 + 3) / 4 * 4 * height);
   const auto locks = quarnfake::Calls("QuarnStaticMemLock");
   ASSERT_EQ(locks.size(), 6u);
   EXPECT_EQ(locks[1].Unsigned(0), 4 * width * height);  // card 1's frame 2
-  EXPECT_EQ(locks[3].Unsigned(0), frame_cards().Record(1).snapOffset);
+  EXPECT_EQ(locks[3].Unsigned(0), frame_cards().Cell(1).snapOffset);
   EXPECT_EQ(busyDuringWrites, 6) << "the busy pointer is up for every frame";
   EXPECT_EQ(CWaitCursor::Depth(), 0);
 }

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "hexmont_test_support.h"
 #include "main_frm.h"
 #include "program_test_support.h"
 #include "resource_ids.h"
@@ -63,7 +64,7 @@ TEST_F(HexmontTest, OpensEveryCardThenDetectsSourcesThenAppliesParameters) {
   quarnfake::SetCardCount(2);
   quarnfake::SetSignals(2, {2});  // card 2 finds its signal on the third input
   ASSERT_TRUE(h().Start());
-  ASSERT_EQ(frame().Cards().displayDepth, 32);
+  ASSERT_EQ(frame().Grid().Cell(0).card.GetVideoFormat(), FormatForDepth(32));
 
   std::vector<std::string> expected = {
       "QuarnGetCardTotal(ptr)", "BeginQuarnCard(1, ptr)", "BeginQuarnCard(2, ptr)",
@@ -89,8 +90,8 @@ TEST_F(HexmontTest, OpensEveryCardThenDetectsSourcesThenAppliesParameters) {
     EXPECT_THAT(calls[i], ::testing::AnyOf(::testing::StartsWith("QuarnSetInputWindow("),
                                            ::testing::StartsWith("QuarnSetOutputWindow(")));
   }
-  EXPECT_EQ(frame().Cards().CardCount(), 2);
-  EXPECT_EQ(frame().Cards().selectedCard, 2);  // all cards
+  EXPECT_EQ(frame().Grid().CardCount(), 2);
+  EXPECT_EQ(frame().Grid().SelectedCard(), 2);  // all cards
 }
 
 TEST_F(HexmontTest, WithNoCardShowsOneNoCardBoxAndRuns) {
@@ -161,7 +162,7 @@ TEST_F(HexmontTest, CommandsWithoutHandlersAreDisabledAndDoNothing) {
     EXPECT_FALSE(h().Send(id)) << id;
   }
   EXPECT_THAT(quarnfake::Calls().Texts(), IsEmpty());
-  EXPECT_EQ(frame().Cards().mode, AcquisitionMode::kIdle);
+  EXPECT_EQ(HexmontFrameProbe::Mode(frame()), AcquisitionMode::kIdle);
 }
 
 TEST_F(HexmontTest, MenuBarIsComplete) {
@@ -346,7 +347,7 @@ TEST_F(HexmontTest, CloseStopsLiveVideoOrSnapThroughTheirCommands) {
   ASSERT_TRUE(h().Start());
   FrameProbe probe;
   probe.Commands(frame(), {ID_VIEW_CAPTURE, ID_VIEW_SNAP});
-  frame().Cards().mode = AcquisitionMode::kLive;
+  HexmontFrameProbe::Mode(frame()) = AcquisitionMode::kLive;
   frame().SendMessage(WM_CLOSE);
   EXPECT_THAT(probe.commands, ElementsAre(ID_VIEW_CAPTURE));
 }
@@ -355,7 +356,7 @@ TEST_F(HexmontTest, CloseDuringSnapSendsSnap) {
   ASSERT_TRUE(h().Start());
   FrameProbe probe;
   probe.Commands(frame(), {ID_VIEW_CAPTURE, ID_VIEW_SNAP});
-  frame().Cards().mode = AcquisitionMode::kSnap;
+  HexmontFrameProbe::Mode(frame()) = AcquisitionMode::kSnap;
   frame().SendMessage(WM_CLOSE);
   EXPECT_THAT(probe.commands, ElementsAre(ID_VIEW_SNAP));
 }
@@ -367,8 +368,8 @@ TEST_F(HexmontTest, PlaybackOrIdleCloseSendsNoAcquisitionCommand) {
     ASSERT_TRUE(h().Start());
     FrameProbe probe;
     probe.Commands(frame(), {ID_VIEW_CAPTURE, ID_VIEW_SNAP});
-    frame().Cards().mode = mode;
-    frame().Cards().stepFlag = 0;
+    HexmontFrameProbe::Mode(frame()) = mode;
+    HexmontFrameProbe::Stepping(frame()) = false;
     frame().SendMessage(WM_CLOSE);
     EXPECT_THAT(probe.commands, IsEmpty()) << "mode " << static_cast<int>(mode);
   }

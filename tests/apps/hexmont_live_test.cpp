@@ -9,6 +9,7 @@
 
 #include "hexmont_app.h"
 #include "hexmont_layout.h"
+#include "hexmont_test_support.h"
 #include "main_frm.h"
 #include "program_test_support.h"
 #include "resources.h"
@@ -253,7 +254,7 @@ class HexmontLiveTest : public ::testing::Test {
 
   Harness& h() { return *h_; }
   CMainFrame& frame() { return *h_->frameAs<CMainFrame>(); }
-  CCardSet& cards() { return frame().Cards(); }
+  CCardGrid& cards() { return frame().Grid(); }
   CView& view() { return *h_->view(); }
   const QuarnHostWindow* Window() { return view().HostWindow().Contract(); }
   RecordingMessageBox& boxes() { return *h_->services().messageBox; }
@@ -284,17 +285,17 @@ TEST_F(HexmontLiveTest, CaptureIsEnabledIdleOrLiveAndCheckedOnlyLive) {
                      {AcquisitionMode::kSnap, false, 0},
                      {AcquisitionMode::kPlayback, false, 0}};
   for (const auto& c : cases) {
-    cards().mode = c.mode;
+    HexmontFrameProbe::Mode(frame()) = c.mode;
     EXPECT_EQ(h().IsEnabled(ID_VIEW_CAPTURE), c.enabled) << c.mode;
     EXPECT_EQ(h().Checked(ID_VIEW_CAPTURE), c.checked) << c.mode;
   }
-  cards().mode = AcquisitionMode::kIdle;
+  HexmontFrameProbe::Mode(frame()) = AcquisitionMode::kIdle;
 }
 
 TEST_F(HexmontLiveTest, CtrlOneStartsEveryCardOverTheViewThenStopsThem) {
   Start(3);
   h().Key(Qt::Key_1, Qt::ControlModifier);
-  EXPECT_EQ(cards().mode, AcquisitionMode::kLive);
+  EXPECT_EQ(HexmontFrameProbe::Mode(frame()), AcquisitionMode::kLive);
   EXPECT_EQ(h().Checked(ID_VIEW_CAPTURE), 1);
   EXPECT_THAT(quarnfake::Calls("QuarnCaptureEx").Texts(),
               ElementsAre("QuarnCaptureEx(h1, wnd, 1)", "QuarnCaptureEx(h2, wnd, 1)",
@@ -304,7 +305,7 @@ TEST_F(HexmontLiveTest, CtrlOneStartsEveryCardOverTheViewThenStopsThem) {
 
   quarnfake::ClearCalls();
   h().Key(Qt::Key_1, Qt::ControlModifier);
-  EXPECT_EQ(cards().mode, AcquisitionMode::kIdle);
+  EXPECT_EQ(HexmontFrameProbe::Mode(frame()), AcquisitionMode::kIdle);
   EXPECT_EQ(h().Checked(ID_VIEW_CAPTURE), 0);
   EXPECT_THAT(quarnfake::Calls("QuarnCaptureEx").Texts(),
               ElementsAre("QuarnCaptureEx(h1, wnd, 0)", "QuarnCaptureEx(h2, wnd, 0)",
@@ -328,7 +329,7 @@ TEST_F(HexmontLiveTest, ACardThatFailsToStartShowsItsBoxOwnedByTheFrameAndTheOth
   EXPECT_TRUE(quarnfake::Card(1).live);
   EXPECT_FALSE(quarnfake::Card(2).live);
   EXPECT_TRUE(quarnfake::Card(3).live);
-  EXPECT_EQ(cards().mode, AcquisitionMode::kLive);
+  EXPECT_EQ(HexmontFrameProbe::Mode(frame()), AcquisitionMode::kLive);
   EXPECT_EQ(h().Checked(ID_VIEW_CAPTURE), 1);
 }
 
@@ -337,7 +338,7 @@ TEST_F(HexmontLiveTest, WhenEveryCardFailsLiveVideoStaysIdleAndUnchecked) {
   quarnfake::Script("QuarnCaptureEx").Returns(QUARN_ERR_GENERAL);
   EXPECT_TRUE(h().Send(ID_VIEW_CAPTURE));
   EXPECT_EQ(boxes().count(), 2u);  // one box per card
-  EXPECT_EQ(cards().mode, AcquisitionMode::kIdle);
+  EXPECT_EQ(HexmontFrameProbe::Mode(frame()), AcquisitionMode::kIdle);
   EXPECT_EQ(h().Checked(ID_VIEW_CAPTURE), 0);
   EXPECT_TRUE(h().IsEnabled(ID_VIEW_CAPTURE));
 }
@@ -347,7 +348,7 @@ TEST_F(HexmontLiveTest, WithNoCardCaptureStaysIdleAndUnchecked) {
   Start(0);
   boxes().Clear();  // the start-up's "no card" box
   EXPECT_TRUE(h().Send(ID_VIEW_CAPTURE));
-  EXPECT_EQ(cards().mode, AcquisitionMode::kIdle);
+  EXPECT_EQ(HexmontFrameProbe::Mode(frame()), AcquisitionMode::kIdle);
   EXPECT_EQ(h().Checked(ID_VIEW_CAPTURE), 0);
   EXPECT_EQ(boxes().count(), 0u);
   EXPECT_THAT(quarnfake::Calls().Texts(), IsEmpty());
@@ -359,10 +360,10 @@ TEST_F(HexmontLiveTest, StartSelectsTheFramesPaletteIntoTheViewAndStopPutsTheOld
   CPalette* before = window.SelectedPalette();
   const int realized = window.RealizeCount();
   h().Send(ID_VIEW_CAPTURE);
-  EXPECT_EQ(window.SelectedPalette(), cards().palette.get());
+  EXPECT_EQ(window.SelectedPalette(), HexmontFrameProbe::Palette(frame()));
   EXPECT_FALSE(window.PaletteInBackground());
   EXPECT_EQ(window.RealizeCount(), realized + 1);
-  EXPECT_EQ(cards().displacedPalette, before);
+  EXPECT_EQ(HexmontFrameProbe::DisplacedPalette(frame()), before);
   h().Send(ID_VIEW_CAPTURE);
   EXPECT_EQ(window.SelectedPalette(), before);
   EXPECT_EQ(window.RealizeCount(), realized + 2);
@@ -370,7 +371,9 @@ TEST_F(HexmontLiveTest, StartSelectsTheFramesPaletteIntoTheViewAndStopPutsTheOld
 
 TEST_F(HexmontLiveTest, StopFreezesEachCardAndReadsItsCellBackIntoTheDisplayBuffer) {
   Start(2);
-  cards().Record(1).params.scanMode = 1;  // card 2 in a field mode: half the output height
+  hexmonttest::SetRecordValue(
+      cards().Cell(1).card, &VideoParameterSet::scanMode,
+      static_cast<int32_t>(1));  // card 2 in a field mode: half the output height
   quarnfake::SetDisplaySeed(77);
   h().Send(ID_VIEW_CAPTURE);
   quarnfake::ClearCalls();
@@ -386,9 +389,9 @@ TEST_F(HexmontLiveTest, StopFreezesEachCardAndReadsItsCellBackIntoTheDisplayBuff
                                "QuarnCaptureEx", "QuarnCaptureShot", "QuarnGetDisplayBits"));
   for (int i = 0; i < 2; ++i) {
     SCOPED_TRACE(i);
-    const CardRecord& record = cards().Record(i);
-    const int width = record.outputRect.right - record.outputRect.left;
-    const int fullHeight = record.outputRect.bottom - record.outputRect.top;
+    const CGridCard& record = cards().Cell(i);
+    const int width = record.OutputRect().right - record.OutputRect().left;
+    const int fullHeight = record.OutputRect().bottom - record.OutputRect().top;
     const int height = i == 1 ? fullHeight / 2 : fullHeight;
     ASSERT_GT(width, 0);
     ASSERT_GT(height, 0);
@@ -400,16 +403,16 @@ TEST_F(HexmontLiveTest, StopFreezesEachCardAndReadsItsCellBackIntoTheDisplayBuff
     EXPECT_EQ(bits.Int(2), origins[i].y);
     EXPECT_EQ(bits.Int(3), width);
     EXPECT_EQ(bits.Int(4), height);
-    EXPECT_EQ(bits.Pointer(5), &record.picture.Header()->bmiHeader.biBitCount);
-    EXPECT_EQ(bits.Pointer(6), record.picture.Buffer());
+    EXPECT_EQ(bits.Pointer(5), &record.card.Picture().Header()->bmiHeader.biBitCount);
+    EXPECT_EQ(bits.Pointer(6), record.card.Picture().Buffer());
     // The header describes what was read; the buffer holds it.
-    EXPECT_EQ(record.picture.Header()->bmiHeader.biWidth, width);
-    EXPECT_EQ(record.picture.Header()->bmiHeader.biHeight, height);
-    EXPECT_EQ(record.picture.Header()->bmiHeader.biBitCount, 32);
+    EXPECT_EQ(record.card.Picture().Header()->bmiHeader.biWidth, width);
+    EXPECT_EQ(record.card.Picture().Header()->bmiHeader.biHeight, height);
+    EXPECT_EQ(record.card.Picture().Header()->bmiHeader.biBitCount, 32);
     const std::vector<uint8_t> expected =
         quarnfake::ExpectedDisplayBits(origins[i].x, origins[i].y, width, height);
-    ASSERT_LE(expected.size(), record.picture.BufferSize());
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), record.picture.Buffer()));
+    ASSERT_LE(expected.size(), record.card.Picture().BufferSize());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), record.card.Picture().Buffer()));
   }
   EXPECT_EQ(quarnfake::Card(1).captureShots, 1);
   EXPECT_EQ(quarnfake::Card(2).captureShots, 1);
@@ -422,20 +425,22 @@ TEST_F(HexmontLiveTest, AFailedReadBackLeavesTheHeaderSizeAndAFailedStopSkipsThe
   quarnfake::Script("QuarnCaptureEx", 2).Returns(QUARN_ERR_GENERAL);
   quarnfake::Script("QuarnGetDisplayBits").ReturnsNext(QUARN_ERR_GENERAL);  // card 1's
   h().Send(ID_VIEW_CAPTURE);
-  EXPECT_EQ(cards().Record(0).picture.Header()->bmiHeader.biWidth, 0);
-  EXPECT_EQ(cards().Record(0).picture.Header()->bmiHeader.biHeight, 0);
-  EXPECT_EQ(cards().Record(1).picture.Header()->bmiHeader.biWidth, 0);  // not stopped, not read
-  EXPECT_GT(cards().Record(2).picture.Header()->bmiHeader.biWidth, 0);
+  EXPECT_EQ(cards().Cell(0).card.Picture().Header()->bmiHeader.biWidth, 0);
+  EXPECT_EQ(cards().Cell(0).card.Picture().Header()->bmiHeader.biHeight, 0);
+  EXPECT_EQ(cards().Cell(1).card.Picture().Header()->bmiHeader.biWidth,
+            0);  // not stopped, not read
+  EXPECT_GT(cards().Cell(2).card.Picture().Header()->bmiHeader.biWidth, 0);
   EXPECT_EQ(quarnfake::CallCount("QuarnCaptureShot"), 2u);
   EXPECT_EQ(quarnfake::Calls("QuarnCaptureShot").Card(2).size(), 0u);
   ASSERT_EQ(boxes().count(), 1u);
   EXPECT_EQ(boxes().last().owner, &frame());
-  EXPECT_EQ(cards().mode, AcquisitionMode::kIdle);
+  EXPECT_EQ(HexmontFrameProbe::Mode(frame()), AcquisitionMode::kIdle);
 }
 
 TEST_F(HexmontLiveTest, AfterStoppingTheViewShowsTheLastPictureOfEveryCell) {
   Start(2);
-  cards().Record(1).params.scanMode = 2;
+  hexmonttest::SetRecordValue(cards().Cell(1).card, &VideoParameterSet::scanMode,
+                              static_cast<int32_t>(2));
   quarnfake::SetDisplaySeed(77);
   h().Send(ID_VIEW_CAPTURE);
   h().Send(ID_VIEW_CAPTURE);
@@ -444,8 +449,8 @@ TEST_F(HexmontLiveTest, AfterStoppingTheViewShowsTheLastPictureOfEveryCell) {
   ASSERT_FALSE(picture.isNull());
   for (int i = 0; i < 2; ++i) {
     SCOPED_TRACE(i);
-    const CardRecord& record = cards().Record(i);
-    const BITMAPINFOHEADER& info = record.picture.Header()->bmiHeader;
+    const CGridCard& record = cards().Cell(i);
+    const BITMAPINFOHEADER& info = record.card.Picture().Header()->bmiHeader;
     POINT origin{record.cellRect.left, record.cellRect.top};
     view().ScreenToClient(&origin);
     // The recording library reads back red = x, green = y, blue = the seed of each client point,
@@ -460,10 +465,10 @@ TEST_F(HexmontLiveTest, AfterStoppingTheViewShowsTheLastPictureOfEveryCell) {
     }
   }
   // Card 2 read half its output height (field mode); below that the view is erased (white).
-  const CardRecord& second = cards().Record(1);
+  const CGridCard& second = cards().Cell(1);
   POINT below{second.cellRect.left + 5, second.cellRect.top};
   view().ScreenToClient(&below);
-  below.y += second.picture.Header()->bmiHeader.biHeight + 4;
+  below.y += second.card.Picture().Header()->bmiHeader.biHeight + 4;
   EXPECT_EQ(picture.pixel(below.x, below.y) & 0xFFFFFF, 0xFFFFFFu);
 }
 
@@ -487,8 +492,8 @@ TEST_F(HexmontLiveTest, CloseWhileLiveStopsLiveVideoThroughCaptureFirst) {
 
 TEST_F(HexmontLiveTest, PlaceVideoPutsThreeCardsInAGridOfFourAndLeavesTheLastCellEmpty) {
   Start(3);
-  cards().screenWidth = 1280;
-  cards().screenHeight = 1024;
+  HexmontFrameProbe::ScreenWidth(frame()) = 1280;
+  HexmontFrameProbe::ScreenHeight(frame()) = 1024;
   frame().PlaceVideo(RECT{-37, 13, 966, 728});  // 1003 x 715: cells of 501 x 357
   EXPECT_THAT(
       quarnfake::Calls().Texts(),
@@ -497,18 +502,19 @@ TEST_F(HexmontLiveTest, PlaceVideoPutsThreeCardsInAGridOfFourAndLeavesTheLastCel
           "QuarnSetInputWindow(h2, 0, 0, 500, 354)", "QuarnSetOutputWindow(h2, 464, 14, 500, 354)",
           "QuarnSetInputWindow(h3, 0, 0, 460, 356)", "QuarnSetOutputWindow(h3, 0, 370, 460, 356)"));
   // Remembered for the read-back and painting.
-  EXPECT_EQ(cards().Record(1).cellRect, CRect(464, 13, 964, 369));
-  EXPECT_EQ(cards().Record(1).outputRect, CRect(464, 14, 964, 368));
-  EXPECT_EQ(cards().Record(2).InputRect(), CRect(0, 0, 460, 356));
+  EXPECT_EQ(cards().Cell(1).cellRect, CRect(464, 13, 964, 369));
+  EXPECT_EQ(cards().Cell(1).OutputRect(), CRect(464, 14, 964, 368));
+  EXPECT_EQ(cards().Cell(2).card.GetInputRect(), CRect(0, 0, 460, 356));
 }
 
 TEST_F(HexmontLiveTest, PlaceVideoInScaleModeSendsEachCardsWholeImage) {
   Start(2);
-  cards().screenWidth = 1280;
-  cards().screenHeight = 1024;
-  cards().clip = 0;
-  cards().Record(1).imageWidth = 640;  // an NTSC card
-  cards().Record(1).imageHeight = 480;
+  HexmontFrameProbe::ScreenWidth(frame()) = 1280;
+  HexmontFrameProbe::ScreenHeight(frame()) = 1024;
+  HexmontFrameProbe::Clipped(frame()) = false;
+  // An NTSC card.
+  hexmonttest::SetRecordValue(cards().Cell(1).card, &VideoParameterSet::standard,
+                              static_cast<int32_t>(kStandardNtsc));
   frame().PlaceVideo(RECT{0, 0, 1000, 400});
   EXPECT_THAT(quarnfake::Calls("QuarnSetInputWindow").Texts(),
               ElementsAre("QuarnSetInputWindow(h1, 0, 0, 768, 576)",
@@ -520,12 +526,12 @@ TEST_F(HexmontLiveTest, PlaceVideoInScaleModeSendsEachCardsWholeImage) {
 
 TEST_F(HexmontLiveTest, PlaceVideoDuringSnapStopsAndRestartsEachRingAfterThePreviousOne) {
   Start(3);
-  cards().screenWidth = 1280;
-  cards().screenHeight = 1024;
-  cards().mode = AcquisitionMode::kSnap;
-  cards().Record(1).interline = 0;
+  HexmontFrameProbe::ScreenWidth(frame()) = 1280;
+  HexmontFrameProbe::ScreenHeight(frame()) = 1024;
+  HexmontFrameProbe::Mode(frame()) = AcquisitionMode::kSnap;
+  cards().Cell(1).interline = 0;
   frame().PlaceVideo(RECT{-37, 13, 966, 728});
-  cards().mode = AcquisitionMode::kIdle;
+  HexmontFrameProbe::Mode(frame()) = AcquisitionMode::kIdle;
   // Format 4 (32 bits, from the offscreen screen): 4 bytes a pixel, two frames a ring.
   const uint64_t second = 2ull * 4 * 460 * 354;
   const uint64_t third = second + 2ull * 4 * 500 * 354;
@@ -539,9 +545,9 @@ TEST_F(HexmontLiveTest, PlaceVideoDuringSnapStopsAndRestartsEachRingAfterThePrev
           "QuarnStartSnapEx(h2, " + std::to_string(second) + ", 0, 2)",
           "QuarnSetInputWindow(h3, 0, 0, 460, 356)", "QuarnSetOutputWindow(h3, 0, 370, 460, 356)",
           "QuarnStartSnapEx(h3, " + std::to_string(third) + ", 1, 2)"}));
-  EXPECT_EQ(cards().Record(0).snapOffset, 0u);
-  EXPECT_EQ(cards().Record(1).snapOffset, second);
-  EXPECT_EQ(cards().Record(2).snapOffset, third);
+  EXPECT_EQ(cards().Cell(0).snapOffset, 0u);
+  EXPECT_EQ(cards().Cell(1).snapOffset, second);
+  EXPECT_EQ(cards().Cell(2).snapOffset, third);
 }
 
 TEST_F(HexmontLiveTest, MovingOrSizingTheFramePlacesTheVideoOnTheViewsNewRectangle) {
@@ -568,8 +574,8 @@ TEST_F(HexmontLiveTest, MovingOrSizingTheFramePlacesTheVideoOnTheViewsNewRectang
 
 TEST_F(HexmontLiveTest, TheFrameIsKeptOnTheScreenButNeverResized) {
   Start(1);
-  const int screenWidth = cards().screenWidth;
-  const int screenHeight = cards().screenHeight;
+  const int screenWidth = HexmontFrameProbe::ScreenWidth(frame());
+  const int screenHeight = HexmontFrameProbe::ScreenHeight(frame());
   ASSERT_GT(screenWidth, 300);
   frame().MoveWindow(-40, -25, 300, 200);
   CRect rect;
@@ -584,7 +590,8 @@ TEST_F(HexmontLiveTest, AMaximisedFrameIsNotConstrained) {
   Start(1);
   frame().GetWidget()->setWindowState(Qt::WindowMaximized);
   ASSERT_TRUE(frame().IsZoomed());
-  WINDOWPOS pos{-4, -4, cards().screenWidth + 8, cards().screenHeight + 8, 0};
+  WINDOWPOS pos{-4, -4, HexmontFrameProbe::ScreenWidth(frame()) + 8,
+                HexmontFrameProbe::ScreenHeight(frame()) + 8, 0};
   frame().OnWindowPosChanging(&pos);
   EXPECT_EQ(pos.x, -4);
   EXPECT_EQ(pos.y, -4);
@@ -625,17 +632,18 @@ struct ImageContext {
 // corner is at client point `corner` and an output of `outW` x `outH`.
 void SetPicture(CMainFrame& frame, int index, uint32_t xrgb, int w, int h, POINT corner, int outW,
                 int outH) {
-  CardRecord& record = frame.Cards().Record(index);
-  BITMAPINFOHEADER& info = record.picture.Header()->bmiHeader;
+  CGridCard& record = frame.Grid().Cell(index);
+  BITMAPINFOHEADER& info = record.card.Picture().Header()->bmiHeader;
   info.biWidth = w;
   info.biHeight = h;
   info.biBitCount = 32;
-  auto* pixels = reinterpret_cast<uint32_t*>(record.picture.Buffer());
+  auto* pixels = reinterpret_cast<uint32_t*>(record.card.Picture().Buffer());
   std::fill(pixels, pixels + static_cast<ptrdiff_t>(w) * h, xrgb);
   POINT screen = corner;
   frame.GetActiveView()->ClientToScreen(&screen);
   record.cellRect = RECT{screen.x, screen.y, screen.x + outW - 1, screen.y + outH - 1};
-  record.outputRect = RECT{screen.x, screen.y, screen.x + outW, screen.y + outH};
+  hexmonttest::SetOutputRect(record.card,
+                             RECT{screen.x, screen.y, screen.x + outW, screen.y + outH});
 }
 
 TEST_F(HexmontLiveTest, PaintingDrawsTheDisplayBuffersOnlyWhenIdleOrInPlayback) {
@@ -644,14 +652,14 @@ TEST_F(HexmontLiveTest, PaintingDrawsTheDisplayBuffersOnlyWhenIdleOrInPlayback) 
   SetPicture(frame(), 1, 0x00FF00, 50, 40, {300, 20}, 100, 80);
   for (AcquisitionMode mode : {AcquisitionMode::kLive, AcquisitionMode::kSnap}) {
     ImageContext target(false);
-    cards().mode = mode;
+    HexmontFrameProbe::Mode(frame()) = mode;
     frame().PaintView(target.dc.get());
     EXPECT_EQ(target.At(30, 30), 0x010203u) << mode;
     EXPECT_EQ(target.dc->GetStretchBltMode(), BLACKONWHITE) << mode;
   }
   for (AcquisitionMode mode : {AcquisitionMode::kIdle, AcquisitionMode::kPlayback}) {
     ImageContext target(false);
-    cards().mode = mode;
+    HexmontFrameProbe::Mode(frame()) = mode;
     frame().PaintView(target.dc.get());
     EXPECT_EQ(target.dc->GetStretchBltMode(), COLORONCOLOR) << mode;
     EXPECT_EQ(target.At(10, 20), 0xFF0000u) << mode;
@@ -660,7 +668,7 @@ TEST_F(HexmontLiveTest, PaintingDrawsTheDisplayBuffersOnlyWhenIdleOrInPlayback) 
     EXPECT_EQ(target.At(30, 60), 0x010203u) << mode;
     EXPECT_EQ(target.At(300, 20), 0x00FF00u) << mode;
   }
-  cards().mode = AcquisitionMode::kIdle;
+  HexmontFrameProbe::Mode(frame()) = AcquisitionMode::kIdle;
 }
 
 TEST_F(HexmontLiveTest, APictureLargerThanItsOutputIsShrunkIntoIt) {
@@ -699,7 +707,7 @@ TEST_F(HexmontLiveTest, EightBitPicturesArePaintedThroughTheFramesPaletteWhichIs
   frame().PaintView(&dc);  // 32 bits: no palette
   EXPECT_EQ(window.RealizeCount(), realized);
 
-  cards().Record(0).picture.Header()->bmiHeader.biBitCount = 8;
+  cards().Cell(0).card.Picture().Header()->bmiHeader.biBitCount = 8;
   frame().PaintView(&dc);
   EXPECT_EQ(window.RealizeCount(), realized + 2);  // ours, then the one it displaced
   EXPECT_EQ(window.SelectedPalette(), before);

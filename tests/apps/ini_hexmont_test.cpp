@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "hexmont_app.h"
+#include "hexmont_test_support.h"
 #include "main_frm.h"
 #include "private_profile.h"
 #include "program_test_support.h"
@@ -59,7 +60,7 @@ class HexmontIniTest : public ::testing::Test {
 
   Harness& h() { return *h_; }
   CMainFrame& frame() { return *h_->frameAs<CMainFrame>(); }
-  CardRecord& record(int i) { return frame().Cards().Record(i); }
+  CGridCard& record(int i) { return frame().Grid().Cell(i); }
 
   quarnfake::ScopedFake fake_;
   fs::path file_;
@@ -71,34 +72,34 @@ class HexmontIniTest : public ::testing::Test {
 TEST_F(HexmontIniTest, NoFileGivesEveryDefault) {
   ASSERT_FALSE(fs::exists(file_));
   ASSERT_TRUE(h().Start());
-  const CardRecord& r = record(0);
-  EXPECT_EQ(r.params.standard, kStandardPal);
-  EXPECT_EQ(r.params.scanMode, kScanFrame);
-  EXPECT_EQ(r.params.sourceType, kSourceVideo);
-  EXPECT_EQ(r.params.sourceNumber, 0);
-  EXPECT_EQ(r.params.brightness, 128);
-  EXPECT_EQ(r.params.contrast, 128);
-  EXPECT_EQ(r.params.hue, 128);
-  EXPECT_EQ(r.params.saturation, 128);
-  EXPECT_EQ(r.params.pll, 245);
-  EXPECT_EQ(r.params.crystal, kCrystal35M);
-  EXPECT_EQ(r.imageWidth, 768);
-  EXPECT_EQ(r.imageHeight, 576);
+  const CGridCard& r = record(0);
+  EXPECT_EQ(r.card.Params().standard, kStandardPal);
+  EXPECT_EQ(r.card.Params().scanMode, kScanFrame);
+  EXPECT_EQ(r.card.Params().sourceType, kSourceVideo);
+  EXPECT_EQ(r.card.Params().sourceNumber, 0);
+  EXPECT_EQ(r.card.Params().brightness, 128);
+  EXPECT_EQ(r.card.Params().contrast, 128);
+  EXPECT_EQ(r.card.Params().hue, 128);
+  EXPECT_EQ(r.card.Params().saturation, 128);
+  EXPECT_EQ(r.card.Params().pll, 245);
+  EXPECT_EQ(r.card.Params().crystal, kCrystal35M);
+  EXPECT_EQ(r.card.GetImageSize().width, 768);
+  EXPECT_EQ(r.card.GetImageSize().height, 576);
   // The four flags are not parameters of the file.
-  EXPECT_EQ(r.params.chromaTrap, 1);
+  EXPECT_EQ(r.card.Params().chromaTrap, 1);
   EXPECT_EQ(r.interline, 1);
-  EXPECT_EQ(frame().Cards().mask, 0);
+  EXPECT_EQ(frame().FrameState().mask, 0);
 }
 
 TEST_F(HexmontIniTest, ByteFieldsKeepTheLowEightBitsAndAreSentSo) {
   // A reader that clamped would keep 255 for 300; one that stored the whole int would send 300.
   WriteIni("[Video Parameter0]\nBrightness=300\nContrast=-1\nHue=0x1FF\nSaturation=7\nPLL=256\n");
   ASSERT_TRUE(h().Start());
-  EXPECT_EQ(record(0).params.brightness, 44);
-  EXPECT_EQ(record(0).params.contrast, 255);
-  EXPECT_EQ(record(0).params.hue, 255);
-  EXPECT_EQ(record(0).params.saturation, 7);
-  EXPECT_EQ(record(0).params.pll, 0);
+  EXPECT_EQ(record(0).card.Params().brightness, 44);
+  EXPECT_EQ(record(0).card.Params().contrast, 255);
+  EXPECT_EQ(record(0).card.Params().hue, 255);
+  EXPECT_EQ(record(0).card.Params().saturation, 7);
+  EXPECT_EQ(record(0).card.Params().pll, 0);
   const auto calls = quarnfake::Calls().Card(1).Texts();
   EXPECT_THAT(calls, Contains("QuarnAdjustVideo(h1, 1, 44)"));
   EXPECT_THAT(calls, Contains("QuarnAdjustVideo(h1, 2, 255)"));
@@ -113,9 +114,9 @@ TEST_F(HexmontIniTest, Standard2GivesTheNtscImageAndIsSentAsIs) {
   quarnfake::Script("QuarnSetVideoStandard").Returns(QUARN_ERR_NOT_APPLIED);
   WriteIni("[Video Parameter0]\nStandard=2\nScan=1\nCryOsc=1\n");
   ASSERT_TRUE(h().Start());
-  EXPECT_EQ(record(0).params.standard, 2);
-  EXPECT_EQ(record(0).imageWidth, 640);
-  EXPECT_EQ(record(0).imageHeight, 480);
+  EXPECT_EQ(record(0).card.Params().standard, 2);
+  EXPECT_EQ(record(0).card.GetImageSize().width, 640);
+  EXPECT_EQ(record(0).card.GetImageSize().height, 480);
   const auto calls = quarnfake::Calls().Card(1).Texts();
   EXPECT_THAT(calls, Contains("QuarnSetVideoStandard(h1, 2)"));
   EXPECT_THAT(calls, Contains("QuarnSetInputWindow(h1, 0, 0, 640, 480)"));
@@ -134,11 +135,11 @@ TEST_F(HexmontIniTest, ValuesTheCardRefusesGoBackToTheirDefaultsAndAreNotWritten
   quarnfake::SetCardCount(2);
   WriteIni("[Video Parameter0]\nStandard=5\nScan=7\nCryOsc=9\n[Video Parameter1]\nScan=1\n");
   ASSERT_TRUE(h().Start());
-  EXPECT_EQ(record(0).params.standard, 0);
-  EXPECT_EQ(record(0).imageWidth, 768);
-  EXPECT_EQ(record(0).params.scanMode, 0);
-  EXPECT_EQ(record(0).params.crystal, 0);
-  EXPECT_EQ(record(1).params.scanMode, 1);
+  EXPECT_EQ(record(0).card.Params().standard, 0);
+  EXPECT_EQ(record(0).card.GetImageSize().width, 768);
+  EXPECT_EQ(record(0).card.Params().scanMode, 0);
+  EXPECT_EQ(record(0).card.Params().crystal, 0);
+  EXPECT_EQ(record(1).card.Params().scanMode, 1);
   const auto calls = quarnfake::Calls().Card(1).Texts();
   EXPECT_THAT(calls, Contains("QuarnSetVideoStandard(h1, 5)"));
   EXPECT_THAT(calls, Contains("QuarnSetScanMode(h1, 7)"));
@@ -152,16 +153,16 @@ TEST_F(HexmontIniTest, EachCardReadsItsOwnSection) {
   quarnfake::SetCardCount(2);
   WriteIni("[Video Parameter0]\nBrightness=10\n[Video Parameter1]\nBrightness=20\n");
   ASSERT_TRUE(h().Start());
-  EXPECT_EQ(record(0).params.brightness, 10);
-  EXPECT_EQ(record(1).params.brightness, 20);
+  EXPECT_EQ(record(0).card.Params().brightness, 10);
+  EXPECT_EQ(record(1).card.Params().brightness, 20);
 }
 
 TEST_F(HexmontIniTest, SourceAbove10IsReplacedByDetectionAndTheDetectedInputIsWritten) {
   quarnfake::SetSignals(1, {4});
   WriteIni("[Video Parameter0]\nSource=12\n");
   ASSERT_TRUE(h().Start());
-  EXPECT_EQ(record(0).params.sourceType, kSourceVideo);
-  EXPECT_EQ(record(0).params.sourceNumber, 4);
+  EXPECT_EQ(record(0).card.Params().sourceType, kSourceVideo);
+  EXPECT_EQ(record(0).card.Params().sourceNumber, 4);
   Close();
   EXPECT_THAT(ReadIni(), HasSubstr("\nSource=4\n"));
 }
@@ -212,14 +213,14 @@ TEST_F(HexmontIniTest, HostileValuesGiveTheReadersValueAndTheFileKeepsTheRest) {
       "[Video Parameter0]\nPLL=1\n";
   WriteIni(before);
   ASSERT_TRUE(h().Start());
-  const CardRecord& r = record(0);
-  EXPECT_EQ(r.params.standard, 0);  // -3 is read, and the card turns it down
-  EXPECT_EQ(r.imageWidth, 768);
-  EXPECT_EQ(r.params.scanMode, 0);
-  EXPECT_EQ(r.params.brightness, 0xFF);  // 99999999999 wraps to 0x4876E7FF
-  EXPECT_EQ(r.params.contrast, 128);     // empty value: the default
-  EXPECT_EQ(r.params.hue, 0xF0);
-  EXPECT_EQ(r.params.pll, 245);  // the repeated section is not read
+  const CGridCard& r = record(0);
+  EXPECT_EQ(r.card.Params().standard, 0);  // -3 is read, and the card turns it down
+  EXPECT_EQ(r.card.GetImageSize().width, 768);
+  EXPECT_EQ(r.card.Params().scanMode, 0);
+  EXPECT_EQ(r.card.Params().brightness, 0xFF);  // 99999999999 wraps to 0x4876E7FF
+  EXPECT_EQ(r.card.Params().contrast, 128);     // empty value: the default
+  EXPECT_EQ(r.card.Params().hue, 0xF0);
+  EXPECT_EQ(r.card.Params().pll, 245);  // the repeated section is not read
   Close();
   EXPECT_EQ(ReadIni(),
             "[Video Parameter0]\nStandard=0\nScan=0\nBrightness=255\nContrast=128\n"
@@ -232,7 +233,7 @@ TEST_F(HexmontIniTest, HostileValuesGiveTheReadersValueAndTheFileKeepsTheRest) {
 TEST_F(HexmontIniTest, AFolderWhereTheFileShouldBeGivesDefaultsAndStaysAsItIs) {
   fs::create_directory(file_);
   ASSERT_TRUE(h().Start());
-  EXPECT_EQ(record(0).params.brightness, 128);
+  EXPECT_EQ(record(0).card.Params().brightness, 128);
   Close();
   EXPECT_TRUE(fs::is_directory(file_));
   fs::remove(file_);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "hexmont_app.h"
+#include "hexmont_test_support.h"
 #include "main_frm.h"
 #include "program_test_support.h"
 #include "resources.h"
@@ -27,11 +28,11 @@ class HexmontPlaybackTest : public ::testing::Test {
     for (int i = 0; i < 2; ++i) together += FrameBytes(i);
     quarnfake::SetStaticMemPages(static_cast<int>(3 * together / QUARN_PAGE_SIZE) + 1);
     h_->Send(ID_VIEW_SNAP_SHOT);
-    ASSERT_EQ(cards().storedImages, 3);
+    ASSERT_EQ(HexmontFrameProbe::StoredFrames(frame()), 3);
     for (int i = 0; i < 2; ++i) {
       for (int k = 0; k < 3; ++k) {
-        auto bytes = quarnfake::StaticMemory(cards().Record(i).snapOffset + k * FrameBytes(i),
-                                             FrameBytes(i));
+        auto bytes =
+            quarnfake::StaticMemory(cards().Cell(i).snapOffset + k * FrameBytes(i), FrameBytes(i));
         ASSERT_EQ(bytes.size(), FrameBytes(i));
         std::fill(bytes.begin(), bytes.end(), static_cast<uint8_t>(10 * (i + 1) + k));
       }
@@ -40,18 +41,18 @@ class HexmontPlaybackTest : public ::testing::Test {
   }
 
   uint64_t FrameBytes(int index) {
-    const RECT& out = cards().Record(index).outputRect;
+    const RECT& out = cards().Cell(index).OutputRect();
     return 4ull * (out.right - out.left) * (out.bottom - out.top);  // 32-bit offscreen screen
   }
   // What the display buffer of card `index` must hold when stored frame `k` is shown.
   std::vector<uint8_t> ExpectedPicture(int index, int k) {
-    const BITMAPINFOHEADER& info = cards().Record(index).picture.Header()->bmiHeader;
+    const BITMAPINFOHEADER& info = cards().Cell(index).card.Picture().Header()->bmiHeader;
     const auto stored = quarnfake::StaticMemory(
-        cards().Record(index).snapOffset + k * FrameBytes(index), FrameBytes(index));
+        cards().Cell(index).snapOffset + k * FrameBytes(index), FrameBytes(index));
     return quarnfake::ExpectedTransform(stored, info.biWidth, info.biHeight, QUARN_FORMAT_RGB8888);
   }
   std::vector<uint8_t> Picture(int index, size_t bytes) {
-    const uint8_t* data = cards().Record(index).picture.Buffer();
+    const uint8_t* data = cards().Cell(index).card.Picture().Buffer();
     return {data, data + bytes};
   }
   // Whether every card's display buffer shows its stored frame `k`.
@@ -67,7 +68,7 @@ class HexmontPlaybackTest : public ::testing::Test {
 
   Harness& h() { return *h_; }
   CMainFrame& frame() { return *h_->frameAs<CMainFrame>(); }
-  CCardSet& cards() { return frame().Cards(); }
+  CCardGrid& cards() { return frame().Grid(); }
 
   quarnfake::ScopedFake fake_;
   std::unique_ptr<Harness> h_;
@@ -79,7 +80,7 @@ TEST_F(HexmontPlaybackTest, StepAndClicksShowTheStoredFramesInOrderAndWrapToFram
   EXPECT_TRUE(h().IsEnabled(ID_PLAYBACK_STEP));
   EXPECT_FALSE(h().IsEnabled(ID_PLAYBACK_STOP));
   ASSERT_TRUE(h().Send(ID_PLAYBACK_STEP));
-  EXPECT_EQ(cards().mode, AcquisitionMode::kPlayback);
+  EXPECT_EQ(HexmontFrameProbe::Mode(frame()), AcquisitionMode::kPlayback);
   EXPECT_EQ(h().Checked(ID_PLAYBACK_STEP), 1);
   EXPECT_EQ(h().Checked(ID_PLAYBACK_CIRCLE), 0);
   EXPECT_TRUE(h().IsEnabled(ID_PLAYBACK_STOP));
@@ -95,7 +96,7 @@ TEST_F(HexmontPlaybackTest, StepAndClicksShowTheStoredFramesInOrderAndWrapToFram
   EXPECT_EQ(quarnfake::OpenLocks(), 0u);
   const auto locks = quarnfake::Calls("QuarnStaticMemLock");
   ASSERT_EQ(locks.size(), 8u);
-  EXPECT_EQ(locks[5].Unsigned(0), cards().Record(1).snapOffset + 2 * FrameBytes(1));
+  EXPECT_EQ(locks[5].Unsigned(0), cards().Cell(1).snapOffset + 2 * FrameBytes(1));
 }
 
 TEST_F(HexmontPlaybackTest, CircleRunsOnTheTimerAndStepStopsItShowingFrameZeroAtOnce) {
@@ -133,12 +134,12 @@ TEST_F(HexmontPlaybackTest, StopEndsPlaybackAndForgetsTheSequenceSoStepIsImpossi
   h().Send(ID_PLAYBACK_CIRCLE);
   ASSERT_TRUE(h().Send(ID_PLAYBACK_STOP));
   EXPECT_FALSE(frame().HasTimer(kPlaybackTimerId));
-  EXPECT_EQ(cards().mode, AcquisitionMode::kIdle);
+  EXPECT_EQ(HexmontFrameProbe::Mode(frame()), AcquisitionMode::kIdle);
   EXPECT_FALSE(h().IsEnabled(ID_PLAYBACK_STEP));
   EXPECT_FALSE(h().IsEnabled(ID_PLAYBACK_CIRCLE));
   EXPECT_FALSE(h().IsEnabled(ID_PLAYBACK_STOP));
   EXPECT_FALSE(h().Send(ID_PLAYBACK_STEP));
-  EXPECT_EQ(cards().mode, AcquisitionMode::kIdle);
+  EXPECT_EQ(HexmontFrameProbe::Mode(frame()), AcquisitionMode::kIdle);
   EXPECT_TRUE(h().IsEnabled(ID_VIEW_SNAP_SHOT));
 }
 

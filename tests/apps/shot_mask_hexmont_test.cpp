@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "hexmont_app.h"
+#include "hexmont_test_support.h"
 #include "main_frm.h"
 #include "pixel_mask.h"
 #include "program_test_support.h"
@@ -91,11 +92,11 @@ class HexmontShotMaskTest : public ::testing::Test {
 
   Harness& h() { return *h_; }
   CMainFrame& frame() { return *h_->frameAs<CMainFrame>(); }
-  CCardSet& cards() { return frame().Cards(); }
+  CCardGrid& cards() { return frame().Grid(); }
   CView& view() { return *h_->view(); }
   RecordingMessageBox& boxes() { return *h_->services().messageBox; }
   POINT CellOrigin(int index) {
-    POINT origin{cards().Record(index).cellRect.left, cards().Record(index).cellRect.top};
+    POINT origin{cards().Cell(index).cellRect.left, cards().Cell(index).cellRect.top};
     view().ScreenToClient(&origin);
     return origin;
   }
@@ -106,10 +107,9 @@ class HexmontShotMaskTest : public ::testing::Test {
   }
   // Makes record `index` an NTSC card as the parameter reader would.
   void MakeNtsc(int index) {
-    CardRecord& record = cards().Record(index);
-    record.params.standard = kStandardNtsc;
-    record.imageWidth = 640;
-    record.imageHeight = 480;
+    CGridCard& record = cards().Cell(index);
+    hexmonttest::SetRecordValue(record.card, &VideoParameterSet::standard,
+                                static_cast<int32_t>(kStandardNtsc));
   }
 
   quarnfake::ScopedFake fake_;
@@ -122,7 +122,7 @@ TEST_F(HexmontShotMaskTest, CaptureShotAndMaskAreEnabledOnlyWhenIdle) {
   Start(2);
   for (AcquisitionMode mode :
        {AcquisitionMode::kLive, AcquisitionMode::kSnap, AcquisitionMode::kPlayback}) {
-    cards().mode = mode;
+    HexmontFrameProbe::Mode(frame()) = mode;
     EXPECT_FALSE(h().IsEnabled(ID_VIEW_CAPTURE_SHOT)) << mode;
     EXPECT_FALSE(h().IsEnabled(ID_VIEW_MASK)) << mode;
     // A disabled command does not run: nothing reaches the cards.
@@ -130,8 +130,8 @@ TEST_F(HexmontShotMaskTest, CaptureShotAndMaskAreEnabledOnlyWhenIdle) {
     EXPECT_FALSE(h().Send(ID_VIEW_MASK)) << mode;
   }
   EXPECT_THAT(quarnfake::Calls().Texts(), IsEmpty());
-  EXPECT_EQ(cards().mask, 0);
-  cards().mode = AcquisitionMode::kIdle;
+  EXPECT_EQ(frame().FrameState().mask, 0);
+  HexmontFrameProbe::Mode(frame()) = AcquisitionMode::kIdle;
   EXPECT_TRUE(h().IsEnabled(ID_VIEW_CAPTURE_SHOT));
   EXPECT_TRUE(h().IsEnabled(ID_VIEW_MASK));
 }
@@ -141,9 +141,11 @@ TEST_F(HexmontShotMaskTest, CaptureShotAndMaskAreEnabledOnlyWhenIdle) {
 // parameter commands' card selection does not limit Capture Shot.
 TEST_F(HexmontShotMaskTest, CtrlTwoFreezesEveryCardAndReadsItsCellAtItsSize) {
   Start(3);
-  cards().Record(1).params.scanMode = kScanField;
-  cards().Record(2).params.scanMode = kScanField1;
-  cards().selectedCard = 0;
+  hexmonttest::SetRecordValue(cards().Cell(1).card, &VideoParameterSet::scanMode,
+                              static_cast<int32_t>(kScanField));
+  hexmonttest::SetRecordValue(cards().Cell(2).card, &VideoParameterSet::scanMode,
+                              static_cast<int32_t>(kScanField1));
+  cards().SelectCard(0);
   quarnfake::SetDisplaySeed(41);
   h().Key(Qt::Key_2, Qt::ControlModifier);
 
@@ -151,9 +153,9 @@ TEST_F(HexmontShotMaskTest, CtrlTwoFreezesEveryCardAndReadsItsCellAtItsSize) {
   ASSERT_EQ(calls.size(), 6u) << calls;
   for (int i = 0; i < 3; ++i) {
     SCOPED_TRACE(i);
-    const CardRecord& record = cards().Record(i);
-    const int width = record.outputRect.right - record.outputRect.left;
-    const int fullHeight = record.outputRect.bottom - record.outputRect.top;
+    const CGridCard& record = cards().Cell(i);
+    const int width = record.OutputRect().right - record.OutputRect().left;
+    const int fullHeight = record.OutputRect().bottom - record.OutputRect().top;
     const int height = i == 0 ? fullHeight : fullHeight / 2;
     ASSERT_GT(width, 0);
     ASSERT_GT(fullHeight, 1);
@@ -166,18 +168,18 @@ TEST_F(HexmontShotMaskTest, CtrlTwoFreezesEveryCardAndReadsItsCellAtItsSize) {
     EXPECT_EQ(read.Int(2), origin.y);
     EXPECT_EQ(read.Int(3), width);
     EXPECT_EQ(read.Int(4), height);
-    EXPECT_EQ(read.Pointer(5), &record.picture.Header()->bmiHeader.biBitCount);
-    EXPECT_EQ(read.Pointer(6), record.picture.Buffer());
-    EXPECT_EQ(record.picture.Header()->bmiHeader.biWidth, width);
-    EXPECT_EQ(record.picture.Header()->bmiHeader.biHeight, height);
-    EXPECT_EQ(record.picture.Header()->bmiHeader.biBitCount, 32);
+    EXPECT_EQ(read.Pointer(5), &record.card.Picture().Header()->bmiHeader.biBitCount);
+    EXPECT_EQ(read.Pointer(6), record.card.Picture().Buffer());
+    EXPECT_EQ(record.card.Picture().Header()->bmiHeader.biWidth, width);
+    EXPECT_EQ(record.card.Picture().Header()->bmiHeader.biHeight, height);
+    EXPECT_EQ(record.card.Picture().Header()->bmiHeader.biBitCount, 32);
     const std::vector<uint8_t> expected =
         quarnfake::ExpectedDisplayBits(origin.x, origin.y, width, height);
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), record.picture.Buffer()));
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), record.card.Picture().Buffer()));
     EXPECT_EQ(quarnfake::Card(i + 1).captureShots, 1);
   }
   // Capture Shot changes no mode.
-  EXPECT_EQ(cards().mode, AcquisitionMode::kIdle);
+  EXPECT_EQ(HexmontFrameProbe::Mode(frame()), AcquisitionMode::kIdle);
   EXPECT_EQ(boxes().count(), 0u);
 }
 
@@ -196,7 +198,7 @@ TEST_F(HexmontShotMaskTest, AFailingCardShowsItsOwnBoxWithNoOwnerAndTheOthersAre
   EXPECT_EQ(quarnfake::Calls("QuarnCaptureShot").size(), 3u);
   EXPECT_EQ(quarnfake::Calls("QuarnGetDisplayBits").size(), 3u);
   for (int i = 0; i < 3; ++i)
-    EXPECT_GT(cards().Record(i).picture.Header()->bmiHeader.biWidth, 0) << i;
+    EXPECT_GT(cards().Cell(i).card.Picture().Header()->bmiHeader.biWidth, 0) << i;
 
   // Every failing card has a box of its own.
   boxes().Clear();
@@ -209,9 +211,9 @@ TEST_F(HexmontShotMaskTest, AFailedReadBackLeavesThatHeaderAloneSilently) {
   Start(2);
   quarnfake::Script("QuarnGetDisplayBits").ReturnsNext(QUARN_OK).ReturnsNext(QUARN_ERR_NO_WINDOW);
   ASSERT_TRUE(h().Send(ID_VIEW_CAPTURE_SHOT));
-  EXPECT_GT(cards().Record(0).picture.Header()->bmiHeader.biWidth, 0);
-  EXPECT_EQ(cards().Record(1).picture.Header()->bmiHeader.biWidth, 0);
-  EXPECT_EQ(cards().Record(1).picture.Header()->bmiHeader.biHeight, 0);
+  EXPECT_GT(cards().Cell(0).card.Picture().Header()->bmiHeader.biWidth, 0);
+  EXPECT_EQ(cards().Cell(1).card.Picture().Header()->bmiHeader.biWidth, 0);
+  EXPECT_EQ(cards().Cell(1).card.Picture().Header()->bmiHeader.biHeight, 0);
   EXPECT_EQ(boxes().count(), 0u);
 }
 
@@ -228,7 +230,8 @@ TEST_F(HexmontShotMaskTest, TheFramesPaletteIsSelectedForTheShotAndTheOldOnePutB
 // The shot invalidates the view; its repaint draws every card's new picture into its cell.
 TEST_F(HexmontShotMaskTest, TheRepaintAfterTheShotShowsEachCardsFrozenPicture) {
   Start(2);
-  cards().Record(1).params.scanMode = kScanField;
+  hexmonttest::SetRecordValue(cards().Cell(1).card, &VideoParameterSet::scanMode,
+                              static_cast<int32_t>(kScanField));
   quarnfake::SetDisplaySeed(99);
   ASSERT_TRUE(h().Send(ID_VIEW_CAPTURE_SHOT));
   h().ProcessEvents();
@@ -237,7 +240,7 @@ TEST_F(HexmontShotMaskTest, TheRepaintAfterTheShotShowsEachCardsFrozenPicture) {
   for (int i = 0; i < 2; ++i) {
     SCOPED_TRACE(i);
     const POINT origin = CellOrigin(i);
-    const BITMAPINFOHEADER& info = cards().Record(i).picture.Header()->bmiHeader;
+    const BITMAPINFOHEADER& info = cards().Cell(i).card.Picture().Header()->bmiHeader;
     const QPoint p(origin.x + info.biWidth / 2, origin.y + info.biHeight - 1);
     EXPECT_EQ(qRed(picture.pixel(p)), p.x() & 0xFF);
     EXPECT_EQ(qGreen(picture.pixel(p)), p.y() & 0xFF);
@@ -271,7 +274,7 @@ TEST(HexmontPixelMaskRect, LoadsColumnByColumnAndGoesOnPastFailures) {
 TEST_F(HexmontShotMaskTest, MaskOnLoadsTheWholePalPictureThenTheSquareAndTheLineThenEnables) {
   Start(1);
   ASSERT_TRUE(h().Send(ID_VIEW_MASK));
-  EXPECT_EQ(cards().mask, 1);
+  EXPECT_EQ(frame().FrameState().mask, 1);
   EXPECT_EQ(h().Checked(ID_VIEW_MASK), 1);
 
   std::vector<MaskCall> expected;
@@ -299,7 +302,8 @@ TEST_F(HexmontShotMaskTest, MaskOnLoadsTheWholePalPictureThenTheSquareAndTheLine
 // loaded before any card's mask is switched on.
 TEST_F(HexmontShotMaskTest, MaskOnUsesEachCardsPictureSizeHalvedInTheFieldModes) {
   Start(2);
-  cards().Record(0).params.scanMode = kScanField1;
+  hexmonttest::SetRecordValue(cards().Cell(0).card, &VideoParameterSet::scanMode,
+                              static_cast<int32_t>(kScanField1));
   MakeNtsc(1);
   ASSERT_TRUE(h().Send(ID_VIEW_MASK));
   std::vector<MaskCall> expected;
@@ -317,7 +321,7 @@ TEST_F(HexmontShotMaskTest, MaskOffOnlySwitchesEveryCardsMaskOffAndLeavesThePatt
   ASSERT_TRUE(h().Send(ID_VIEW_MASK));
   quarnfake::ClearCalls();
   ASSERT_TRUE(h().Send(ID_VIEW_MASK));
-  EXPECT_EQ(cards().mask, 0);
+  EXPECT_EQ(frame().FrameState().mask, 0);
   EXPECT_EQ(h().Checked(ID_VIEW_MASK), 0);
   EXPECT_THAT(quarnfake::Calls().Texts(),
               ElementsAre("QuarnEnableMask(h1, 0)", "QuarnEnableMask(h2, 0)"));
@@ -331,7 +335,7 @@ TEST_F(HexmontShotMaskTest, MaskFailuresAreIgnoredAndTheFlagStillFlips) {
   quarnfake::Script("QuarnSetPixelMask", 1).Returns(QUARN_ERR_GENERAL);
   quarnfake::Script("QuarnEnableMask").Returns(QUARN_ERR_GENERAL);
   ASSERT_TRUE(h().Send(ID_VIEW_MASK));
-  EXPECT_EQ(cards().mask, 1);
+  EXPECT_EQ(frame().FrameState().mask, 1);
   EXPECT_EQ(h().Checked(ID_VIEW_MASK), 1);
   EXPECT_EQ(boxes().count(), 0u);
   EXPECT_EQ(quarnfake::Calls("QuarnSetPixelMask").Card(1).size(), 768u * 576u + 2600u);

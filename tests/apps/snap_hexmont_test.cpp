@@ -9,6 +9,7 @@
 
 #include "hexmont_app.h"
 #include "hexmont_layout.h"
+#include "hexmont_test_support.h"
 #include "main_frm.h"
 #include "program_test_support.h"
 #include "resources.h"
@@ -28,8 +29,8 @@ class HexmontSnapTest : public ::testing::Test {
     quarnfake::SetCardCount(cards);
     h_ = std::make_unique<Harness>(HexmontResources());
     ASSERT_TRUE(h_->Start());
-    cards_().screenWidth = 1280;
-    cards_().screenHeight = 1024;
+    HexmontFrameProbe::ScreenWidth(frame()) = 1280;
+    HexmontFrameProbe::ScreenHeight(frame()) = 1024;
     if (onView) {
       h_->SendMessage(WM_SIZE, 0, 0);
     } else {
@@ -39,26 +40,28 @@ class HexmontSnapTest : public ::testing::Test {
   }
   // Sets a card's format and scan mode in the library and in its record, as the commands would.
   void SetFormat(int index, int format, int scanMode) {
-    CardRecord& record = cards_().Record(index);
-    ASSERT_EQ(QuarnSetVideoFormat(record.handle, format), QUARN_OK);
-    ASSERT_EQ(QuarnSetScanMode(record.handle, scanMode), QUARN_OK);
-    record.params.format = format;
-    record.params.scanMode = scanMode;
+    CGridCard& record = cards_().Cell(index);
+    ASSERT_EQ(QuarnSetVideoFormat(record.card.GetHandle(), format), QUARN_OK);
+    ASSERT_EQ(QuarnSetScanMode(record.card.GetHandle(), scanMode), QUARN_OK);
+    hexmonttest::SetRecordValue(record.card, &VideoParameterSet::format,
+                                static_cast<int32_t>(format));
+    hexmonttest::SetRecordValue(record.card, &VideoParameterSet::scanMode,
+                                static_cast<int32_t>(scanMode));
     quarnfake::ClearCalls();
   }
   int OutWidth(int index) {
-    const RECT& out = cards_().Record(index).outputRect;
+    const RECT& out = cards_().Cell(index).OutputRect();
     return out.right - out.left;
   }
   int OutHeight(int index) {
-    const RECT& out = cards_().Record(index).outputRect;
+    const RECT& out = cards_().Cell(index).OutputRect();
     return out.bottom - out.top;
   }
   const BITMAPINFOHEADER& Header(int index) {
-    return cards_().Record(index).picture.Header()->bmiHeader;
+    return cards_().Cell(index).card.Picture().Header()->bmiHeader;
   }
   std::vector<uint8_t> Buffer(int index, size_t bytes) {
-    const uint8_t* data = cards_().Record(index).picture.Buffer();
+    const uint8_t* data = cards_().Cell(index).card.Picture().Buffer();
     return {data, data + bytes};
   }
   QImage ViewPicture() {
@@ -67,14 +70,14 @@ class HexmontSnapTest : public ::testing::Test {
     return copy;
   }
   POINT CellOrigin(int index) {
-    POINT origin{cards_().Record(index).cellRect.left, cards_().Record(index).cellRect.top};
+    POINT origin{cards_().Cell(index).cellRect.left, cards_().Cell(index).cellRect.top};
     h_->view()->ScreenToClient(&origin);
     return origin;
   }
 
   Harness& h() { return *h_; }
   CMainFrame& frame() { return *h_->frameAs<CMainFrame>(); }
-  CCardSet& cards_() { return frame().Cards(); }
+  CCardGrid& cards_() { return frame().Grid(); }
   RecordingMessageBox& boxes() { return *h_->services().messageBox; }
 
   quarnfake::ScopedFake fake_;
@@ -102,8 +105,8 @@ TEST_F(HexmontSnapTest, SnapShotCountsFramesOfAllCardsTogetherAndStoresCardZeros
   EXPECT_THAT(quarnfake::Calls("QuarnSnapShot").Texts(),
               ElementsAre("QuarnSnapShot(h1, 0, 0, 1, 3)",
                           "QuarnSnapShot(h2, " + std::to_string(3 * f0) + ", 0, 1, 3)"));
-  EXPECT_EQ(cards_().storedImages, 3);
-  EXPECT_EQ(cards_().Record(1).snapOffset, 3 * f0);
+  EXPECT_EQ(HexmontFrameProbe::StoredFrames(frame()), 3);
+  EXPECT_EQ(cards_().Cell(1).snapOffset, 3 * f0);
   EXPECT_EQ(Header(0).biWidth, 396);
   EXPECT_EQ(Header(0).biHeight, 288);
   EXPECT_EQ(Header(0).biBitCount, 24);
@@ -138,7 +141,7 @@ TEST_F(HexmontSnapTest, WhenOneFrameOfEveryCardDoesNotFitNothingIsStoredAndPlayb
   EXPECT_FALSE(h().IsEnabled(ID_PLAYBACK_STEP));
   EXPECT_FALSE(h().IsEnabled(ID_PLAYBACK_CIRCLE));
   EXPECT_FALSE(h().Send(ID_PLAYBACK_STEP));
-  EXPECT_EQ(cards_().mode, AcquisitionMode::kIdle);
+  EXPECT_EQ(HexmontFrameProbe::Mode(frame()), AcquisitionMode::kIdle);
 }
 
 // The count is 16-bit: 65,536 frames or more would wrap (to 0 here) and the notice and playback
@@ -146,24 +149,27 @@ TEST_F(HexmontSnapTest, WhenOneFrameOfEveryCardDoesNotFitNothingIsStoredAndPlayb
 TEST_F(HexmontSnapTest, MoreThan65535FramesFittingStoresAndReportsExactly65535) {
   Start(1);
   // Tiny 8 x 8 frames in the largest reservation: over 19 million would fit.
-  CardRecord& record = cards_().Record(0);
-  record.outputRect = RECT{0, 0, 8, 8};
-  ASSERT_EQ(QuarnSetOutputWindow(record.handle, 0, 0, 8, 8), QUARN_OK);
+  CGridCard& record = cards_().Cell(0);
+  hexmonttest::SetOutputRect(record.card, RECT{0, 0, 8, 8});
+  ASSERT_EQ(QuarnSetOutputWindow(record.card.GetHandle(), 0, 0, 8, 8), QUARN_OK);
   quarnfake::SetStaticMemPages(quarnfake::kMaxStaticMemPages);
   quarnfake::ClearCalls();
   h().Send(ID_VIEW_SNAP_SHOT);
   EXPECT_THAT(quarnfake::Calls("QuarnSnapShot").Texts(),
               ElementsAre("QuarnSnapShot(h1, 0, 0, 1, 65535)"));
-  EXPECT_EQ(cards_().storedImages, 65535);
+  EXPECT_EQ(HexmontFrameProbe::StoredFrames(frame()), 65535);
   EXPECT_EQ(boxes().last().text, "Snap shot 65535 images totally to memory ");
 }
 
-TEST_F(HexmontSnapTest, SnapShotWithoutStaticMemoryDoesNothingAtAll) {
+// A reservation that cannot be read stores nothing and says why (it used to say nothing).
+TEST_F(HexmontSnapTest, SnapShotWithoutStaticMemoryStoresNothingAndShowsTheStatus) {
   Start(1);
   quarnfake::Script("QuarnGetStaticMem").Returns(QUARN_ERR_STATIC_MEM);
   h().Send(ID_VIEW_SNAP_SHOT);
   EXPECT_TRUE(quarnfake::Calls("QuarnSnapShot").empty());
-  EXPECT_EQ(boxes().count(), 0u);
+  ASSERT_EQ(boxes().count(), 1u);
+  EXPECT_EQ(boxes().last().text, quarnfake::ErrorText(QUARN_ERR_STATIC_MEM));
+  EXPECT_EQ(boxes().last().caption, "Error message");
 }
 
 // ---- Snap on and off ----------------------------------------------------------------------------
@@ -171,11 +177,11 @@ TEST_F(HexmontSnapTest, SnapShotWithoutStaticMemoryDoesNothingAtAll) {
 TEST_F(HexmontSnapTest, SnapOpensAndStartsATwoSlotRingPerCardAndAFailingCardTakesNoRoom) {
   Start(3);
   SetFormat(1, QUARN_FORMAT_LIMITED8, QUARN_SCAN_FRAME);
-  cards_().storedImages = 7;  // a sequence of Snap Shot
+  HexmontFrameProbe::StoredFrames(frame()) = 7;  // a sequence of Snap Shot
   quarnfake::Script("QuarnStartSnapEx", 1).ReturnsNext(QUARN_ERR_NO_SIGNAL);
   h().Key(Qt::Key_3, Qt::ControlModifier);
 
-  EXPECT_EQ(cards_().mode, AcquisitionMode::kSnap);
+  EXPECT_EQ(HexmontFrameProbe::Mode(frame()), AcquisitionMode::kSnap);
   EXPECT_EQ(h().Checked(ID_VIEW_SNAP), 1);
   EXPECT_TRUE(h().IsEnabled(ID_VIEW_SNAP));
   EXPECT_FALSE(h().IsEnabled(ID_VIEW_SNAP_SHOT));
@@ -185,7 +191,7 @@ TEST_F(HexmontSnapTest, SnapOpensAndStartsATwoSlotRingPerCardAndAFailingCardTake
   const auto opens = quarnfake::Calls("QuarnOpenSnapEx");
   ASSERT_EQ(opens.size(), 3u);
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(apptest::SnapTarget<CardRecord>(opens[i].Pointer(2)), &cards_().Record(i)) << i;
+    EXPECT_EQ(apptest::SnapTarget<CGridCard>(opens[i].Pointer(2)), &cards_().Cell(i)) << i;
   }
   const uint64_t ring2 = 2ull * OutWidth(1) * OutHeight(1);
   EXPECT_THAT(quarnfake::Calls("QuarnStartSnapEx").Lines(),
@@ -203,7 +209,7 @@ TEST_F(HexmontSnapTest, SnapOpensAndStartsATwoSlotRingPerCardAndAFailingCardTake
   h().Key(Qt::Key_3, Qt::ControlModifier);
   EXPECT_THAT(quarnfake::Calls().Texts(),
               ElementsAre("QuarnCloseSnapEx(h1)", "QuarnCloseSnapEx(h2)", "QuarnCloseSnapEx(h3)"));
-  EXPECT_EQ(cards_().mode, AcquisitionMode::kIdle);
+  EXPECT_EQ(HexmontFrameProbe::Mode(frame()), AcquisitionMode::kIdle);
   EXPECT_EQ(h().Checked(ID_VIEW_SNAP), 0);
   EXPECT_FALSE(quarnfake::Card(2).snapOpen);
 }
@@ -229,7 +235,7 @@ TEST_F(HexmontSnapTest, ClosingTheFrameWhileSnappingClosesEverySnapBeforeTheCard
 TEST_F(HexmontSnapTest, TheCallbackConvertsTheFilledSlotAndDrawsItIntoItsCell) {
   Start(2, /*onView=*/true);
   SetFormat(1, QUARN_FORMAT_RGB888, QUARN_SCAN_FRAME);
-  cards_().Record(1).interline = 0;
+  cards_().Cell(1).interline = 0;
   h().Send(ID_VIEW_SNAP);
   const int width = OutWidth(1);
   const int lines = OutHeight(1) / 2;
@@ -246,7 +252,7 @@ TEST_F(HexmontSnapTest, TheCallbackConvertsTheFilledSlotAndDrawsItIntoItsCell) {
   EXPECT_EQ(Buffer(1, expected.size()), expected);
   const auto lock = quarnfake::Calls("QuarnStaticMemLock");
   ASSERT_EQ(lock.size(), 1u);
-  EXPECT_EQ(lock[0].Unsigned(0), cards_().Record(1).snapOffset + frameBytes);
+  EXPECT_EQ(lock[0].Unsigned(0), cards_().Cell(1).snapOffset + frameBytes);
   EXPECT_EQ(quarnfake::OpenLocks(), 0u);
 
   const QImage picture = ViewPicture();
@@ -268,7 +274,7 @@ TEST_F(HexmontSnapTest, ASlotOutsideTheRingIsIgnored) {
   QuarnSnapInfo info{};
   info.cardNumber = 1;
   info.slot = 2;
-  info.context = &cards_().Record(0);
+  info.context = &cards_().Cell(0);
   EXPECT_EQ(CMainFrame::SnapFrameCallback(&info), 1);
   EXPECT_TRUE(quarnfake::Calls("QuarnStaticMemLock").empty());
   EXPECT_EQ(Buffer(0, 4096), before);
@@ -291,7 +297,7 @@ TEST_F(HexmontSnapTest, AResizeWhileSnappingStopsEveryCardMovesTheRingsAndRestar
           "QuarnSetOutputWindow(h1, 0, 0, 296, 398)", "QuarnStartSnapEx(h1, 0, 1, 2)",
           "QuarnSetInputWindow(h2, 0, 0, 296, 398)", "QuarnSetOutputWindow(h2, 300, 0, 296, 398)",
           "QuarnStartSnapEx(h2, " + std::to_string(ring1) + ", 1, 2)"));
-  EXPECT_EQ(cards_().mode, AcquisitionMode::kSnap);
+  EXPECT_EQ(HexmontFrameProbe::Mode(frame()), AcquisitionMode::kSnap);
   ASSERT_EQ(quarnfake::DeliverSnapFrame(2, 0), 1);
   EXPECT_EQ(Header(1).biWidth, 296);
   EXPECT_EQ(Header(1).biHeight, 398);
@@ -307,13 +313,13 @@ TEST_F(HexmontSnapTest, AResizeWhileSnappingStopsEveryCardMovesTheRingsAndRestar
 TEST_F(HexmontSnapTest, AStopThatFailsLeavesThatCardsWindowsAndRingAlone) {
   Start(2);
   h().Send(ID_VIEW_SNAP);
-  const RECT before = cards_().Record(0).outputRect;
+  const RECT before = cards_().Cell(0).OutputRect();
   const uint64_t ring0 = 2ull * 4 * OutWidth(0) * OutHeight(0);
   quarnfake::Script("QuarnStopSnapEx", 1).ReturnsNext(QUARN_ERR_BUSY);
   quarnfake::ClearCalls();
   frame().PlaceVideo(RECT{0, 0, 600, 400});
-  EXPECT_EQ(CRect(cards_().Record(0).outputRect), CRect(before));
-  EXPECT_EQ(cards_().Record(0).snapOffset, 0u);
+  EXPECT_EQ(CRect(cards_().Cell(0).OutputRect()), CRect(before));
+  EXPECT_EQ(cards_().Cell(0).snapOffset, 0u);
   EXPECT_THAT(quarnfake::Calls().Card(1).Texts(), ElementsAre("QuarnStopSnapEx(h1)"));
   EXPECT_THAT(quarnfake::Calls("QuarnStartSnapEx").Texts(),
               ElementsAre("QuarnStartSnapEx(h2, " + std::to_string(ring0) + ", 1, 2)"));
@@ -326,12 +332,12 @@ TEST_F(HexmontSnapTest, ACloseThatFailsKeepsSnapOnUntilEveryCardClosed) {
   h().Send(ID_VIEW_SNAP);
   quarnfake::Script("QuarnCloseSnapEx", 2).ReturnsNext(QUARN_ERR_BUSY);
   h().Send(ID_VIEW_SNAP);
-  EXPECT_EQ(cards_().mode, AcquisitionMode::kSnap);
+  EXPECT_EQ(HexmontFrameProbe::Mode(frame()), AcquisitionMode::kSnap);
   EXPECT_EQ(h().Checked(ID_VIEW_SNAP), 1);
   EXPECT_FALSE(h().IsEnabled(ID_VIEW_CAPTURE_SHOT));
   quarnfake::ClearCalls();
   h().Send(ID_VIEW_SNAP);
-  EXPECT_EQ(cards_().mode, AcquisitionMode::kIdle);
+  EXPECT_EQ(HexmontFrameProbe::Mode(frame()), AcquisitionMode::kIdle);
   EXPECT_TRUE(quarnfake::Card(2).snapOpen == false);
 }
 
@@ -364,7 +370,7 @@ TEST_F(HexmontSnapTest, AFailedSnapShotIsReportedAndThatCardIsNotPlayedBack) {
   ASSERT_TRUE(h().Send(ID_PLAYBACK_STEP));
   const auto locks = quarnfake::Calls("QuarnStaticMemLock");
   ASSERT_EQ(locks.size(), 1u) << "card 1 only";
-  EXPECT_EQ(locks[0].Unsigned(0), cards_().Record(0).snapOffset);
+  EXPECT_EQ(locks[0].Unsigned(0), cards_().Cell(0).snapOffset);
   h().Send(ID_PLAYBACK_STOP);
 
   quarnfake::Script("QuarnSnapShot").ReturnsNext(QUARN_ERR_BUSY, 2);

@@ -17,6 +17,7 @@
 #include "command_ids.h"
 #include "harness.h"
 #include "hexmont_app.h"
+#include "hexmont_test_support.h"
 #include "main_frm.h"
 #include "resources.h"
 #include "soak_cycles.h"
@@ -46,7 +47,7 @@ class HexmontSnapThreadsTest : public ::testing::Test {
     setenv("QUARN_SIM_CARDS", std::to_string(cards).c_str(), 1);
     h_ = std::make_unique<Harness>(HexmontResources());
     ASSERT_TRUE(h_->Start());
-    ASSERT_EQ(frame().Cards().CardCount(), cards);
+    ASSERT_EQ(frame().Grid().CardCount(), cards);
     // The view's own painting into its backing store runs as usual; only Qt's copy of the
     // backing store to the (offscreen) screen is left out: Qt converts that image on pooled
     // threads of its own, which ThreadSanitizer cannot follow, so every frame drawn afterwards
@@ -60,11 +61,12 @@ class HexmontSnapThreadsTest : public ::testing::Test {
   bool EveryCellPainted() {
     QImage picture;
     h_->view()->GetBackingStore().Read([&picture](const QImage& image) { picture = image.copy(); });
-    for (const CardRecord& record : frame().Cards().Records()) {
+    for (const auto& cell : frame().Grid().Cells()) {
+      const CGridCard& record = *cell;
       POINT origin{record.cellRect.left, record.cellRect.top};
       h_->view()->ScreenToClient(&origin);
-      const int width = record.outputRect.right - record.outputRect.left;
-      const int height = (record.outputRect.bottom - record.outputRect.top) / 2;
+      const int width = record.OutputRect().right - record.OutputRect().left;
+      const int height = (record.OutputRect().bottom - record.OutputRect().top) / 2;
       int painted = 0;
       int total = 0;
       for (int y = origin.y; y < origin.y + height; y += 7) {
@@ -102,7 +104,7 @@ class HexmontSnapThreadsTest : public ::testing::Test {
     for (int cycle = 0; cycle < cycles; ++cycle) {
       SCOPED_TRACE(cycle);
       ASSERT_TRUE(h_->Send(ID_VIEW_SNAP));
-      ASSERT_EQ(frame().Cards().mode, AcquisitionMode::kSnap);
+      ASSERT_EQ(HexmontFrameProbe::Mode(frame()), AcquisitionMode::kSnap);
       ASSERT_TRUE(WaitForPictures());
       // Each resize stops every card, moves its rectangles and ring, and starts it again while
       // the other cards keep delivering.
@@ -113,12 +115,13 @@ class HexmontSnapThreadsTest : public ::testing::Test {
         ASSERT_TRUE(WaitForPictures());
       }
       ASSERT_TRUE(h_->Send(ID_VIEW_SNAP));
-      ASSERT_EQ(frame().Cards().mode, AcquisitionMode::kIdle);
+      ASSERT_EQ(HexmontFrameProbe::Mode(frame()), AcquisitionMode::kIdle);
       // Quiesced: the headers describe the last frame each card's callback converted, at the
       // card's present output size.
-      for (const CardRecord& record : frame().Cards().Records()) {
-        ASSERT_EQ(record.picture.Header()->bmiHeader.biWidth,
-                  record.outputRect.right - record.outputRect.left);
+      for (const auto& cell : frame().Grid().Cells()) {
+        const CGridCard& record = *cell;
+        ASSERT_EQ(record.card.Picture().Header()->bmiHeader.biWidth,
+                  record.OutputRect().right - record.OutputRect().left);
       }
       h_->ProcessEvents();
       ++cyclesDone_;

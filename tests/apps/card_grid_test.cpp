@@ -1,7 +1,7 @@
-// card_set_test.cpp - Hexmont's card records: counting and opening every card with its error
+// card_grid_test.cpp - Hexmont's grid of cards: counting and opening every card with its error
 // boxes, the window-creation steps (parameters, source detection, display, applying) in their
-// order, and closing.
-#include "card_set.h"
+// order, the record conversions, and closing.
+#include "card_grid.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -67,40 +67,37 @@ void Append(std::vector<std::string>& to, const std::vector<std::string>& more) 
   to.insert(to.end(), more.begin(), more.end());
 }
 
-using CardSetTest = cardtest::CardTest;
+using CardGridTest = cardtest::CardTest;
 
 // ---- Opening ----
 
-TEST_F(CardSetTest, OpensEveryCardAndSetsFrameState) {
+TEST_F(CardGridTest, OpensEveryCardAndSetsFrameState) {
   quarnfake::SetCardCount(3);
-  CCardSet cards;
+  CCardGrid cards;
   cards.OpenCards();
   EXPECT_THAT(Texts(), ElementsAre("QuarnGetCardTotal(ptr)", "BeginQuarnCard(1, ptr)",
                                    "BeginQuarnCard(2, ptr)", "BeginQuarnCard(3, ptr)"));
   EXPECT_TRUE(Boxes().empty());
   ASSERT_EQ(cards.CardCount(), 3);
   for (int i = 0; i < 3; ++i) {
-    const CardRecord& r = cards.Record(i);
-    EXPECT_EQ(r.handle, HandleOf(i + 1));
-    EXPECT_EQ(r.imageWidth, 0);
-    EXPECT_EQ(r.picture.Header(), nullptr);
-    EXPECT_EQ(r.params.mirrorHorizontal, 0);
-    EXPECT_EQ(r.params.mirrorVertical, 0);
-    EXPECT_EQ(r.params.chromaTrap, 1);
-    EXPECT_EQ(r.interline, 1);
+    const CGridCard& cell = cards.Cell(i);
+    EXPECT_EQ(cell.card.GetHandle(), HandleOf(i + 1));
+    EXPECT_EQ(cell.card.GetCardNumber(), i + 1);
+    EXPECT_EQ(cell.card.Picture().Header(), nullptr);
+    EXPECT_EQ(cell.OutputWidth(), 0) << "no window before the grid is placed";
+    EXPECT_EQ(cell.card.GetMirrorHorizontal(), 0);
+    EXPECT_EQ(cell.card.GetMirrorVertical(), 0);
+    EXPECT_EQ(cell.card.GetChromaTrap(), 1);
+    EXPECT_EQ(cell.interline, 1);
   }
-  EXPECT_EQ(cards.mode, AcquisitionMode::kIdle);
-  EXPECT_EQ(cards.clip, 1);
-  EXPECT_EQ(cards.mask, 0);
-  EXPECT_EQ(cards.storedImages, 0);
-  EXPECT_EQ(cards.playbackIndex, 0);
-  EXPECT_EQ(cards.stepFlag, 1);
-  EXPECT_EQ(cards.selectedCard, 3) << "the card count selects all cards";
+  EXPECT_EQ(cards.SelectedCard(), 3) << "the card count selects all cards";
+  EXPECT_EQ(cards.TargetCards().size(), 3u);
+  EXPECT_EQ(cards.ShownCard(), &cards.Cell(0));
 }
 
-TEST_F(CardSetTest, NoCardShowsOneBoxAndOpensNothing) {
+TEST_F(CardGridTest, NoCardShowsOneBoxAndOpensNothing) {
   quarnfake::SetCardCount(0);
-  CCardSet cards;
+  CCardGrid cards;
   cards.OpenCards();
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_EQ(Boxes()[0].text, ErrorText(QUARN_ERR_NO_CARD));
@@ -108,19 +105,21 @@ TEST_F(CardSetTest, NoCardShowsOneBoxAndOpensNothing) {
   EXPECT_EQ(Boxes()[0].style, MB_OK | MB_ICONWARNING);
   EXPECT_EQ(Boxes()[0].owner, nullptr);
   EXPECT_EQ(cards.CardCount(), 0);
-  EXPECT_EQ(cards.selectedCard, 0);
+  EXPECT_EQ(cards.SelectedCard(), 0);
+  EXPECT_EQ(cards.ShownCard(), nullptr);
+  EXPECT_TRUE(cards.TargetCards().empty());
   // Every later per-card step does nothing, and no second box comes.
-  cards.SetUpCards(1024, 768, 32, {});
+  cards.SetUpCards(32, {});
   cards.CloseCards();
   EXPECT_THAT(Texts(), ElementsAre("QuarnGetCardTotal(ptr)", "QuarnGetErrorString(-8)"));
   EXPECT_EQ(Boxes().size(), 1u);
 }
 
 // A failing count must not be trusted even though the library wrote a number.
-TEST_F(CardSetTest, FailedCountIsNoCard) {
+TEST_F(CardGridTest, FailedCountIsNoCard) {
   quarnfake::SetCardCount(3);
   quarnfake::Script("QuarnGetCardTotal").Returns(QUARN_ERR_GENERAL);
-  CCardSet cards;
+  CCardGrid cards;
   cards.OpenCards();
   EXPECT_EQ(cards.CardCount(), 0);
   EXPECT_EQ(quarnfake::CallCount("BeginQuarnCard"), 0u);
@@ -129,10 +128,10 @@ TEST_F(CardSetTest, FailedCountIsNoCard) {
 }
 
 // One card failing to open must neither stop the loop nor give its record a stray handle.
-TEST_F(CardSetTest, FailedBeginShowsItsBoxAndOthersOpen) {
+TEST_F(CardGridTest, FailedBeginShowsItsBoxAndOthersOpen) {
   quarnfake::SetCardCount(3);
   quarnfake::Script("BeginQuarnCard", 2).Returns(QUARN_ERR_BUSY);
-  CCardSet cards;
+  CCardGrid cards;
   cards.OpenCards();
   EXPECT_THAT(Texts(), ElementsAre("QuarnGetCardTotal(ptr)", "BeginQuarnCard(1, ptr)",
                                    "BeginQuarnCard(2, ptr)", "QuarnGetErrorString(-6)",
@@ -142,25 +141,25 @@ TEST_F(CardSetTest, FailedBeginShowsItsBoxAndOthersOpen) {
   EXPECT_EQ(Boxes()[0].caption, "Error message");
   EXPECT_EQ(Boxes()[0].style, MB_OK | MB_ICONWARNING);
   EXPECT_EQ(cards.CardCount(), 3);
-  EXPECT_EQ(cards.Record(0).handle, HandleOf(1));
-  EXPECT_EQ(cards.Record(1).handle, 0u);
-  EXPECT_EQ(cards.Record(2).handle, HandleOf(3));
+  EXPECT_EQ(cards.Cell(0).card.GetHandle(), HandleOf(1));
+  EXPECT_EQ(cards.Cell(1).card.GetHandle(), 0u);
+  EXPECT_EQ(cards.Cell(2).card.GetHandle(), HandleOf(3));
   EXPECT_TRUE(quarnfake::Card(1).open);
   EXPECT_FALSE(quarnfake::Card(2).open);
   EXPECT_TRUE(quarnfake::Card(3).open);
 }
 
-TEST_F(CardSetTest, MoreThan128CardsOpensTheFirst128WithOneNotice) {
+TEST_F(CardGridTest, MoreThan128CardsOpensTheFirst128WithOneNotice) {
   quarnfake::SetCardCount(130);
-  CCardSet cards;
+  CCardGrid cards;
   cards.OpenCards();
   EXPECT_EQ(cards.CardCount(), 128);
-  EXPECT_EQ(cards.selectedCard, 128);
+  EXPECT_EQ(cards.SelectedCard(), 128);
   const quarnfake::CallList begins = quarnfake::Calls("BeginQuarnCard");
   ASSERT_EQ(begins.size(), 128u);
   EXPECT_EQ(begins.front().Int(0), 1);
   EXPECT_EQ(begins.back().Int(0), 128);
-  EXPECT_EQ(cards.Record(127).handle, HandleOf(128));
+  EXPECT_EQ(cards.Cell(127).card.GetHandle(), HandleOf(128));
   EXPECT_FALSE(quarnfake::Card(129).open);
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_EQ(Boxes()[0].text, "130 capture cards were found; the first 128 are used.");
@@ -172,13 +171,13 @@ TEST_F(CardSetTest, MoreThan128CardsOpensTheFirst128WithOneNotice) {
 // ---- Window creation ----
 
 // Whole order: count, every Begin, then detection on every card, then applying on every card.
-TEST_F(CardSetTest, OpeningAndCreationRunInHexmontOrder) {
+TEST_F(CardGridTest, OpeningAndCreationRunInHexmontOrder) {
   quarnfake::SetCardCount(2);
   quarnfake::SetSignals(1, {3});
   quarnfake::SetSignals(2, {});
-  CCardSet cards;
+  CCardGrid cards;
   cards.OpenCards();
-  cards.SetUpCards(1280, 1024, 16, {});
+  cards.SetUpCards(16, {});
 
   std::vector<std::string> expected = {"QuarnGetCardTotal(ptr)", "BeginQuarnCard(1, ptr)",
                                        "BeginQuarnCard(2, ptr)"};
@@ -191,22 +190,26 @@ TEST_F(CardSetTest, OpeningAndCreationRunInHexmontOrder) {
 }
 
 // Applying sends the record's own values in Hexmont's order (crystal last, no output window).
-TEST_F(CardSetTest, ApplySendsRecordValuesInOrder) {
-  CardRecord record;
-  record.handle = HandleOf(1);
-  record.params.standard = 1;
-  record.params.sourceType = 2;
-  record.params.sourceNumber = 1;
-  record.params.format = 4;
-  record.params.scanMode = 2;
-  record.params.brightness = 11;
-  record.params.contrast = 22;
-  record.params.hue = 33;
-  record.params.saturation = 44;
-  record.params.pll = 85;
-  record.SetInputRect(RECT{8, 16, 328, 256});
-  record.params.crystal = 1;
-  ApplyRecordParameters(record);
+TEST_F(CardGridTest, ApplySendsRecordValuesInOrder) {
+  quarnfake::SetCardCount(1);
+  CGridCard cell(1);
+  ASSERT_EQ(cell.card.Begin(), QUARN_OK);
+  VideoParameterSet set;
+  set.standard = 1;
+  set.sourceType = 2;
+  set.sourceNumber = 1;
+  set.format = 4;
+  set.scanMode = 2;
+  set.brightness = 11;
+  set.contrast = 22;
+  set.hue = 33;
+  set.saturation = 44;
+  set.pll = 85;
+  set.inputWindow = VideoWindow{8, 16, 320, 240};
+  set.crystal = 1;
+  cell.card.SetRecord(set);
+  quarnfake::ClearCalls();
+  cell.card.ApplyParameters();
   EXPECT_THAT(Texts(),
               ElementsAre("QuarnSetVideoStandard(h1, 1)", "QuarnSetVideoSource(h1, 2, 1)",
                           "QuarnSetVideoFormat(h1, 4)", "QuarnSetScanMode(h1, 2)",
@@ -217,13 +220,13 @@ TEST_F(CardSetTest, ApplySendsRecordValuesInOrder) {
 }
 
 // A card that failed to open still gets every step, with handle 0; the others are unaffected.
-TEST_F(CardSetTest, FailedCardIsStillProbedAndApplied) {
+TEST_F(CardGridTest, FailedCardIsStillProbedAndApplied) {
   quarnfake::SetCardCount(2);
   quarnfake::Script("BeginQuarnCard", 1).Returns(QUARN_ERR_GENERAL);
-  CCardSet cards;
+  CCardGrid cards;
   cards.OpenCards();
   quarnfake::ClearCalls();
-  cards.SetUpCards(800, 600, 32, {});
+  cards.SetUpCards(32, {});
   const quarnfake::CallList calls = quarnfake::Calls().Without("QuarnGetErrorString");
   std::vector<std::string> expected = DetectionCalls(0, 10, true);
   Append(expected, DetectionCalls(HandleOf(2), 0, false));
@@ -234,72 +237,104 @@ TEST_F(CardSetTest, FailedCardIsStillProbedAndApplied) {
 }
 
 // The load hook runs before detection, and detection replaces the source it loaded.
-TEST_F(CardSetTest, LoadHookRunsFirstAndDetectionOverridesItsSource) {
+TEST_F(CardGridTest, LoadHookRunsFirstAndDetectionOverridesItsSource) {
   quarnfake::SetCardCount(1);
   quarnfake::SetSignals(1, {1});
-  CCardSet cards;
+  CCardGrid cards;
   cards.OpenCards();
   quarnfake::ClearCalls();
   size_t callsWhenLoading = 99;
-  cards.SetUpCards(800, 600, 8, [&](CCardSet& set) {
+  cards.SetUpCards(8, [&](CCardGrid& grid) {
     callsWhenLoading = quarnfake::Calls().size();
-    CardRecord& r = set.Record(0);
-    LoadDefaultParameters(r);
-    r.params.sourceType = 1;
-    r.params.sourceNumber = 2;
-    r.params.brightness = 77;
+    VideoParameterSet set;
+    set.sourceType = 1;
+    set.sourceNumber = 2;
+    set.brightness = 77;
+    SetRecordParameters(grid.Cell(0).card, set);
   });
   EXPECT_EQ(callsWhenLoading, 0u);
-  const CardRecord& r = cards.Record(0);
-  EXPECT_EQ(r.params.sourceType, 0);
-  EXPECT_EQ(r.params.sourceNumber, 1);
-  EXPECT_EQ(r.params.brightness, 77);
+  const CVideoCard& r = cards.Cell(0).card;
+  EXPECT_EQ(r.GetSourceType(), 0);
+  EXPECT_EQ(r.GetSourceNumber(), 1);
+  EXPECT_EQ(r.GetBrightness(), 77);
   EXPECT_EQ(quarnfake::Card(1).brightness, 77);
   EXPECT_EQ(quarnfake::Card(1).format, kFormatLimited8);
 }
 
-TEST_F(CardSetTest, DefaultParametersWithoutHook) {
+TEST_F(CardGridTest, DefaultParametersWithoutHook) {
   quarnfake::SetCardCount(1);
-  CCardSet cards;
+  CCardGrid cards;
   cards.OpenCards();
   cards.LoadParameters({});
-  const CardRecord& r = cards.Record(0);
-  EXPECT_EQ(r.params.standard, 0);
-  EXPECT_EQ(r.params.scanMode, 0);
-  EXPECT_EQ(r.params.brightness, 128);
-  EXPECT_EQ(r.params.contrast, 128);
-  EXPECT_EQ(r.params.hue, 128);
-  EXPECT_EQ(r.params.saturation, 128);
-  EXPECT_EQ(r.params.pll, 245);
-  EXPECT_EQ(r.params.crystal, 0);
-  EXPECT_EQ(r.imageWidth, 768);
-  EXPECT_EQ(r.imageHeight, 576);
-  EXPECT_EQ(std::vector<LONG>(
-                {r.InputRect().left, r.InputRect().top, r.InputRect().right, r.InputRect().bottom}),
-            std::vector<LONG>({0, 0, 768, 576}));
+  const CVideoCard& r = cards.Cell(0).card;
+  EXPECT_EQ(r.GetVideoStandard(), 0);
+  EXPECT_EQ(r.GetScanMode(), 0);
+  EXPECT_EQ(r.GetBrightness(), 128);
+  EXPECT_EQ(r.GetContrast(), 128);
+  EXPECT_EQ(r.GetHue(), 128);
+  EXPECT_EQ(r.GetSaturation(), 128);
+  EXPECT_EQ(r.GetPllFrequency(), 245);
+  EXPECT_EQ(r.GetCrystal(), 0);
+  EXPECT_EQ(r.GetImageSize().width, 768);
+  EXPECT_EQ(r.GetImageSize().height, 576);
+  EXPECT_EQ(r.GetInputWindow(), (VideoWindow{0, 0, 768, 576}));
 }
 
-TEST_F(CardSetTest, DisplaySetupPerFrameAndPerCard) {
-  quarnfake::SetCardCount(2);
-  CCardSet cards;
+// A set read from the file replaces the record, except the format (the display depth's) and the
+// input window (the image of the set's standard); the grid's output window stays.
+TEST_F(CardGridTest, SetRecordParametersKeepsFormatAndFitsInputWindow) {
+  CGridCard cell(1);
+  VideoParameterSet before;
+  before.format = kFormatRgb565;
+  before.outputWindow = VideoWindow{4, 6, 320, 240};
+  cell.card.SetRecord(before);
+  VideoParameterSet read;
+  read.format = kFormatAll8;
+  read.standard = 1;
+  read.brightness = 9;
+  read.inputWindow = VideoWindow{1, 2, 3, 4};
+  SetRecordParameters(cell.card, read);
+  EXPECT_EQ(cell.card.GetVideoFormat(), kFormatRgb565);
+  EXPECT_EQ(cell.card.GetVideoStandard(), 1);
+  EXPECT_EQ(cell.card.GetBrightness(), 9);
+  EXPECT_EQ(cell.card.GetInputWindow(), (VideoWindow{0, 0, 640, 480}));
+  EXPECT_EQ(cell.card.GetOutputWindow(), (VideoWindow{4, 6, 320, 240}));
+  EXPECT_TRUE(Texts().empty()) << "the card is told nothing";
+}
+
+// A selection names one card or all of them; anything else is ignored.
+TEST_F(CardGridTest, SelectionGivesTargetsAndShownCard) {
+  quarnfake::SetCardCount(3);
+  CCardGrid cards;
   cards.OpenCards();
-  cards.SetupDisplay(1920, 1080, 24);
-  EXPECT_EQ(cards.screenWidth, 1920);
-  EXPECT_EQ(cards.screenHeight, 1080);
-  EXPECT_EQ(cards.displayDepth, 24);
-  ASSERT_NE(cards.palette, nullptr);
-  EXPECT_EQ(cards.palette->version(), 0x300);
-  EXPECT_EQ(cards.palette->entries()[255].peBlue, 9);
+  cards.SelectCard(1);
+  ASSERT_EQ(cards.TargetCards().size(), 1u);
+  EXPECT_EQ(cards.TargetCards()[0], &cards.Cell(1).card);
+  EXPECT_EQ(cards.ShownCard(), &cards.Cell(1));
+  cards.SelectCard(4);
+  cards.SelectCard(-1);
+  EXPECT_EQ(cards.SelectedCard(), 1);
+  cards.SelectCard(3);
+  EXPECT_EQ(cards.TargetCards().size(), 3u);
+  EXPECT_EQ(cards.ShownCard(), &cards.Cell(0));
+}
+
+TEST_F(CardGridTest, DisplaySetupPerFrameAndPerCard) {
+  quarnfake::SetCardCount(2);
+  CCardGrid cards;
+  cards.OpenCards();
+  cards.SetupDisplay(24);
   for (int i = 0; i < 2; ++i) {
-    CardRecord& r = cards.Record(i);
-    EXPECT_EQ(r.params.format, kFormatRgb888);
-    ASSERT_NE(r.picture.Header(), nullptr);
-    EXPECT_EQ(r.picture.Header()->bmiHeader.biSize, 40u);
-    EXPECT_EQ(r.picture.Header()->bmiHeader.biPlanes, 1);
-    EXPECT_EQ(r.picture.Header()->bmiColors[17].rgbRed, 17);
-    ASSERT_EQ(r.picture.BufferSize(), 1769472u);
+    CVideoCard& r = cards.Cell(i).card;
+    EXPECT_EQ(r.GetVideoFormat(), kFormatRgb888);
+    const CDisplayPicture& picture = r.Picture();
+    ASSERT_NE(picture.Header(), nullptr);
+    EXPECT_EQ(picture.Header()->bmiHeader.biSize, 40u);
+    EXPECT_EQ(picture.Header()->bmiHeader.biPlanes, 1);
+    EXPECT_EQ(picture.Header()->bmiColors[17].rgbRed, 17);
+    ASSERT_EQ(picture.BufferSize(), 1769472u);
     // Hexmont starts black, unlike Solvane's white.
-    EXPECT_TRUE(std::all_of(r.picture.Buffer(), r.picture.Buffer() + 1769472,
+    EXPECT_TRUE(std::all_of(picture.Buffer(), picture.Buffer() + 1769472,
                             [](uint8_t b) { return b == 0; }));
   }
   EXPECT_TRUE(Texts().size() == 3u) << "display set-up sends nothing";
@@ -307,29 +342,29 @@ TEST_F(CardSetTest, DisplaySetupPerFrameAndPerCard) {
 
 // ---- Closing ----
 
-TEST_F(CardSetTest, CloseEndsEveryCardOnceAndFreesEverything) {
+TEST_F(CardGridTest, CloseEndsEveryCardOnceAndFreesEverything) {
   quarnfake::SetCardCount(2);
   quarnfake::Script("BeginQuarnCard", 2).Returns(QUARN_ERR_GENERAL);
   {
-    CCardSet cards;
+    CCardGrid cards;
     cards.OpenCards();
-    cards.SetUpCards(800, 600, 32, {});
+    cards.SetUpCards(32, {});
     quarnfake::ClearCalls();
     cards.CloseCards();
     EXPECT_THAT(Texts(), ElementsAre("EndQuarnCard(h1)", "EndQuarnCard(0)"));
-    EXPECT_FALSE(cards.Record(0).picture.HasBuffer());
-    EXPECT_FALSE(cards.Record(1).picture.HasBuffer());
-    EXPECT_EQ(cards.palette, nullptr);
+    EXPECT_FALSE(cards.Cell(0).card.Picture().HasBuffer());
+    EXPECT_FALSE(cards.Cell(1).card.Picture().HasBuffer());
+    EXPECT_EQ(cards.Cell(0).card.Picture().Palette(), nullptr);
     cards.CloseCards();
   }
   // Neither the second call nor the destructor ends the cards again.
   EXPECT_EQ(Texts().size(), 2u);
 }
 
-TEST_F(CardSetTest, DestructorClosesOpenedCards) {
+TEST_F(CardGridTest, DestructorClosesOpenedCards) {
   quarnfake::SetCardCount(2);
   {
-    CCardSet cards;
+    CCardGrid cards;
     cards.OpenCards();
     quarnfake::ClearCalls();
   }
@@ -338,8 +373,8 @@ TEST_F(CardSetTest, DestructorClosesOpenedCards) {
   EXPECT_FALSE(quarnfake::Card(2).open);
 }
 
-TEST_F(CardSetTest, NeverOpenedSetSendsNothing) {
-  { CCardSet cards; }
+TEST_F(CardGridTest, NeverOpenedSetSendsNothing) {
+  { CCardGrid cards; }
   EXPECT_TRUE(Texts().empty());
 }
 
