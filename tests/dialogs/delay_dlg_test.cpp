@@ -1,7 +1,7 @@
-// delay_dlg_test.cpp - Solvane's Delay dialog over a card on the recording library: both delays
-// sent together for every notification of either bar, the range -128..128 with the thumb read as
-// a signed 16-bit number, "Default", "Reset", Cancel, a refused pair, no card, and the X thumb
-// dragged with the mouse.
+// delay_dlg_test.cpp - Solvane's Delay dialog over its card (the single-card policy) on the
+// recording library: both delays sent together for every notification of either bar, the range
+// -128..128 with the thumb read as a signed 16-bit number, "Default", "Reset", Cancel, a refused
+// pair and one not yet applied, no card, and the X thumb dragged with the mouse.
 #include <QScrollBar>
 
 #include "dialogs_test_support.h"
@@ -38,7 +38,11 @@ Pair Shown(const CDialog& d) {
   return shown;
 }
 
-using DelayTest = DialogTest;
+class DelayTest : public DialogTest {
+ protected:
+  // Solvane's one card, opened.
+  static CardList OpenCard() { return OpenCards(kSingleCardPolicy, 1, {}); }
+};
 
 struct Case {
   const char* name;
@@ -51,7 +55,8 @@ struct Case {
 };
 
 TEST_F(DelayTest, SendsBothDelaysForEveryNotificationOfEitherBar) {
-  OpenCard();
+  const CardList cards = OpenCard();
+  CVideoCard& card = *cards.front();
   // clang-format off
   const std::vector<Case> cases = {
       {"opening values from the card, both sides of the middle", {5, -3}, {}, IDOK,
@@ -76,6 +81,9 @@ TEST_F(DelayTest, SendsBothDelaysForEveryNotificationOfEitherBar) {
       {"a refused pair is not kept while the bars show it", {0, 0},
        {{kX, SB_PAGERIGHT, 0, QUARN_ERR_BAD_PARAMETER}}, IDOK,
        {"QuarnSetDelay(h1, 10, 0) -> -2"}, {10, 0}, {0, 0}},
+      {"a pair not yet applied is kept", {0, 0},
+       {{kY, SB_LINELEFT, 0, QUARN_ERR_NOT_APPLIED}}, IDOK,
+       {"QuarnSetDelay(h1, 0, -1) -> -7"}, {0, -1}, {0, -1}},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -119,7 +127,8 @@ TEST_F(DelayTest, WithoutACardTheBarsMoveAndNothingIsApplied) {
 }
 
 TEST_F(DelayTest, DraggingTheXThumbToTheFarLeftAppliesMinus128AndItStaysThere) {
-  OpenCard();
+  const CardList cards = OpenCard();
+  CVideoCard& card = *cards.front();
   CDelayDlg dlg(nullptr, &card);
   Run(dlg, [](CDialog& d) {
     QScrollBar* bar = d.GetScrollBarCtrl(kX)->bar();

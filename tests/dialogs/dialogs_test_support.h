@@ -1,7 +1,6 @@
 // dialogs_test_support.h - the fixture of the parameter dialogs' tests: the four templates in
-// force, the recording capture library with card 1 ready to open, a stand-in for Hexmont's main
-// frame that records the private messages it is sent, and the user's clicks, keys and scroll
-// notifications.
+// force, card objects of either program's policy opened on the recording capture library, and
+// the user's clicks, keys and scroll notifications.
 #pragma once
 
 #include <gmock/gmock.h>
@@ -10,13 +9,14 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QTest>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "adjust_dlg.h"
-#include "apply_messages.h"
+#include "card_policy.h"
 #include "delay_dlg.h"
 #include "quarnfake.h"
 #include "recording_services.h"
@@ -26,25 +26,37 @@
 
 namespace dialogtest {
 
-// Hexmont's main frame as the dialogs see it: answers the three private messages with 1 and
-// keeps each as "source <type> <number>", "adjust <item> <value>" or "pll <value> <lParam>".
-class RecordingFrame : public CWnd {
- public:
-  RecordingFrame() {
-    Record(WM_APPLY_SOURCE, "source");
-    Record(WM_APPLY_ADJUST, "adjust");
-    Record(WM_APPLY_PLL, "pll");
-  }
-  std::vector<std::string> messages;
+// The programs a table row holds for: Hexmont's cards (the grid policy), Solvane's card (the
+// single-card policy) or both. A row whose outcome depends on the policy is written once for each.
+enum class Under { kBoth, kGrid, kSingle };
 
- private:
-  void Record(UINT message, std::string name) {
-    OnMessage(message, [this, name](WPARAM w, LPARAM l) -> LRESULT {
-      messages.push_back(name + " " + std::to_string(w) + " " + std::to_string(l));
-      return 1;
-    });
-  }
+struct NamedPolicy {
+  const char* name;
+  const CardPolicy* policy;
 };
+
+inline std::vector<NamedPolicy> Policies(Under under) {
+  const NamedPolicy grid{"grid card policy", &kGridCardPolicy};
+  const NamedPolicy single{"single card policy", &kSingleCardPolicy};
+  switch (under) {
+    case Under::kGrid:
+      return {grid};
+    case Under::kSingle:
+      return {single};
+    case Under::kBoth:
+      break;
+  }
+  return {grid, single};
+}
+
+using CardList = std::vector<std::unique_ptr<CVideoCard>>;
+
+// The cards as a dialog takes them (card 1 first, the shown card).
+inline std::vector<CVideoCard*> Pointers(const CardList& cards) {
+  std::vector<CVideoCard*> list;
+  for (const auto& card : cards) list.push_back(card.get());
+  return list;
+}
 
 class DialogTest : public ::testing::Test {
  protected:
@@ -74,17 +86,26 @@ class DialogTest : public ::testing::Test {
     return dialog.DoModal();
   }
 
-  // Opens card 1 on the recording library and forgets the calls that took.
-  void OpenCard() {
-    ASSERT_EQ(card.Open(), QUARN_OK);
+  // Cards 1..count of `policy`, opened on a fresh recording library with that many cards (no
+  // scripts), each then given its opening values by `prepare`; the log starts empty afterwards.
+  // Destroy them before the next call: they end their cards on that library.
+  static CardList OpenCards(const CardPolicy& policy, int count,
+                            const std::function<void(CVideoCard&, int index)>& prepare) {
+    quarnfake::Reset();
+    quarnfake::SetCardCount(std::max(count, 1));
+    CardList cards;
+    for (int i = 0; i < count; ++i) {
+      cards.push_back(std::make_unique<CVideoCard>(i + 1, policy));
+      EXPECT_EQ(cards.back()->Open(), QUARN_OK) << "card " << i + 1;
+      if (prepare) prepare(*cards.back(), i);
+    }
     quarnfake::ClearCalls();
+    return cards;
   }
   static std::vector<std::string> Lines() { return quarnfake::Calls().Lines(); }
 
   quarnfake::ScopedFake fake;
   ScopedTestServices services;
-  RecordingFrame frame;
-  CVideoCard card{1};
 };
 
 // As the user clicking a button (a radio button is checked first, as on the platform).

@@ -60,7 +60,7 @@ TEST_F(SelectCardTest, ListsTheCardsAndEndsWithinZeroToTheCardCount) {
   // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    CSelectCardDlg dlg(&frame, c.selection, c.cards);
+    CSelectCardDlg dlg(nullptr, c.selection, c.cards);
     std::vector<std::string> items;
     std::string total, shown;
     const intptr_t result = Run(dlg, [&](CDialog& d) {
