@@ -13,6 +13,7 @@
 #include "command_ids.h"
 #include "harness.h"
 #include "hexmont_app.h"
+#include "hexmont_test_support.h"
 #include "main_frm.h"
 #include "resources.h"
 
@@ -27,24 +28,24 @@ void BM_CircleStep128Cards(benchmark::State& state) {
     return;
   }
   auto* frame = h.frameAs<CMainFrame>();
-  CCardSet& cards = frame->Cards();
+  CCardGrid& cards = frame->Grid();
   if (cards.CardCount() != kCards) {
     state.SkipWithError("the simulated cards are not 128");
     return;
   }
-  cards.screenWidth = 1280;
-  cards.screenHeight = 1024;
+  HexmontFrameProbe::ScreenWidth(*frame) = 1280;
+  HexmontFrameProbe::ScreenHeight(*frame) = 1024;
   frame->MoveWindow(0, 0, 1280, 1024);
   h.ProcessEvents();
   h.SendMessage(WM_SIZE, 0, 0);
   h.Send(ID_VIEW_SNAP_SHOT);
-  if (cards.storedImages == 0 || !h.Send(ID_PLAYBACK_CIRCLE)) {
+  if (HexmontFrameProbe::StoredFrames(*frame) == 0 || !h.Send(ID_PLAYBACK_CIRCLE)) {
     state.SkipWithError("nothing stored");
     return;
   }
   for (auto _ : state) h.SendMessage(WM_TIMER, kPlaybackTimerId, 0);
-  const RECT& out = cards.Record(0).outputRect;
-  state.counters["frames_stored"] = cards.storedImages;
+  const RECT out = cards.Cell(0).OutputRect();
+  state.counters["frames_stored"] = HexmontFrameProbe::StoredFrames(*frame);
   state.counters["cell_w"] = out.right - out.left;
   state.counters["cell_h"] = out.bottom - out.top;
   h.Send(ID_PLAYBACK_STOP);

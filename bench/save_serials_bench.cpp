@@ -20,6 +20,7 @@
 #include "command_ids.h"
 #include "harness.h"
 #include "hexmont_app.h"
+#include "hexmont_test_support.h"
 #include "main_frm.h"
 #include "mean_reporter.h"
 #include "resources.h"
@@ -50,16 +51,14 @@ bool StartHexmont() {
   g_hexmont = std::make_unique<FrameworkHarness<CHexmontApp>>(HexmontResources());
   if (!g_hexmont->Start()) return false;
   auto* frame = g_hexmont->frameAs<CMainFrame>();
-  CCardSet& cards = frame->Cards();
+  CCardGrid& cards = frame->Grid();
   if (cards.CardCount() != 1) return false;
-  cards.screenWidth = 1920;
-  cards.screenHeight = 1080;
+  HexmontFrameProbe::ScreenWidth(*frame) = 1920;
+  HexmontFrameProbe::ScreenHeight(*frame) = 1080;
   frame->PlaceVideo(RECT{0, 0, kWidth, kHeight});
-  CardRecord& record = cards.Record(0);
-  if (QuarnSetVideoFormat(record.handle, QUARN_FORMAT_RGB888) != QUARN_OK) return false;
-  record.params.format = QUARN_FORMAT_RGB888;
+  if (cards.Cell(0).card.SetVideoFormat(QUARN_FORMAT_RGB888) != QUARN_OK) return false;
   g_hexmont->Send(ID_VIEW_SNAP_SHOT);
-  return cards.storedImages == kFrames;
+  return HexmontFrameProbe::StoredFrames(*frame) == kFrames;
 }
 
 void BM_SaveSerials(benchmark::State& state) {
