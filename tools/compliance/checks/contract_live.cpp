@@ -34,6 +34,7 @@ class RecordingWindow {
         width_(width),
         height_(height),
         canvas_(static_cast<size_t>(width) * static_cast<size_t>(height), 0) {
+    host_.size = sizeof(QuarnHostWindow);
     host_.context = this;
     host_.GetClientRect = [](void* context, QuarnRect* rect) {
       auto* self = static_cast<RecordingWindow*>(context);
@@ -189,6 +190,7 @@ class RecordingWindow {
 class RecordingDC {
  public:
   RecordingDC(const RecordingWindow* window, int depth) : window_(window), depth_(depth) {
+    dc_.size = sizeof(QuarnHostDC);
     dc_.context = this;
     dc_.window = window != nullptr ? window->host() : nullptr;
     dc_.GetDepth = [](void* context) { return static_cast<RecordingDC*>(context)->depth_; };
@@ -635,7 +637,7 @@ void ExitWhileDelivering() {
   QUARN_HANDLE live = 0, snap = 0;
   if (BeginQuarnCard(1, &live) != QUARN_OK || BeginQuarnCard(2, &snap) != QUARN_OK) std::exit(3);
   static QuarnHostWindow window{
-      nullptr, [](void*, QuarnRect*) { return 0; },
+      sizeof(QuarnHostWindow), nullptr, [](void*, QuarnRect*) { return 0; },
       [](void*, int32_t, int32_t, int32_t width, int32_t, const uint32_t* pixels, size_t) {
         sink[static_cast<size_t>(width) % sink.size()] = pixels[0];
         ++delivered;
