@@ -205,6 +205,7 @@ QColor ToColor(COLORREF color) {
 }  // namespace
 
 CDC::CDC(CHostWindow& window) : window_(&window), bkColor_(window.BackgroundColor()) {
+  hostDC_.size = sizeof(QuarnHostDC);
   hostDC_.context = this;
   hostDC_.window = window.Contract();
   hostDC_.GetDepth = [](void* context) {
@@ -218,6 +219,7 @@ CDC::CDC(CHostWindow& window) : window_(&window), bkColor_(window.BackgroundColo
 
 CDC::CDC(QPainter& painter, bool printing)
     : painter_(&painter), printing_(printing), palette_(StockDefaultPalette()) {
+  hostDC_.size = sizeof(QuarnHostDC);
   hostDC_.context = this;
   hostDC_.window = nullptr;
   hostDC_.GetDepth = [](void* context) {

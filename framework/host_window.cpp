@@ -98,6 +98,7 @@ class CHostWindow::Watcher : public QObject {
 };
 
 CHostWindow::CHostWindow(CBackingStore& store) : store_(store), palette_(StockDefaultPalette()) {
+  contract_.size = sizeof(QuarnHostWindow);
   contract_.context = this;
   contract_.GetClientRect = [](void* context, QuarnRect* rect) {
     return static_cast<const CHostWindow*>(context)->GetClientRect(rect);

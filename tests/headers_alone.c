@@ -3,5 +3,8 @@
 #include "QuarnVideo.h"
 
 int quarn_header_check_c(void) {
-  return QUARN_OK + (int)sizeof(QuarnSnapInfo);
+  QuarnHostWindow window = {0};
+  window.size = sizeof window;
+  return QUARN_OK + (int)sizeof(QuarnSnapInfo) + (int)QUARN_HOST_WINDOW_SIZE_1 +
+         (int)QUARN_HOST_DC_SIZE_1 + QUARN_HOST_COVERS(&window, QuarnHostWindow, WritePixels);
 }

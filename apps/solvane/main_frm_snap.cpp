@@ -83,8 +83,13 @@ void CMainFrame::OnSnap() {
   invalidate();
   // What the callback draws into is fixed before any frame can come.
   snapWindow = view != nullptr ? &view->HostWindow() : nullptr;
-  // A failing open leaves the card idle; the start below then does nothing and no frame arrives.
-  card.OpenSnap(&SnapFrameCallback, static_cast<CVideoWnd*>(this));
+  // A failing open leaves the card idle and no frame would come: it is shown, and neither the
+  // ring nor what Snap Shot stored is touched.
+  if (const int opened = card.OpenSnap(&SnapFrameCallback, static_cast<CVideoWnd*>(this));
+      opened != QUARN_OK) {
+    ShowStatusBox(opened);
+    return;
+  }
   CVideoCard::FillStaticMem(snapStartOffset, static_cast<uint64_t>(card.FrameBytes()) * ringCount,
                             0xFF);
   // The rate counts from here: the first frame may arrive before the start call returns.
@@ -100,7 +105,11 @@ void CMainFrame::OnSnap() {
 void CMainFrame::OnSnapShot() {
   CVideoCard& card = Card();
   int pages = 0;
-  if (CVideoCard::GetStaticMem(pages) != QUARN_OK) return;
+  // Without a reservation there is nowhere to store: the status says why.
+  if (const int reserved = CVideoCard::GetStaticMem(pages); reserved != QUARN_OK) {
+    ShowStatusBox(reserved);
+    return;
+  }
   const uint64_t total = static_cast<uint64_t>(pages < 0 ? 0 : pages) * kStaticMemPageBytes;
   const uint64_t available = total - snapStartOffset;
   const int64_t frameBytes = card.FrameBytes();

@@ -64,8 +64,9 @@ int QuarnCaptureEx(QUARN_HANDLE handle, const QuarnHostWindow* window, int on) {
                     s.window = nullptr;
                     return QUARN_OK;
                   }
-                  if (window == nullptr || window->GetClientRect == nullptr ||
-                      window->DrawPixels == nullptr) {
+                  // As the library: a struct smaller than the oldest contract is refused.
+                  if (window == nullptr || window->size < QUARN_HOST_WINDOW_SIZE_1 ||
+                      window->GetClientRect == nullptr || window->DrawPixels == nullptr) {
                     return QUARN_ERR_BAD_PARAMETER;
                   }
                   if (s.snapStarted) return QUARN_ERR_BUSY;
@@ -143,6 +144,11 @@ int QuarnGetDisplayBits(const QuarnHostDC* dc, int x, int y, int width, int heig
     // The callers' display buffer holds 768 x 576 pixels of 4 bytes: larger reads are refused.
     if (dc == nullptr || bitCount == nullptr || pixels == nullptr || width < 1 ||
         width > QUARN_PAL_WIDTH || height < 1 || height > QUARN_PAL_HEIGHT) {
+      return e.Done(QUARN_ERR_BAD_PARAMETER);
+    }
+    // As the library: host structs smaller than their oldest contract are refused.
+    if (dc->size < QUARN_HOST_DC_SIZE_1 ||
+        (dc->window != nullptr && dc->window->size < QUARN_HOST_WINDOW_SIZE_1)) {
       return e.Done(QUARN_ERR_BAD_PARAMETER);
     }
     const int depth = e.world().displayDepth;

@@ -31,6 +31,17 @@ extern "C" {
  * from any thread and must never wait for the program's user-interface thread. The struct and
  * its context must stay valid from QuarnCaptureEx(.., window, 1) until QuarnCaptureEx(.., 0) or
  * EndQuarnCard of that card has returned; the library keeps no pointer to it after that.
+ *
+ * Each host struct starts with its own size: the host sets `size` to sizeof the struct as its
+ * header declares it (sizeof(QuarnHostWindow), sizeof(QuarnHostDC)). Members are only ever added
+ * at the end, so the size tells a library which members the host knows of: it reads only those
+ * that lie wholly within `size` bytes (QUARN_HOST_COVERS), takes a member beyond them as null,
+ * and never reads past them. A program built against an older header thus works with a newer
+ * library (a host window without WritePixels gets every frame through DrawPixels), and one built
+ * against a newer header works with an older library (the members it does not know are left
+ * alone). A size below the oldest contract (QUARN_HOST_WINDOW_SIZE_1, QUARN_HOST_DC_SIZE_1;
+ * among them 0, a struct whose size was never set) is refused: the call returns
+ * QUARN_ERR_BAD_PARAMETER and reads nothing beyond `size`.
  */
 typedef struct QuarnRect {
   int32_t x;
@@ -46,6 +57,8 @@ typedef void (*QuarnPixelWriter)(void* writer, int32_t x, int32_t y, int32_t wid
                                  uint32_t* pixels, size_t stride);
 
 typedef struct QuarnHostWindow {
+  /* sizeof(QuarnHostWindow) as the host was built; see above. */
+  uint32_t size;
   void* context;
   /* The window's client area in screen coordinates; returns 0 on success, non-zero when the
    * window cannot be drawn on any more. */
@@ -59,7 +72,8 @@ typedef struct QuarnHostWindow {
    * picture, sparing a copy of every frame: the host clips the block to its client area and,
    * when a part of it is shown, calls `write` once on the calling thread before returning, with
    * that part in block coordinates and the place in its picture where the part's top-left pixel
-   * goes. `write` must not call the window (the host holds its picture locked meanwhile). */
+   * goes. `write` must not call the window (the host holds its picture locked meanwhile).
+   * Added after the oldest contract: read only when `size` covers it. */
   void (*WritePixels)(void* context, int32_t screenX, int32_t screenY, int32_t width,
                       int32_t height, QuarnPixelWriter write, void* writer);
 } QuarnHostWindow;
@@ -67,6 +81,8 @@ typedef struct QuarnHostWindow {
 /* A QuarnHostDC is a device context on a window's client area. It is only used during the
  * call it is passed to. */
 typedef struct QuarnHostDC {
+  /* sizeof(QuarnHostDC) as the host was built; see above. */
+  uint32_t size;
   void* context;
   /* The window the context draws on; null when it has none (a printer, a memory context). */
   const QuarnHostWindow* window;
@@ -77,6 +93,15 @@ typedef struct QuarnHostDC {
   int (*ReadPixels)(void* context, int32_t x, int32_t y, int32_t width, int32_t height,
                     uint32_t* pixels, size_t stride);
 } QuarnHostDC;
+
+/* Non-zero when the host struct at `host` (a QuarnHostWindow or QuarnHostDC of type `type`)
+ * holds `member` whole, by its size. */
+#define QUARN_HOST_COVERS(host, type, member) \
+  ((host)->size >= offsetof(type, member) + sizeof((host)->member))
+/* The oldest contracts, in bytes: a host window up to and with DrawPixels (no WritePixels), a
+ * device context up to and with ReadPixels. A struct with a smaller size is refused. */
+#define QUARN_HOST_WINDOW_SIZE_1 (offsetof(QuarnHostWindow, DrawPixels) + sizeof(void (*)(void)))
+#define QUARN_HOST_DC_SIZE_1 (offsetof(QuarnHostDC, ReadPixels) + sizeof(void (*)(void)))
 
 /* ---- Snap callback ------------------------------------------------------------------------
  *
@@ -116,7 +141,9 @@ typedef int (*QuarnSnapCallback)(QuarnSnapInfo* info);
 /* ---- Operations -------------------------------------------------------------------------- */
 /* 1 starts live video drawn over `window` at the output window's screen rectangle, at the
  * standard's frame rate, from the library's thread; 0 stops it and returns only when no draw
- * of that card is running (`window` may then be null). */
+ * of that card is running (`window` may then be null). A window whose size is below
+ * QUARN_HOST_WINDOW_SIZE_1, or without GetClientRect or DrawPixels, is refused with
+ * QUARN_ERR_BAD_PARAMETER. */
 QUARN_API int QuarnCaptureEx(QUARN_HANDLE handle, const QuarnHostWindow* window, int on);
 QUARN_API int QuarnOpenSnapEx(QUARN_HANDLE handle, QuarnSnapCallback callback, void* context);
 /* Stops a running snap and closes it; returns only when no callback of that card runs, except
@@ -132,7 +159,8 @@ QUARN_API int QuarnStopSnapEx(QUARN_HANDLE handle);
  * bottom-up device-independent bitmap at the display's depth (rows padded to 4 bytes), and
  * writes that depth into *bitCount. Width 1..768 and height 1..576: the programs' display buffer
  * holds 768 x 576 pixels of 4 bytes, which any depth fits. A frozen frame of QuarnCaptureShot is
- * drawn through dc->window first. */
+ * drawn through dc->window first. A context whose size is below QUARN_HOST_DC_SIZE_1, or whose
+ * window's size is below QUARN_HOST_WINDOW_SIZE_1, is refused with QUARN_ERR_BAD_PARAMETER. */
 QUARN_API int QuarnGetDisplayBits(const QuarnHostDC* dc, int x, int y, int width, int height,
                                   uint16_t* bitCount, void* pixels);
 /* Converts one stored frame (width x height, packed rows, top row first) into a bottom-up

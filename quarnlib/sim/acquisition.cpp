@@ -2,6 +2,7 @@
 // the simulated cards, with their worker threads.
 #include "acquisition.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -36,6 +37,20 @@ struct PendingShots {
 
 // constinit: usable from worker threads until the very end of the process (see cards.cpp).
 constinit PendingShots g_pending;
+
+// The members of a host's window that its size covers, for keeping: a member beyond the size
+// stays null (a host built before WritePixels existed is drawn through DrawPixels), and nothing
+// past the size is read. False when the size is below the oldest contract.
+bool ReadHostWindow(const QuarnHostWindow& host, QuarnHostWindow& out) {
+  if (host.size < QUARN_HOST_WINDOW_SIZE_1) return false;
+  out = QuarnHostWindow{};
+  out.size = static_cast<uint32_t>(std::min<size_t>(host.size, sizeof(QuarnHostWindow)));
+  out.context = host.context;
+  out.GetClientRect = host.GetClientRect;
+  out.DrawPixels = host.DrawPixels;
+  if (QUARN_HOST_COVERS(&host, QuarnHostWindow, WritePixels)) out.WritePixels = host.WritePixels;
+  return true;
+}
 
 void DropPendingShot(uint32_t handle) {
   std::lock_guard lock(g_pending.mutex);
@@ -304,13 +319,15 @@ int CaptureEx(const std::shared_ptr<Card>& card, const QuarnHostWindow* window, 
     return QUARN_OK;
   }
 
-  if (window == nullptr || window->GetClientRect == nullptr || window->DrawPixels == nullptr) {
+  QuarnHostWindow host{};
+  if (window == nullptr || !ReadHostWindow(*window, host) || host.GetClientRect == nullptr ||
+      host.DrawPixels == nullptr) {
     return QUARN_ERR_BAD_PARAMETER;
   }
   std::unique_lock lock(acquisition.mutex);
   if (!inside) JoinRetired(lock, acquisition);
   if (acquisition.mode == Mode::kSnap || acquisition.snapShotRunning) return QUARN_ERR_BUSY;
-  acquisition.window = *window;
+  acquisition.window = host;
   if (acquisition.mode == Mode::kLive) return QUARN_OK;  // switched to the new window
   if (!MayStartWorker()) return QUARN_ERR_GENERAL;
   acquisition.worker =
@@ -486,8 +503,12 @@ void StopForExit(Card& card) {
 
 int GetDisplayBits(const QuarnHostDC* dc, int x, int y, int width, int height, uint16_t* bitCount,
                    void* pixels) {
-  if (dc == nullptr || dc->GetDepth == nullptr || dc->ReadPixels == nullptr ||
-      bitCount == nullptr || pixels == nullptr) {
+  if (dc == nullptr || dc->size < QUARN_HOST_DC_SIZE_1 || dc->GetDepth == nullptr ||
+      dc->ReadPixels == nullptr || bitCount == nullptr || pixels == nullptr) {
+    return QUARN_ERR_BAD_PARAMETER;
+  }
+  QuarnHostWindow window{};
+  if (dc->window != nullptr && !ReadHostWindow(*dc->window, window)) {
     return QUARN_ERR_BAD_PARAMETER;
   }
   // The callers' display buffer holds 768 x 576 pixels of 4 bytes at most.
@@ -497,16 +518,15 @@ int GetDisplayBits(const QuarnHostDC* dc, int x, int y, int width, int height, u
   const int depth = dc->GetDepth(dc->context);
   if (!ValidDepth(depth)) return QUARN_ERR_GENERAL;
 
-  const QuarnHostWindow* window = dc->window;
-  if (window != nullptr && window->DrawPixels != nullptr) {
+  if (window.DrawPixels != nullptr) {
     std::vector<PendingShot> shots;
     {
       std::lock_guard lock(g_pending.mutex);
       shots = std::exchange(g_pending.shots, {});
     }
     for (const auto& shot : shots) {
-      window->DrawPixels(window->context, shot.screenX, shot.screenY, shot.width, shot.height,
-                         shot.pixels.data(), static_cast<size_t>(shot.width) * sizeof(uint32_t));
+      window.DrawPixels(window.context, shot.screenX, shot.screenY, shot.width, shot.height,
+                        shot.pixels.data(), static_cast<size_t>(shot.width) * sizeof(uint32_t));
     }
   }
 

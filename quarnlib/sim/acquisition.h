@@ -47,7 +47,7 @@ struct Acquisition {
   // Protects every member below except deliverMutex.
   std::mutex mutex;
   Mode mode = Mode::kIdle;
-  QuarnHostWindow window{};  // live video's window, copied from the caller's struct
+  QuarnHostWindow window{};  // live video's window: the members its size covers, copied
   bool snapOpen = false;
   QuarnSnapCallback callback = nullptr;
   void* context = nullptr;

@@ -121,14 +121,6 @@ TEST_F(SolvanePlaybackTest, AFailingSnapShotShowsItsBoxAndKeepsNoCount) {
   EXPECT_FALSE(h().IsEnabled(ID_PLAYBACK_STEP));
 }
 
-TEST_F(SolvanePlaybackTest, WithoutStaticMemorySnapShotDoesNothingVisible) {
-  quarnfake::Script("QuarnGetStaticMem").Returns(QUARN_ERR_STATIC_MEM);
-  quarnfake::ClearCalls();
-  ASSERT_TRUE(h().Send(ID_VIEW_SNAP_SHOT));
-  EXPECT_EQ(quarnfake::Calls().size(), 1u);
-  EXPECT_EQ(boxes().count(), 0u);
-}
-
 // ---- Step, Circle, Stop
 // ------------------------------------------------------------------------------
 

@@ -1,8 +1,8 @@
 // snap_solvane_test.cpp - Solvane's continuous Snap through its frame, on the offscreen platform
 // and the recording capture library: opening, the white ring and the start, closing, the rule,
 // frames drawn and counted with the frame-rate title, slots outside the ring, the restart of the
-// ring on a resize (rate restarted) and a scroll (rate kept), failing open and start, and closing
-// the window while snapping.
+// ring on a resize (rate restarted) and a scroll (rate kept), failing open and start (and Snap
+// Shot without static memory), and closing the window while snapping.
 #include <algorithm>
 #include <span>
 #include <string>
@@ -124,13 +124,39 @@ TEST_F(SolvaneSnapTest, AFailingStartShowsItsBoxAndTheSnapStaysOpen) {
   EXPECT_EQ(card().GetState(), CardState::kIdle);
 }
 
-TEST_F(SolvaneSnapTest, AFailingOpenLeavesTheCardIdleAndStartsNothing) {
-  quarnfake::Script("QuarnOpenSnapEx").Returns(QUARN_ERR_BUSY);
-  ASSERT_TRUE(h().Send(ID_VIEW_SNAP));
-  EXPECT_EQ(card().GetState(), CardState::kIdle);
-  EXPECT_EQ(quarnfake::CallCount("QuarnStartSnapEx"), 0u);
-  EXPECT_EQ(boxes().count(), 0u);  // not reported
-  EXPECT_EQ(h().Checked(ID_VIEW_SNAP), 0);
+// Snap whose open fails, and Snap Shot without static memory, used to end without a word: the
+// user pressed a key and nothing happened. Each shows the library's text for the status, and
+// goes no further: the card stays idle, static memory is not touched and a stored sequence can
+// still be played.
+TEST_F(SolvaneSnapTest, ACallTheCommandCannotGoOnWithoutShowsItsStatus) {
+  struct Case {
+    UINT command;
+    const char* op;
+    int status;
+  };
+  const Case cases[] = {
+      {ID_VIEW_SNAP, "QuarnOpenSnapEx", QUARN_ERR_BUSY},
+      {ID_VIEW_SNAP_SHOT, "QuarnGetStaticMem", QUARN_ERR_STATIC_MEM},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.op);
+    quarnfake::Script(c.op).ReturnsNext(c.status);
+    frame().imageCount = 3;
+    boxes().Clear();
+    quarnfake::ClearCalls();
+
+    ASSERT_TRUE(h().Send(c.command));
+
+    ASSERT_EQ(boxes().count(), 1u);
+    EXPECT_EQ(boxes().last().text, quarnfake::ErrorText(c.status));
+    EXPECT_EQ(boxes().last().caption, "Error message");
+    EXPECT_EQ(boxes().last().style, MB_OK | MB_ICONWARNING);
+    EXPECT_EQ(boxes().last().owner, nullptr);
+    EXPECT_THAT(Ops(), ElementsAre(c.op, "QuarnGetErrorString"));
+    EXPECT_EQ(card().GetState(), CardState::kIdle);
+    EXPECT_EQ(h().Checked(ID_VIEW_SNAP), 0);
+    EXPECT_EQ(frame().imageCount, 3);
+  }
 }
 
 TEST_F(SolvaneSnapTest, ClosingTheWindowWhileSnappingClosesTheSnapFirst) {

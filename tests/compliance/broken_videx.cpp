@@ -45,8 +45,8 @@ int QuarnCaptureEx(QUARN_HANDLE handle, const QuarnHostWindow* window, int on) {
 #if defined(QUARN_BROKEN_CRASH) || defined(QUARN_BROKEN_HANG)
   // Fault: the process dies, or the call never returns, when live video starts on a usable
   // window.
-  if (on == 1 && window != nullptr && window->GetClientRect != nullptr &&
-      window->DrawPixels != nullptr) {
+  if (on == 1 && window != nullptr && window->size >= QUARN_HOST_WINDOW_SIZE_1 &&
+      window->GetClientRect != nullptr && window->DrawPixels != nullptr) {
 #if defined(QUARN_BROKEN_CRASH)
     std::abort();
 #else

@@ -537,6 +537,9 @@ expected_boxes() {
     # Hexmont starts the snap of a card whose open failed all the same; the library refuses
     # that start.
     "hexmont QuarnOpenSnapEx "*) echo "$snap_state" ;;
+    # Solvane says why Snap does not start, and why Snap Shot stores nothing.
+    "solvane QuarnOpenSnapEx all") echo "$busy" ;;
+    "solvane QuarnGetStaticMem all") printf '%s\n' "$busy" "!$snap_shot_notice" ;;
     # No card stored anything: there is nothing to announce.
     *" QuarnSnapShot all") printf '%s\n' "$busy" "!$snap_shot_notice" ;;
     *" QuarnSnapShot 2") printf '%s\n' "$busy" "$snap_shot_notice" ;;

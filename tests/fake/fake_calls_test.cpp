@@ -37,7 +37,7 @@ void Pixels(void*, int32_t, int32_t, int32_t, int32_t, const uint32_t*, size_t) 
 // ----------------------------------------------------------------------
 
 TEST_F(FakeCalls, RecordsEveryCallInOrderWithItsArgumentsAsText) {
-  QuarnHostWindow window{nullptr, Draw, Pixels, nullptr};
+  QuarnHostWindow window{sizeof(QuarnHostWindow), nullptr, Draw, Pixels, nullptr};
   quarnfake::Name(&window, "wnd");
   const QUARN_HANDLE h = Open(1);
   QuarnSetVideoSource(h, QUARN_SOURCE_SVIDEO, 2);

@@ -82,7 +82,7 @@ TEST_F(FakeWorld, CardNumbersOutsideTheCountAndZeroCardsFail) {
 
 TEST_F(FakeWorld, EveryPerCardOperationRejectsHandleZeroUnknownAndEnded) {
   int out = 0;
-  QuarnHostWindow window{nullptr, ClientRect, RecordDraw, nullptr};
+  QuarnHostWindow window{sizeof(QuarnHostWindow), nullptr, ClientRect, RecordDraw, nullptr};
   const std::vector<std::function<int(QUARN_HANDLE)>> operations = {
       [](QUARN_HANDLE h) { return EndQuarnCard(h); },
       [&](QUARN_HANDLE h) { return QuarnGetCardType(h, &out); },
@@ -417,7 +417,7 @@ TEST_F(FakeWorld, SlotsFollowTheFrameGeometryFixedAtStart) {
 
 TEST_F(FakeWorld, SnapOrderBusyAndRingBoundsRules) {
   const QUARN_HANDLE h = Open(1);
-  QuarnHostWindow window{nullptr, ClientRect, RecordDraw, nullptr};
+  QuarnHostWindow window{sizeof(QuarnHostWindow), nullptr, ClientRect, RecordDraw, nullptr};
   SnapSeen seen;
   EXPECT_EQ(QuarnStartSnapEx(h, 0, 1, 2), QUARN_ERR_SNAP_STATE);
   EXPECT_EQ(QuarnStopSnapEx(h), QUARN_ERR_SNAP_STATE);
@@ -466,9 +466,12 @@ TEST_F(FakeWorld, SnapShotChecksItsRangeAndStoresNothing) {
 TEST_F(FakeWorld, LiveVideoRecordsTheWindowAndDrawsOnlyWhenAsked) {
   const QUARN_HANDLE h = Open(1);
   DrawLog draws;
-  QuarnHostWindow window{&draws, ClientRect, RecordDraw, nullptr};
-  QuarnHostWindow broken{&draws, nullptr, RecordDraw, nullptr};
+  QuarnHostWindow window{sizeof(QuarnHostWindow), &draws, ClientRect, RecordDraw, nullptr};
+  QuarnHostWindow broken{sizeof(QuarnHostWindow), &draws, nullptr, RecordDraw, nullptr};
   EXPECT_EQ(QuarnCaptureEx(h, &broken, 1), QUARN_ERR_BAD_PARAMETER);
+  // A window whose size was never set is refused, as the library refuses it.
+  QuarnHostWindow unsized{0, &draws, ClientRect, RecordDraw, nullptr};
+  EXPECT_EQ(QuarnCaptureEx(h, &unsized, 1), QUARN_ERR_BAD_PARAMETER);
   QuarnSetOutputWindow(h, 10, 20, 64, 48);
   QuarnSetScanMode(h, QUARN_SCAN_FIELD);
   ASSERT_EQ(QuarnCaptureEx(h, &window, 1), QUARN_OK);
@@ -494,7 +497,7 @@ TEST_F(FakeWorld, LiveVideoRecordsTheWindowAndDrawsOnlyWhenAsked) {
 // ----------------------------------------------------------------------------
 
 TEST_F(FakeWorld, DisplayBitsFollowTheDocumentedBottomUpPattern) {
-  QuarnHostDC dc{};
+  QuarnHostDC dc{sizeof(QuarnHostDC), nullptr, nullptr, nullptr, nullptr};
   std::vector<uint8_t> buffer(768 * 576 * 4, 0xEE);
   uint16_t bits = 0;
   quarnfake::SetDisplaySeed(9);
@@ -517,7 +520,7 @@ TEST_F(FakeWorld, DisplayBitsFollowTheDocumentedBottomUpPattern) {
 }
 
 TEST_F(FakeWorld, DisplayBitsMatchTheExpectationAtEveryDepth) {
-  QuarnHostDC dc{};
+  QuarnHostDC dc{sizeof(QuarnHostDC), nullptr, nullptr, nullptr, nullptr};
   for (int depth : {8, 15, 16, 24, 32}) {
     quarnfake::SetDisplayDepth(depth);
     std::vector<uint8_t> buffer(768 * 576 * 4);
@@ -536,7 +539,7 @@ TEST_F(FakeWorld, DisplayBitsMatchTheExpectationAtEveryDepth) {
 }
 
 TEST_F(FakeWorld, DisplayBitsRejectBadArgumentsWithoutWriting) {
-  QuarnHostDC dc{};
+  QuarnHostDC dc{sizeof(QuarnHostDC), nullptr, nullptr, nullptr, nullptr};
   std::vector<uint8_t> buffer(16, 0xEE);
   uint16_t bits = 99;
   EXPECT_EQ(QuarnGetDisplayBits(nullptr, 0, 0, 1, 1, &bits, buffer.data()),
@@ -545,6 +548,14 @@ TEST_F(FakeWorld, DisplayBitsRejectBadArgumentsWithoutWriting) {
   EXPECT_EQ(QuarnGetDisplayBits(&dc, 0, 0, 1, 1, &bits, nullptr), QUARN_ERR_BAD_PARAMETER);
   EXPECT_EQ(QuarnGetDisplayBits(&dc, 0, 0, 0, 1, &bits, buffer.data()), QUARN_ERR_BAD_PARAMETER);
   EXPECT_EQ(QuarnGetDisplayBits(&dc, 0, 0, 1, 577, &bits, buffer.data()), QUARN_ERR_BAD_PARAMETER);
+  // Host structs whose size was never set.
+  const QuarnHostWindow unsizedWindow{};
+  const QuarnHostDC onUnsizedWindow{sizeof(QuarnHostDC), nullptr, &unsizedWindow, nullptr, nullptr};
+  const QuarnHostDC unsizedDC{};
+  EXPECT_EQ(QuarnGetDisplayBits(&onUnsizedWindow, 0, 0, 1, 1, &bits, buffer.data()),
+            QUARN_ERR_BAD_PARAMETER);
+  EXPECT_EQ(QuarnGetDisplayBits(&unsizedDC, 0, 0, 1, 1, &bits, buffer.data()),
+            QUARN_ERR_BAD_PARAMETER);
   quarnfake::SetDisplayDepth(12);
   EXPECT_EQ(QuarnGetDisplayBits(&dc, 0, 0, 1, 1, &bits, buffer.data()), QUARN_ERR_BAD_PARAMETER);
   quarnfake::SetDisplayDepth(32);
@@ -672,7 +683,7 @@ TEST_F(FakeWorld, ResetRestoresEveryDefault) {
   EXPECT_EQ(present, 1);
   EXPECT_EQ(QuarnOpenSnapEx(again, RecordSnap, &seen), QUARN_OK);
   uint16_t bits = 0;
-  QuarnHostDC dc{};
+  QuarnHostDC dc{sizeof(QuarnHostDC), nullptr, nullptr, nullptr, nullptr};
   std::vector<uint8_t> buffer(4);
   QuarnGetDisplayBits(&dc, 0, 0, 1, 1, &bits, buffer.data());
   EXPECT_EQ(bits, quarnfake::kDefaultDisplayDepth);

@@ -201,7 +201,7 @@ TEST_F(Cards, HandlesAreNeverReused) {
 std::vector<std::pair<std::string, std::function<int(QUARN_HANDLE)>>> PerCardOperations() {
   static int sink = 0;
   static QuarnHostWindow window{
-      nullptr, [](void*, QuarnRect*) { return 0; },
+      sizeof(QuarnHostWindow), nullptr, [](void*, QuarnRect*) { return 0; },
       [](void*, int32_t, int32_t, int32_t, int32_t, const uint32_t*, size_t) {}, nullptr};
   return {
       {"EndQuarnCard", [](QUARN_HANDLE h) { return EndQuarnCard(h); }},

@@ -1,13 +1,18 @@
 // contract_live.cpp - live video and single frames on the simulated cards: draws through the host
 // window from the library's thread at the output window, a stop that really quiesces, stop and
-// restart from inside a draw, capture shot with display read-back at every display depth, and
-// bad arguments.
+// restart from inside a draw, host windows of older and newer sizes, capture shot with display
+// read-back at every display depth, and bad arguments.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cstddef>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -34,6 +39,7 @@ class RecordingWindow {
         width_(width),
         height_(height),
         canvas_(static_cast<size_t>(width) * static_cast<size_t>(height), 0) {
+    host_.size = sizeof(QuarnHostWindow);
     host_.context = this;
     host_.GetClientRect = [](void* context, QuarnRect* rect) {
       auto* self = static_cast<RecordingWindow*>(context);
@@ -189,6 +195,7 @@ class RecordingWindow {
 class RecordingDC {
  public:
   RecordingDC(const RecordingWindow* window, int depth) : window_(window), depth_(depth) {
+    dc_.size = sizeof(QuarnHostDC);
     dc_.context = this;
     dc_.window = window != nullptr ? window->host() : nullptr;
     dc_.GetDepth = [](void* context) { return static_cast<RecordingDC*>(context)->depth_; };
@@ -210,6 +217,66 @@ class RecordingDC {
   int depth_;
   int readStatus_ = 0;
 };
+
+// A host window as a program built before WritePixels lays it out: the oldest contract.
+struct OldestHostWindow {
+  uint32_t size;
+  void* context;
+  int (*GetClientRect)(void* context, QuarnRect* screenRect);
+  void (*DrawPixels)(void* context, int32_t screenX, int32_t screenY, int32_t width, int32_t height,
+                     const uint32_t* pixels, size_t stride);
+};
+static_assert(sizeof(OldestHostWindow) == QUARN_HOST_WINDOW_SIZE_1);
+static_assert(offsetof(OldestHostWindow, DrawPixels) == offsetof(QuarnHostWindow, DrawPixels));
+
+// Host structs as a program built against a newer header lays them out: today's members, then
+// one the library cannot know of.
+struct NewerHostWindow {
+  QuarnHostWindow known;
+  void (*Later)(void* context);
+};
+struct NewerHostDC {
+  QuarnHostDC known;
+  void (*Later)(void* context);
+};
+
+// Two pages, the second inaccessible: a struct placed at the end of the first faults any read
+// past its end. Unmapped by the destructor.
+class GuardedPage {
+ public:
+  GuardedPage() : page_(static_cast<size_t>(sysconf(_SC_PAGESIZE))) {
+    void* mapped =
+        mmap(nullptr, 2 * page_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) return;
+    base_ = static_cast<uint8_t*>(mapped);
+    if (mprotect(base_ + page_, page_, PROT_NONE) != 0) {
+      munmap(base_, 2 * page_);
+      base_ = nullptr;
+    }
+  }
+  ~GuardedPage() {
+    if (base_ != nullptr) munmap(base_, 2 * page_);
+  }
+  GuardedPage(const GuardedPage&) = delete;
+  GuardedPage& operator=(const GuardedPage&) = delete;
+
+  bool ok() const { return base_ != nullptr; }
+  // Where `bytes` bytes end just before the inaccessible page.
+  void* EndOfPage(size_t bytes) const { return base_ + page_ - bytes; }
+
+ private:
+  size_t page_;
+  uint8_t* base_ = nullptr;
+};
+
+// Calls of functions placed where a library must not look (past a host struct's size).
+std::atomic<int> g_strayCalls{0};
+void StrayWritePixels(void*, int32_t, int32_t, int32_t, int32_t, QuarnPixelWriter, void*) {
+  ++g_strayCalls;
+}
+void StrayLater(void*) {
+  ++g_strayCalls;
+}
 
 class Live : public contract::SimTest {
  protected:
@@ -292,6 +359,72 @@ TEST_F(Live, AWindowOfferingWritePixelsHasTheShownPartWritten) {
   }
 }
 
+// Fault: a library that reads a host window past the size the host gave (copying the whole struct
+// of its own header, or taking WritePixels without looking at the size) faults on, or calls into,
+// whatever follows a window built before WritePixels existed. Such a window must get live video
+// through DrawPixels: placed before a stray WritePixels (which must not be called), and before an
+// inaccessible page (any read past its size faults, and the check's process dies).
+TEST_F(Live, AnOlderHostWindowIsDrawnThroughDrawPixelsAndReadNoFurther) {
+  enum class After { kInaccessiblePage, kStrayWritePixels };
+  struct OldestWithStray {
+    OldestHostWindow host;
+    void (*WritePixels)(void*, int32_t, int32_t, int32_t, int32_t, QuarnPixelWriter, void*);
+  };
+  static_assert(offsetof(OldestWithStray, WritePixels) == offsetof(QuarnHostWindow, WritePixels));
+  for (const After after : {After::kStrayWritePixels, After::kInaccessiblePage}) {
+    SCOPED_TRACE(after == After::kInaccessiblePage ? "before an inaccessible page"
+                                                   : "before a stray WritePixels");
+    RecordingWindow window(50, 40, 1024, 768);
+    const QuarnHostWindow& full = *window.host();
+    const OldestHostWindow oldest{static_cast<uint32_t>(sizeof(OldestHostWindow)), full.context,
+                                  full.GetClientRect, full.DrawPixels};
+    const GuardedPage page;
+    ASSERT_TRUE(page.ok());
+    const OldestWithStray withStray{oldest, &StrayWritePixels};
+    const OldestHostWindow* placed = after == After::kInaccessiblePage
+                                         ? new (page.EndOfPage(sizeof oldest))
+                                               OldestHostWindow(oldest)
+                                         : &withStray.host;
+    g_strayCalls = 0;
+
+    ASSERT_EQ(QuarnSetOutputWindow(h(), 100, 60, 320, 240), QUARN_OK);
+    ASSERT_EQ(QuarnCaptureEx(h(), reinterpret_cast<const QuarnHostWindow*>(placed), 1), QUARN_OK);
+    ASSERT_TRUE(WaitFor([&] { return window.drawCount() >= 3 || g_strayCalls > 0; }));
+    ASSERT_EQ(QuarnCaptureEx(h(), nullptr, 0), QUARN_OK);
+
+    EXPECT_EQ(g_strayCalls, 0) << "WritePixels was taken from past the window's size";
+    EXPECT_EQ(window.drawPixelsCount(), window.drawCount()) << "every frame through DrawPixels";
+    EXPECT_NE(window.Pixel(50 + 160, 20 + 120) & 0xFFFFFFu, 0u) << "the picture arrived";
+  }
+}
+
+// Host structs from a newer header, larger than the library's own, still work: live video
+// through the window (by WritePixels, which its size covers) and read-back through the context.
+TEST_F(Live, NewerHostStructsWithMoreMembersStillWork) {
+  window_.OfferWritePixels();
+  NewerHostWindow newer{*window_.host(), &StrayLater};
+  newer.known.size = sizeof(NewerHostWindow);
+  g_strayCalls = 0;
+  ASSERT_EQ(QuarnSetOutputWindow(h(), 100, 60, 320, 240), QUARN_OK);
+  ASSERT_EQ(QuarnCaptureEx(h(), &newer.known, 1), QUARN_OK);
+  ASSERT_TRUE(WaitFor([&] { return window_.drawCount() >= 3; }));
+  ASSERT_EQ(QuarnCaptureEx(h(), nullptr, 0), QUARN_OK);
+  EXPECT_FALSE(window_.parts().empty()) << "the frames were written through WritePixels";
+  EXPECT_EQ(window_.drawPixelsCount(), 0u);
+
+  RecordingDC dc(&window_, 32);
+  NewerHostDC newerDC{*dc.get(), &StrayLater};
+  newerDC.known.size = sizeof(NewerHostDC);
+  newerDC.known.window = &newer.known;
+  std::vector<uint32_t> dib(16 * 16);
+  uint16_t bits = 0;
+  EXPECT_EQ(QuarnGetDisplayBits(&newerDC.known, 50, 20, 16, 16, &bits, dib.data()), QUARN_OK);
+  EXPECT_EQ(bits, 32);
+  EXPECT_TRUE(std::any_of(dib.begin(), dib.end(), [](uint32_t word) { return word != 0; }))
+      << "the live picture read back";
+  EXPECT_EQ(g_strayCalls, 0);
+}
+
 TEST_F(Live, FieldModesDrawHalfTheOutputHeight) {
   ASSERT_EQ(QuarnSetOutputWindow(h(), -20, -10, 200, 151), QUARN_OK);
   for (int scanMode : {QUARN_SCAN_FIELD, QUARN_SCAN_FIELD1, QUARN_SCAN_FRAME}) {
@@ -335,6 +468,12 @@ TEST_F(Live, StopWhenOffAndBadWindows) {
   QuarnHostWindow noRect = *window_.host();
   noRect.GetClientRect = nullptr;
   EXPECT_EQ(QuarnCaptureEx(h(), &noRect, 1), QUARN_ERR_BAD_PARAMETER);
+  // Sizes below the oldest contract, among them a size never set.
+  for (const size_t size : {size_t{0}, QUARN_HOST_WINDOW_SIZE_1 - 1}) {
+    QuarnHostWindow small = *window_.host();
+    small.size = static_cast<uint32_t>(size);
+    EXPECT_EQ(QuarnCaptureEx(h(), &small, 1), QUARN_ERR_BAD_PARAMETER) << "size " << size;
+  }
   std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(window_.drawCount(), 0u) << "a rejected start must not start anything";
 }
@@ -601,6 +740,15 @@ TEST_F(ReadBack, BadArgumentsWriteNothing) {
   RecordingDC noRead(&window_, 32);
   noRead.raw().ReadPixels = nullptr;
   EXPECT_EQ(call(noRead.get(), 2, 2, &bits, dib.data()), QUARN_ERR_BAD_PARAMETER);
+  // A context, or its window, whose size is below the oldest contract.
+  RecordingDC small(&window_, 32);
+  small.raw().size = static_cast<uint32_t>(QUARN_HOST_DC_SIZE_1 - 1);
+  EXPECT_EQ(call(small.get(), 2, 2, &bits, dib.data()), QUARN_ERR_BAD_PARAMETER);
+  QuarnHostWindow unsized = *window_.host();
+  unsized.size = 0;
+  RecordingDC onUnsized(&window_, 32);
+  onUnsized.raw().window = &unsized;
+  EXPECT_EQ(call(onUnsized.get(), 2, 2, &bits, dib.data()), QUARN_ERR_BAD_PARAMETER);
   RecordingDC failing(&window_, 32);
   failing.FailReads();
   EXPECT_EQ(call(failing.get(), 2, 2, &bits, dib.data()), QUARN_ERR_NO_WINDOW);
@@ -635,7 +783,7 @@ void ExitWhileDelivering() {
   QUARN_HANDLE live = 0, snap = 0;
   if (BeginQuarnCard(1, &live) != QUARN_OK || BeginQuarnCard(2, &snap) != QUARN_OK) std::exit(3);
   static QuarnHostWindow window{
-      nullptr, [](void*, QuarnRect*) { return 0; },
+      sizeof(QuarnHostWindow), nullptr, [](void*, QuarnRect*) { return 0; },
       [](void*, int32_t, int32_t, int32_t width, int32_t, const uint32_t* pixels, size_t) {
         sink[static_cast<size_t>(width) % sink.size()] = pixels[0];
         ++delivered;

@@ -93,7 +93,7 @@ class SnapRecorder {
 // A host window that only counts draws.
 struct CountingWindow {
   std::atomic<int> draws{0};
-  QuarnHostWindow window{this, [](void*, QuarnRect*) { return 0; },
+  QuarnHostWindow window{sizeof(QuarnHostWindow), this, [](void*, QuarnRect*) { return 0; },
                          [](void* context, int32_t, int32_t, int32_t, int32_t, const uint32_t*,
                             size_t) { ++static_cast<CountingWindow*>(context)->draws; },
                          nullptr};
