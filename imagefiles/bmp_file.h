@@ -34,7 +34,7 @@ std::optional<uint64_t> BmpPixelBytes(const BITMAPINFOHEADER& header);
 // written, so a write that fails part-way (disk full, file-size limit) leaves the old file, or
 // none, and never a file that claims more bytes than it holds. The new file gets the usual
 // permissions (0666 less the umask). Under a file-size limit the process must ignore SIGXFSZ for
-// the write to fail rather than end the process.
+// the write to fail rather than end the process, as both programs do from their start-up.
 bool WriteBmpFile(const std::filesystem::path& path, const BITMAPINFO& description,
                   std::span<const uint8_t> buffer);
 

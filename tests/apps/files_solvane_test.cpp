@@ -2,6 +2,8 @@
 // library and the recording file dialog: Save As and Open of one picture, Save Serials of the
 // stored frames, and Open Serials playing a numbered sequence back in Step (files 1, 2, 3, the
 // kept picture when file 4 is missing, then file 1 again).
+#include <sys/resource.h>
+
 #include <QTemporaryDir>
 #include <filesystem>
 
@@ -53,6 +55,38 @@ TEST_F(SolvaneFilesTest, SaveAsAndOpenRoundTripThePicture) {
   EXPECT_EQ(card().GetDisplayBuffer()[0], 0x33);
   h().ProcessEvents();
   EXPECT_EQ(PixelAt(10, 10), 0x333333u);
+}
+
+// A file-size limit for the test's own process, lifted again when it goes out of scope.
+class ScopedFileSizeLimit {
+ public:
+  explicit ScopedFileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &old_);
+    rlimit limited = old_;
+    limited.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+  }
+  ~ScopedFileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &old_); }
+  ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
+  ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
+
+ private:
+  rlimit old_{};
+};
+
+// Under a file-size limit below the picture's file, Save As fails like any failed write: the
+// program goes on (SIGXFSZ would end it), leaves no file behind, and saves once the limit is gone.
+TEST_F(SolvaneFilesTest, SaveAsPastTheFileSizeLimitLeavesNoFileAndTheProgramGoesOn) {
+  Paint(0x44);
+  dialogs().ScriptPath(In("shot.bmp"));
+  {
+    const ScopedFileSizeLimit limit(4096);
+    ASSERT_TRUE(h().Send(ID_FILE_SAVE_BMP));
+  }
+  EXPECT_TRUE(fs::is_empty(dir_.path().toStdString()));
+  dialogs().ScriptPath(In("shot.bmp"));
+  ASSERT_TRUE(h().Send(ID_FILE_SAVE_BMP));
+  EXPECT_EQ(fs::file_size(In("shot.bmp")), 54u + 64u * 48u * 4u);
 }
 
 // Open Serials on seq1.bmp plays seq1, seq2, seq3 step by step; with no seq4 the picture stays and
