@@ -208,6 +208,20 @@ class PendingFile {
   bool valid() const { return fd_ >= 0; }
   int fd() const { return fd_; }
 
+  // Gives the file the permission bits of the file it is to replace, if there is one. The
+  // set-id bits are not carried over, as a write into the old file would have cleared them. On a
+  // file system without modes of its own (a FAT stick) the change can be refused; the file keeps
+  // the mode the mount gives it then, which is the old file's as well.
+  void KeepModeOf(const fs::path& target) const {
+    struct stat old {};
+    struct stat made {};
+    if (::stat(target.c_str(), &old) != 0 || ::fstat(fd_, &made) != 0) return;
+    constexpr mode_t kPermissionBits = S_IRWXU | S_IRWXG | S_IRWXO | S_ISVTX;
+    if ((made.st_mode & kPermissionBits) != (old.st_mode & kPermissionBits)) {
+      static_cast<void>(::fchmod(fd_, old.st_mode & kPermissionBits));
+    }
+  }
+
   // Closes the file and renames it over `target`; on failure the destructor removes it.
   bool Commit(const fs::path& target) {
     closed_ = true;
@@ -222,6 +236,26 @@ class PendingFile {
   int fd_ = -1;
   bool closed_ = false;  // closed but not yet renamed
 };
+
+// The most symbolic links followed one after the other, as the kernel's own limit.
+constexpr int kMaxLinks = 40;
+
+// The file that saving to `path` replaces: `path` itself, or the file a symbolic link there leads
+// to, through any chain of links (a link's relative target counts from the link's folder). It
+// need not exist: a link to a file not made yet leads to where it is made. Empty for a loop.
+std::optional<fs::path> FinalTarget(fs::path path) {
+  for (int links = 0; links <= kMaxLinks; ++links) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return path;
+    std::error_code error;
+    const fs::path next = fs::read_symlink(path, error);
+    if (error) return std::nullopt;
+    // Joined, not normalised: ".." after a folder that is itself a link is the kernel's to
+    // resolve, as it does when it follows the link.
+    path = next.is_absolute() ? next : path.parent_path() / next;
+  }
+  return std::nullopt;
+}
 
 // Writes every byte of `parts`, in order; false on any error (a full disk, a file-size limit).
 bool WriteAll(int fd, std::span<iovec> parts) {
@@ -276,12 +310,17 @@ bool WriteBmpFile(const fs::path& path, const BITMAPINFO& description,
       {const_cast<uint8_t*>(buffer.data()), static_cast<size_t>(*pixelBytes)},
   }};
 
+  // Saving to a symbolic link writes the file it leads to: the new file goes beside that file and
+  // is renamed over it, so the link stays a link.
+  const std::optional<fs::path> target = FinalTarget(path);
+  if (!target) return false;
   // No fsync: the file is complete once renamed; what a crash of the machine leaves is the file
   // system's matter, as for any plain write.
-  PendingFile file(path);
+  PendingFile file(*target);
   if (!file.valid()) return false;
+  file.KeepModeOf(*target);
   if (!WriteAll(file.fd(), parts)) return false;
-  return file.Commit(path);
+  return file.Commit(*target);
 }
 
 bool ReadBmpFile(const fs::path& path, BITMAPINFO& description, std::span<uint8_t> buffer) {

@@ -32,9 +32,12 @@ std::optional<uint64_t> BmpPixelBytes(const BITMAPINFOHEADER& header);
 //
 // The bytes go to a new file beside the target that is renamed over it only once every byte is
 // written, so a write that fails part-way (disk full, file-size limit) leaves the old file, or
-// none, and never a file that claims more bytes than it holds. The new file gets the usual
-// permissions (0666 less the umask). Under a file-size limit the process must ignore SIGXFSZ for
-// the write to fail rather than end the process, as both programs do from their start-up.
+// none, and never a file that claims more bytes than it holds. The new file takes the permission
+// bits of the file it replaces (without the set-id bits), or the usual ones (0666 less the
+// umask) when there is none. When `path` is a symbolic link (or a chain of them) the file it
+// leads to is the target: the link stays, the file it names is replaced (or made); a loop of
+// links fails. Under a file-size limit the process must ignore SIGXFSZ for the write to fail
+// rather than end the process, as both programs do from their start-up.
 bool WriteBmpFile(const std::filesystem::path& path, const BITMAPINFO& description,
                   std::span<const uint8_t> buffer);
 
