@@ -107,6 +107,9 @@ class ByteSource {
   // Reads up to out.size() bytes into the start of `out` and returns how many; fewer only at the
   // end of the data. Empty on a read error.
   virtual std::optional<size_t> Read(std::span<uint8_t> out) = 0;
+  // Passes over the next `count` bytes, or to the end of the data when fewer are left. False on
+  // an error.
+  virtual bool Skip(uint64_t count) = 0;
 };
 
 class MemorySource : public ByteSource {
@@ -117,6 +120,10 @@ class MemorySource : public ByteSource {
     if (count > 0) std::memcpy(out.data(), bytes_.data(), count);
     bytes_ = bytes_.subspan(count);
     return count;
+  }
+  bool Skip(uint64_t count) override {
+    bytes_ = bytes_.subspan(static_cast<size_t>(std::min<uint64_t>(count, bytes_.size())));
+    return true;
   }
 
  private:
@@ -138,6 +145,11 @@ class FileSource : public ByteSource {
       done += static_cast<size_t>(n);
     }
     return done;
+  }
+  // A position past the end of a regular file is allowed; reads there find the end.
+  bool Skip(uint64_t count) override {
+    return count <= static_cast<uint64_t>(INT64_MAX) &&
+           ::lseek(fd_, static_cast<off_t>(count), SEEK_CUR) >= 0;
   }
 
  private:
@@ -161,16 +173,27 @@ bool ReadBmp(ByteSource& source, BITMAPINFO& description, std::span<uint8_t> buf
   // from the description's own bytes keeps what a short file does not reach.
   BITMAPINFO next = description;
   if (!source.Read(BytesOf(next.bmiHeader))) return false;
+  // A picture of some size with no bits per pixel has no pixel data to read or draw; its sizes
+  // would go unchecked (S and the bytes per pixel are 0), so it is refused. 0 x 0 at depth 0 is
+  // the description of a card that has acquired nothing yet.
+  if (next.bmiHeader.biBitCount == 0 &&
+      (next.bmiHeader.biWidth != 0 || next.bmiHeader.biHeight != 0)) {
+    return false;
+  }
   if (!FitsBuffer(next.bmiHeader, buffer.size())) return false;
 
   if (next.bmiHeader.biBitCount <= 8) {
     // The bytes between the headers and the pixel data are the palette; never more than its
-    // 1,024 bytes, and nothing when the offset points into the headers. The pixel data follow
-    // what was read here.
+    // 1,024 bytes, and nothing when the offset points into the headers. The pixel data start at
+    // the offset when it lies past the palette area, else right after the bytes read here.
     const int64_t region = int64_t{pixelOffset} - static_cast<int64_t>(kBmpHeadersBytes);
     const auto paletteBytes =
         static_cast<size_t>(std::clamp<int64_t>(region, 0, static_cast<int64_t>(kBmpPaletteBytes)));
     if (!source.Read(BytesOf(next.bmiColors).first(paletteBytes))) return false;
+    if (region > static_cast<int64_t>(kBmpPaletteBytes) &&
+        !source.Skip(static_cast<uint64_t>(region) - kBmpPaletteBytes)) {
+      return false;
+    }
   }
   // Deeper pictures have no palette; their pixel data follow the headers whatever the offset
   // says.

@@ -43,16 +43,18 @@ bool WriteBmpFile(const std::filesystem::path& path, const BITMAPINFO& descripti
 
 // Reads the BMP file at `path` into `description` and `buffer`. Fails, with the description and
 // buffer unchanged, when the path is empty, the buffer is empty, the file cannot be opened (or is
-// not a regular file), does not start with "BM", or its picture does not fit the buffer: a
-// negative width or height, a size (bytes per pixel rounded up) x height x width or an S larger
-// than the buffer, or rows as they are drawn (15-bit pixels take 16 bits there) larger than the
-// buffer. Every size is computed in 64 bits from the file's own fields.
+// not a regular file), does not start with "BM", has a bit count of 0 with a width or height
+// other than 0, or its picture does not fit the buffer: a negative width or height, a size (bytes
+// per pixel rounded up) x height x width or an S larger than the buffer, or rows as they are
+// drawn (15-bit pixels take 16 bits there) larger than the buffer. Every size is computed in 64
+// bits from the file's own fields.
 //
 // On success the file's 40-byte header replaces the description's. For 8 bits or less the bytes
 // between the headers and the pixel data (offset - 54) go to the palette area, at most its 1,024
-// bytes and nothing when the offset is below 54; the pixel data follow the bytes so read. For
-// more than 8 bits the palette is kept and the pixel data start at byte 54 whatever the offset
-// says. Then S bytes go to the start of the buffer.
+// bytes and nothing when the offset is below 54; the pixel data follow the bytes so read, or, for
+// an offset past the palette area (above 54 + 1,024), start at the offset. For more than 8 bits
+// the palette is kept and the pixel data start at byte 54 whatever the offset says. Then S bytes
+// go to the start of the buffer.
 //
 // Short reads are not failures: a header field, palette entry or buffer byte that the file ends
 // before keeps the value it had. A read error fails with the description unchanged (the buffer may
