@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
+#include "printer_scale.h"
 #include "static_frames.h"
 
 namespace hexmont {
@@ -83,7 +85,9 @@ RECT PaintDestination(POINT cellOrigin, int bitmapWidth, int bitmapHeight, const
 }
 
 int ScaleForPrinter(int coordinate, int logPixels) {
-  return static_cast<int>(static_cast<float>(logPixels * coordinate) * 0.010416667f);
+  // The product in 64 bits: in int it could overflow before it is scaled down.
+  const int64_t product = int64_t{logPixels} * coordinate;
+  return TruncateToPrinterCoordinate(static_cast<float>(product) * kPerScreenPixel);
 }
 
 }  // namespace hexmont

@@ -45,7 +45,8 @@ void ConstrainFramePosition(WINDOWPOS& pos, bool maximised, int screenWidth, int
 RECT PaintDestination(POINT cellOrigin, int bitmapWidth, int bitmapHeight, const RECT& output);
 
 // One coordinate on a printer: truncate(logPixels x coordinate x 0.010416667f), 1/96 as a
-// single-precision constant (the screen has 96 pixels per inch).
+// single-precision constant (the screen has 96 pixels per inch), held to
+// +-kMaxPrinterCoordinate (printer_scale.h).
 int ScaleForPrinter(int coordinate, int logPixels);
 
 }  // namespace hexmont

@@ -1,6 +1,8 @@
 // solvane_layout.cpp - Solvane's window rules (see solvane_layout.h).
 #include "solvane_layout.h"
 
+#include "printer_scale.h"
+
 namespace solvane {
 
 namespace {
@@ -67,6 +69,11 @@ VideoRects PlaceRects(const RECT& view, int clip, int scanMode, ImageSize image)
   }
   if (field) rects.output.bottom = view.top + 2 * (view.bottom - view.top);
   return rects;
+}
+
+int PrintedLength(int pixels, int logPixels) {
+  return TruncateToPrinterCoordinate(static_cast<float>(pixels) * static_cast<float>(logPixels) *
+                                     kPerScreenPixel);
 }
 
 }  // namespace solvane

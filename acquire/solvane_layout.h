@@ -1,6 +1,7 @@
 // solvane_layout.h - Solvane's window rules as small functions of their inputs: the limits put on
-// the frame's position and size, the scroll ranges of the view in clip mode, and the input and
-// output windows for a view rectangle. The frame (CVideoWnd) wires them to the card and the view.
+// the frame's position and size, the scroll ranges of the view in clip mode, the input and
+// output windows for a view rectangle, and the picture's printed size. The frame (CVideoWnd) wires
+// them to the card and the view.
 #pragma once
 
 #include "afx_types.h"
@@ -71,5 +72,9 @@ struct VideoRects {
   RECT output;
 };
 VideoRects PlaceRects(const RECT& view, int clip, int scanMode, ImageSize image);
+
+// A picture's width or height on a printer: truncate(pixels x logPixels x 0.010416667f), each
+// factor a float, held to kMaxPrinterCoordinate (printer_scale.h).
+int PrintedLength(int pixels, int logPixels);
 
 }  // namespace solvane

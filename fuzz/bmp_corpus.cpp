@@ -139,7 +139,15 @@ std::vector<BmpSeed> WriteBmpSeedCorpus(const fs::path& folder) {
   };
   corpus.AddEdited("ok-rle8.bmp", eight, setDepth(8, kRle8), true);
   corpus.AddEdited("ok-rle4.bmp", eight, setDepth(4, kRle4), true);
-  corpus.AddEdited("ok-0bit.bmp", twentyFour, setDepth(0, 0), true);
+  // Depth 0: refused with a size (no pixel data to check it against), read at 0 x 0.
+  corpus.AddEdited("bad-0bit.bmp", twentyFour, setDepth(0, 0), false);
+  corpus.AddEdited(
+      "ok-0bit-0x0.bmp", twentyFour,
+      [&](Bytes& f) {
+        setSize(0, 0)(f);
+        setDepth(0, 0)(f);
+      },
+      true);
   corpus.AddEdited("ok-7bit.bmp", twentyFour, setDepth(7, 0), true);
   corpus.AddEdited("ok-64bit.bmp", twentyFour, setDepth(64, 0), true);
   corpus.AddEdited(

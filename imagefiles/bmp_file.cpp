@@ -107,6 +107,9 @@ class ByteSource {
   // Reads up to out.size() bytes into the start of `out` and returns how many; fewer only at the
   // end of the data. Empty on a read error.
   virtual std::optional<size_t> Read(std::span<uint8_t> out) = 0;
+  // Passes over the next `count` bytes, or to the end of the data when fewer are left. False on
+  // an error.
+  virtual bool Skip(uint64_t count) = 0;
 };
 
 class MemorySource : public ByteSource {
@@ -117,6 +120,10 @@ class MemorySource : public ByteSource {
     if (count > 0) std::memcpy(out.data(), bytes_.data(), count);
     bytes_ = bytes_.subspan(count);
     return count;
+  }
+  bool Skip(uint64_t count) override {
+    bytes_ = bytes_.subspan(static_cast<size_t>(std::min<uint64_t>(count, bytes_.size())));
+    return true;
   }
 
  private:
@@ -138,6 +145,11 @@ class FileSource : public ByteSource {
       done += static_cast<size_t>(n);
     }
     return done;
+  }
+  // A position past the end of a regular file is allowed; reads there find the end.
+  bool Skip(uint64_t count) override {
+    return count <= static_cast<uint64_t>(INT64_MAX) &&
+           ::lseek(fd_, static_cast<off_t>(count), SEEK_CUR) >= 0;
   }
 
  private:
@@ -161,16 +173,27 @@ bool ReadBmp(ByteSource& source, BITMAPINFO& description, std::span<uint8_t> buf
   // from the description's own bytes keeps what a short file does not reach.
   BITMAPINFO next = description;
   if (!source.Read(BytesOf(next.bmiHeader))) return false;
+  // A picture of some size with no bits per pixel has no pixel data to read or draw; its sizes
+  // would go unchecked (S and the bytes per pixel are 0), so it is refused. 0 x 0 at depth 0 is
+  // the description of a card that has acquired nothing yet.
+  if (next.bmiHeader.biBitCount == 0 &&
+      (next.bmiHeader.biWidth != 0 || next.bmiHeader.biHeight != 0)) {
+    return false;
+  }
   if (!FitsBuffer(next.bmiHeader, buffer.size())) return false;
 
   if (next.bmiHeader.biBitCount <= 8) {
     // The bytes between the headers and the pixel data are the palette; never more than its
-    // 1,024 bytes, and nothing when the offset points into the headers. The pixel data follow
-    // what was read here.
+    // 1,024 bytes, and nothing when the offset points into the headers. The pixel data start at
+    // the offset when it lies past the palette area, else right after the bytes read here.
     const int64_t region = int64_t{pixelOffset} - static_cast<int64_t>(kBmpHeadersBytes);
     const auto paletteBytes =
         static_cast<size_t>(std::clamp<int64_t>(region, 0, static_cast<int64_t>(kBmpPaletteBytes)));
     if (!source.Read(BytesOf(next.bmiColors).first(paletteBytes))) return false;
+    if (region > static_cast<int64_t>(kBmpPaletteBytes) &&
+        !source.Skip(static_cast<uint64_t>(region) - kBmpPaletteBytes)) {
+      return false;
+    }
   }
   // Deeper pictures have no palette; their pixel data follow the headers whatever the offset
   // says.
@@ -208,6 +231,20 @@ class PendingFile {
   bool valid() const { return fd_ >= 0; }
   int fd() const { return fd_; }
 
+  // Gives the file the permission bits of the file it is to replace, if there is one. The
+  // set-id bits are not carried over, as a write into the old file would have cleared them. On a
+  // file system without modes of its own (a FAT stick) the change can be refused; the file keeps
+  // the mode the mount gives it then, which is the old file's as well.
+  void KeepModeOf(const fs::path& target) const {
+    struct stat old {};
+    struct stat made {};
+    if (::stat(target.c_str(), &old) != 0 || ::fstat(fd_, &made) != 0) return;
+    constexpr mode_t kPermissionBits = S_IRWXU | S_IRWXG | S_IRWXO | S_ISVTX;
+    if ((made.st_mode & kPermissionBits) != (old.st_mode & kPermissionBits)) {
+      static_cast<void>(::fchmod(fd_, old.st_mode & kPermissionBits));
+    }
+  }
+
   // Closes the file and renames it over `target`; on failure the destructor removes it.
   bool Commit(const fs::path& target) {
     closed_ = true;
@@ -222,6 +259,26 @@ class PendingFile {
   int fd_ = -1;
   bool closed_ = false;  // closed but not yet renamed
 };
+
+// The most symbolic links followed one after the other, as the kernel's own limit.
+constexpr int kMaxLinks = 40;
+
+// The file that saving to `path` replaces: `path` itself, or the file a symbolic link there leads
+// to, through any chain of links (a link's relative target counts from the link's folder). It
+// need not exist: a link to a file not made yet leads to where it is made. Empty for a loop.
+std::optional<fs::path> FinalTarget(fs::path path) {
+  for (int links = 0; links <= kMaxLinks; ++links) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return path;
+    std::error_code error;
+    const fs::path next = fs::read_symlink(path, error);
+    if (error) return std::nullopt;
+    // Joined, not normalised: ".." after a folder that is itself a link is the kernel's to
+    // resolve, as it does when it follows the link.
+    path = next.is_absolute() ? next : path.parent_path() / next;
+  }
+  return std::nullopt;
+}
 
 // Writes every byte of `parts`, in order; false on any error (a full disk, a file-size limit).
 bool WriteAll(int fd, std::span<iovec> parts) {
@@ -276,12 +333,17 @@ bool WriteBmpFile(const fs::path& path, const BITMAPINFO& description,
       {const_cast<uint8_t*>(buffer.data()), static_cast<size_t>(*pixelBytes)},
   }};
 
+  // Saving to a symbolic link writes the file it leads to: the new file goes beside that file and
+  // is renamed over it, so the link stays a link.
+  const std::optional<fs::path> target = FinalTarget(path);
+  if (!target) return false;
   // No fsync: the file is complete once renamed; what a crash of the machine leaves is the file
   // system's matter, as for any plain write.
-  PendingFile file(path);
+  PendingFile file(*target);
   if (!file.valid()) return false;
+  file.KeepModeOf(*target);
   if (!WriteAll(file.fd(), parts)) return false;
-  return file.Commit(path);
+  return file.Commit(*target);
 }
 
 bool ReadBmpFile(const fs::path& path, BITMAPINFO& description, std::span<uint8_t> buffer) {

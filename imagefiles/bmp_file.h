@@ -32,24 +32,29 @@ std::optional<uint64_t> BmpPixelBytes(const BITMAPINFOHEADER& header);
 //
 // The bytes go to a new file beside the target that is renamed over it only once every byte is
 // written, so a write that fails part-way (disk full, file-size limit) leaves the old file, or
-// none, and never a file that claims more bytes than it holds. The new file gets the usual
-// permissions (0666 less the umask). Under a file-size limit the process must ignore SIGXFSZ for
-// the write to fail rather than end the process.
+// none, and never a file that claims more bytes than it holds. The new file takes the permission
+// bits of the file it replaces (without the set-id bits), or the usual ones (0666 less the
+// umask) when there is none. When `path` is a symbolic link (or a chain of them) the file it
+// leads to is the target: the link stays, the file it names is replaced (or made); a loop of
+// links fails. Under a file-size limit the process must ignore SIGXFSZ for the write to fail
+// rather than end the process, as both programs do from their start-up.
 bool WriteBmpFile(const std::filesystem::path& path, const BITMAPINFO& description,
                   std::span<const uint8_t> buffer);
 
 // Reads the BMP file at `path` into `description` and `buffer`. Fails, with the description and
 // buffer unchanged, when the path is empty, the buffer is empty, the file cannot be opened (or is
-// not a regular file), does not start with "BM", or its picture does not fit the buffer: a
-// negative width or height, a size (bytes per pixel rounded up) x height x width or an S larger
-// than the buffer, or rows as they are drawn (15-bit pixels take 16 bits there) larger than the
-// buffer. Every size is computed in 64 bits from the file's own fields.
+// not a regular file), does not start with "BM", has a bit count of 0 with a width or height
+// other than 0, or its picture does not fit the buffer: a negative width or height, a size (bytes
+// per pixel rounded up) x height x width or an S larger than the buffer, or rows as they are
+// drawn (15-bit pixels take 16 bits there) larger than the buffer. Every size is computed in 64
+// bits from the file's own fields.
 //
 // On success the file's 40-byte header replaces the description's. For 8 bits or less the bytes
 // between the headers and the pixel data (offset - 54) go to the palette area, at most its 1,024
-// bytes and nothing when the offset is below 54; the pixel data follow the bytes so read. For
-// more than 8 bits the palette is kept and the pixel data start at byte 54 whatever the offset
-// says. Then S bytes go to the start of the buffer.
+// bytes and nothing when the offset is below 54; the pixel data follow the bytes so read, or, for
+// an offset past the palette area (above 54 + 1,024), start at the offset. For more than 8 bits
+// the palette is kept and the pixel data start at byte 54 whatever the offset says. Then S bytes
+// go to the start of the buffer.
 //
 // Short reads are not failures: a header field, palette entry or buffer byte that the file ends
 // before keeps the value it had. A read error fails with the description unchanged (the buffer may

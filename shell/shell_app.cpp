@@ -1,6 +1,7 @@
 // shell_app.cpp - start-up and exit of both programs.
 #include "shell_app.h"
 
+#include <csignal>
 #include <utility>
 
 #include "about_dlg.h"
@@ -12,6 +13,10 @@ CShellApp::CShellApp(std::string mutexName) : mutexName_(std::move(mutexName)) {
 CShellApp::~CShellApp() = default;
 
 BOOL CShellApp::InitInstance() {
+  // A write past the file-size limit (ulimit -f, as a quota or a small stick sets one) then
+  // fails with EFBIG like any other failed write, which the file writers handle, instead of
+  // ending the program with SIGXFSZ.
+  std::signal(SIGXFSZ, SIG_IGN);
   Enable3dControlsStatic();
   SetRegistryKey(kRegistryRoot);
 

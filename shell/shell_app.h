@@ -23,9 +23,10 @@ class CShellApp : public CWinApp {
   explicit CShellApp(std::string mutexName);
   ~CShellApp() override;
 
-  // Start-up: 3D controls, registry root, the named lock (a second instance shows
-  // kAlreadyRunningText and fails), the document template, the shell command (document, frame,
-  // view; the frame opens the cards), show and paint the main window, then OnMainWindowShown.
+  // Start-up: SIGXFSZ ignored (a write past the file-size limit fails, the program goes on), 3D
+  // controls, registry root, the named lock (a second instance shows kAlreadyRunningText and
+  // fails), the document template, the shell command (document, frame, view; the frame opens the
+  // cards), show and paint the main window, then OnMainWindowShown.
   BOOL InitInstance() override;
   // Releases the lock, then the framework's exit; also runs after a failed start-up.
   int ExitInstance() override;

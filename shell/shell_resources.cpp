@@ -5,15 +5,15 @@
 
 // One accelerator a line.
 // clang-format off
-std::vector<AccelEntry> ShellAccelerators() {
-  return {
+std::vector<AccelEntry> ShellAccelerators(UINT openCommand, UINT saveCommand) {
+  std::vector<AccelEntry> table = {
       {'1', FCONTROL, ID_VIEW_CAPTURE},
       {'2', FCONTROL, ID_VIEW_CAPTURE_SHOT},
       {'3', FCONTROL, ID_VIEW_SNAP},
       {'4', FCONTROL, ID_VIEW_SNAP_SHOT},
       {'N', FCONTROL, ID_FILE_NEW},
-      {'O', FCONTROL, ID_FILE_OPEN},
-      {'S', FCONTROL, ID_FILE_SAVE},
+      {'O', FCONTROL, openCommand},
+      {'S', FCONTROL, saveCommand},
       {'P', FCONTROL, ID_FILE_PRINT},
       {'C', FCONTROL, ID_EDIT_COPY},
       {VK_INSERT, FCONTROL, ID_EDIT_COPY},
@@ -26,8 +26,10 @@ std::vector<AccelEntry> ShellAccelerators() {
       {VK_F6, 0, ID_NEXT_PANE},
       {VK_F6, FSHIFT, ID_PREV_PANE},
   };
+  // clang-format on
+  std::erase_if(table, [](const AccelEntry& entry) { return entry.id == 0; });
+  return table;
 }
-// clang-format on
 
 std::string ProgramTitle() {
   std::string title = AfxExtractSubString(AfxLoadString(IDR_MAINFRAME), 0);

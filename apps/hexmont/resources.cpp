@@ -93,7 +93,9 @@ std::shared_ptr<const ResourceSet> HexmontResources() {
       }),
   };
 
-  res->accelerators[IDR_MAINFRAME] = ShellAccelerators();
+  // Ctrl+O is the stock open document (it reads nothing); Ctrl+S is nothing: Hexmont has no
+  // command that saves one file.
+  res->accelerators[IDR_MAINFRAME] = ShellAccelerators(ID_FILE_OPEN, 0);
 
   res->dialogs[IDD_ALLOCATE_MEMORY] = AllocateMemoryDialogTemplate();
   res->dialogs[IDD_VIDEO_SOURCE] = VideoSourceDialogTemplate();

@@ -10,6 +10,7 @@
 #include "help_links.h"
 #include "resource_ids.h"
 #include "shell_resources.h"
+#include "solvane_layout.h"
 
 void FillMaskRectangles(CDC& dc) {
   dc.FillSolidRect(50, 50, 50, 50, dc.GetBkColor());
@@ -101,16 +102,11 @@ void CMainFrame::PaintView(CDC* dc) {
     return;
   }
   // The picture keeps its size on paper: screen pixels are 1/96 inch.
-  constexpr float kPerScreenPixel = 0.010416667f;
   const BITMAPINFO* header = card.GetDisplayHeader();
   const int width = header != nullptr ? header->bmiHeader.biWidth : 0;
   const int height = header != nullptr ? header->bmiHeader.biHeight : 0;
-  const int printWidth =
-      static_cast<int>(static_cast<float>(width) *
-                       static_cast<float>(dc->GetDeviceCaps(LOGPIXELSX)) * kPerScreenPixel);
-  const int printHeight =
-      static_cast<int>(static_cast<float>(height) *
-                       static_cast<float>(dc->GetDeviceCaps(LOGPIXELSY)) * kPerScreenPixel);
+  const int printWidth = solvane::PrintedLength(width, dc->GetDeviceCaps(LOGPIXELSX));
+  const int printHeight = solvane::PrintedLength(height, dc->GetDeviceCaps(LOGPIXELSY));
   card.DrawStretched(dc, 0, 0, printWidth, printHeight, 0, 0, width, height);
 }
 

@@ -96,7 +96,8 @@ std::shared_ptr<const ResourceSet> SolvaneResources() {
       }),
   };
 
-  res->accelerators[IDR_MAINFRAME] = ShellAccelerators();
+  // Ctrl+O and Ctrl+S run the File menu's Open... and Save As ..., whose texts show those keys.
+  res->accelerators[IDR_MAINFRAME] = ShellAccelerators(ID_FILE_OPEN_BMP, ID_FILE_SAVE_BMP);
 
   res->dialogs[IDD_ALLOCATE_MEMORY] = AllocateMemoryDialogTemplate();
   res->dialogs[IDD_VIDEO_SOURCE] = VideoSourceDialogTemplate();

@@ -351,6 +351,17 @@ TEST_F(SolvaneDisplayTest, PrintingDuringPlaybackStillDrawsAndAPrinterAt96DpiKee
   EXPECT_EQ(target.At(39, 30), 0x010203u);
 }
 
+// A printer of so many pixels per inch that the picture's printed width would pass the range of
+// an int: the width is held to 2^30 pixels and the picture is still printed from its corner.
+// (The cast of the scaled float used to give INT_MIN here, and nothing was printed.)
+TEST_F(SolvaneDisplayTest, APrintedSizeBeyondAnIntIsHeldAndThePictureStillPrinted) {
+  SetPicture(card(), 0xFF00FF, 442368, 1);  // the whole display buffer, one row
+  ImageContext target(true, 1000000, 300, 250);
+  frame().PaintView(target.dc.get());
+  EXPECT_EQ(target.At(0, 0), 0xFF00FFu);
+  EXPECT_EQ(target.At(299, 249), 0xFF00FFu);  // one row 10,416 printer pixels high
+}
+
 // The Print command runs the whole chain to a PDF file (the harness's print dialog answers OK).
 TEST_F(SolvaneDisplayTest, ThePrintCommandWritesAPage) {
   SetPicture(card(), 0xFF0000, 40, 30);

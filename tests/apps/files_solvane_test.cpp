@@ -1,9 +1,13 @@
 // files_solvane_test.cpp - Solvane's image files through the frame on the recording capture
-// library and the recording file dialog: Save As and Open of one picture, Save Serials of the
-// stored frames, and Open Serials playing a numbered sequence back in Step (files 1, 2, 3, the
-// kept picture when file 4 is missing, then file 1 again).
+// library and the recording file dialog: Save As and Open of one picture (also through Ctrl+S
+// and Ctrl+O), a Save As past the file-size limit, Save Serials of the stored frames, and Open
+// Serials playing a numbered sequence back in Step (files 1, 2, 3, the kept picture when file 4
+// is missing, then file 1 again).
+#include <sys/resource.h>
+
 #include <QTemporaryDir>
 #include <filesystem>
+#include <fstream>
 
 #include "program_test_support.h"
 #include "solvane_test_support.h"
@@ -53,6 +57,60 @@ TEST_F(SolvaneFilesTest, SaveAsAndOpenRoundTripThePicture) {
   EXPECT_EQ(card().GetDisplayBuffer()[0], 0x33);
   h().ProcessEvents();
   EXPECT_EQ(PixelAt(10, 10), 0x333333u);
+}
+
+// Ctrl+S is Save As ...: chosen over an existing file, it writes the picture there as a BMP file
+// (the stock document save used to leave it empty); Ctrl+O is Open... and reads it back.
+TEST_F(SolvaneFilesTest, CtrlSSavesThePictureOverAnExistingFileAndCtrlOReadsItBack) {
+  const fs::path old = In("old.bmp");
+  std::ofstream(old) << "old contents";
+  Paint(0x5A);
+  dialogs().ScriptPath(old.string());
+  h().Key(Qt::Key_S, Qt::ControlModifier);
+  ASSERT_EQ(dialogs().count(), 1u);
+  EXPECT_TRUE(dialogs().last().save);
+  EXPECT_EQ(dialogs().last().filter, "Bitmap Files(*.bmp)|*.bmp");
+  ASSERT_EQ(fs::file_size(old), 54u + 64u * 48u * 4u);
+
+  Paint(0x11);
+  dialogs().ScriptPath(old.string());
+  h().Key(Qt::Key_O, Qt::ControlModifier);
+  ASSERT_EQ(dialogs().count(), 2u);
+  EXPECT_FALSE(dialogs().last().save);
+  EXPECT_EQ(dialogs().last().filter, "Bitmap Files(*.bmp)|*.bmp");
+  EXPECT_EQ(card().GetDisplayBuffer()[0], 0x5A);
+}
+
+// A file-size limit for the test's own process, lifted again when it goes out of scope.
+class ScopedFileSizeLimit {
+ public:
+  explicit ScopedFileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &old_);
+    rlimit limited = old_;
+    limited.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+  }
+  ~ScopedFileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &old_); }
+  ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
+  ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
+
+ private:
+  rlimit old_{};
+};
+
+// Under a file-size limit below the picture's file, Save As fails like any failed write: the
+// program goes on (SIGXFSZ would end it), leaves no file behind, and saves once the limit is gone.
+TEST_F(SolvaneFilesTest, SaveAsPastTheFileSizeLimitLeavesNoFileAndTheProgramGoesOn) {
+  Paint(0x44);
+  dialogs().ScriptPath(In("shot.bmp"));
+  {
+    const ScopedFileSizeLimit limit(4096);
+    ASSERT_TRUE(h().Send(ID_FILE_SAVE_BMP));
+  }
+  EXPECT_TRUE(fs::is_empty(dir_.path().toStdString()));
+  dialogs().ScriptPath(In("shot.bmp"));
+  ASSERT_TRUE(h().Send(ID_FILE_SAVE_BMP));
+  EXPECT_EQ(fs::file_size(In("shot.bmp")), 54u + 64u * 48u * 4u);
 }
 
 // Open Serials on seq1.bmp plays seq1, seq2, seq3 step by step; with no seq4 the picture stays and

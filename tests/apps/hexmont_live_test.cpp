@@ -6,11 +6,13 @@
 #include <QImage>
 #include <QPainter>
 #include <set>
+#include <tuple>
 
 #include "hexmont_app.h"
 #include "hexmont_layout.h"
 #include "hexmont_test_support.h"
 #include "main_frm.h"
+#include "printer_scale.h"
 #include "program_test_support.h"
 #include "resources.h"
 
@@ -228,11 +230,24 @@ TEST(HexmontPaintRules, DestinationIsTheSmallerOfPictureAndOutputFromTheCellCorn
   EXPECT_EQ(CRect(hexmont::PaintDestination({320, 5}, 100, 50, out)), CRect(320, 5, 420, 55));
 }
 
-TEST(HexmontPaintRules, PrinterScaleTruncatesTowardsZero) {
-  EXPECT_EQ(hexmont::ScaleForPrinter(96, 600), 600);
-  EXPECT_EQ(hexmont::ScaleForPrinter(7, 600), 43);      // 43.75: truncated, not rounded
-  EXPECT_EQ(hexmont::ScaleForPrinter(-50, 600), -312);  // -312.5: towards zero, not floored
-  EXPECT_EQ(hexmont::ScaleForPrinter(316, 96), 316);
+// Coordinates whose product with the printer's pixels per inch leaves the range of an int are
+// held to 2^30 either way, so the width of two of them still fits.
+TEST(HexmontPaintRules, PrinterScaleTruncatesTowardsZeroAndHoldsToTheLargestCoordinate) {
+  // {coordinate, pixels per inch, printed coordinate}
+  const std::vector<std::tuple<int, int, int>> table = {
+      {96, 600, 600},
+      {7, 600, 43},      // 43.75: truncated, not rounded
+      {-50, 600, -312},  // -312.5: towards zero, not floored
+      {316, 96, 316},
+      {1 << 20, 4800, 52428800},
+      {2000000, 1200, 25000000},  // the product is past the range of an int
+      {INT32_MAX, 1200, kMaxPrinterCoordinate},
+      {INT32_MIN, 1200, -kMaxPrinterCoordinate},
+      {100, INT32_MAX, kMaxPrinterCoordinate},
+  };
+  for (const auto& [coordinate, dpi, printed] : table) {
+    EXPECT_EQ(hexmont::ScaleForPrinter(coordinate, dpi), printed) << coordinate << " " << dpi;
+  }
 }
 
 // ---- Through the frame

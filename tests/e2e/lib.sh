@@ -206,6 +206,30 @@ e2e_menu() {
   e2e_press "${@:3}"
 }
 
+# e2e_responds PID WINDOW NAME: the program PID still runs and takes keys: the File menu of its
+# main window WINDOW opens (Alt+F) and closes again (Escape), each within E2E_WAIT seconds. Fails
+# at once, with the exit status, when the program has ended; NAME names it in a failure.
+e2e_responds() {
+  local pid=$1 window=$2 menu="" id deadline=$((SECONDS + E2E_WAIT))
+  # A program that has just ended has no window to give the keys to.
+  e2e_ended "$pid" || e2e_keys "$window" alt+f 2>/dev/null || true
+  while [[ -z $menu ]]; do
+    e2e_ended "$pid" && e2e_fail "$3 has ended, with status $(cat "${E2E_STATUS[$pid]}")"
+    for id in $(xdotool search --all --onlyvisible --pid "$pid" --name '.*' 2>/dev/null || true); do
+      [[ $id == "$window" ]] || menu=$id
+    done
+    [[ -n $menu ]] && break
+    ((SECONDS < deadline)) || e2e_fail "$3 does not open its File menu"
+    sleep 0.1
+  done
+  e2e_press Escape
+  deadline=$((SECONDS + E2E_WAIT))
+  while xdotool search --all --onlyvisible --pid "$pid" --name '.*' 2>/dev/null | grep -qx "$menu"; do
+    ((SECONDS < deadline)) || e2e_fail "the File menu of $3 stays open after Escape"
+    sleep 0.1
+  done
+}
+
 # e2e_click X Y: clicks the left button at X, Y. (The pointer is moved there first unless it is
 # there already: --sync would wait for a move that never comes.)
 e2e_click() {

@@ -102,6 +102,9 @@ TEST(ReadBmpFile, RejectionsLeaveDescriptionAndBufferUnchanged) {
       {"whole bytes a pixel too many, S fits", sized(4096, 512, 1)},
       {"S too many, whole bytes a pixel fit", sized(1, 500000, 24)},
       {"15-bit rows as drawn too long", sized(17, 49153, 15)},
+      {"bit count 0 with a size", sized(13, 5, 0)},
+      {"bit count 0, a width only", sized(INT32_MAX, 0, 0)},
+      {"bit count 0, a height only", sized(0, 1, 0)},
   };
   for (const auto& [what, file] : table) {
     TempFolder folder;
@@ -133,20 +136,34 @@ TEST(ReadBmpFile, FailsOnWhatIsNoFileToRead) {
 }
 
 // The bytes between the headers and the pixel data go to the palette area, never more than its
-// 1,024 bytes and nothing for an offset inside the headers; the pixel data follow what was read.
-// A deeper picture takes its pixel data from byte 54 whatever the offset says.
+// 1,024 bytes and nothing for an offset inside the headers; the pixel data follow what was read,
+// or start at the offset when it lies past the palette area. A deeper picture takes its pixel
+// data from byte 54 whatever the offset says.
 TEST(ReadBmpFile, PaletteRegionStaysInsideThePaletteArea) {
   struct Guarded {  // the description as a card stores it, with room after it
     BITMAPINFO info;
     uint8_t after[1024];
   };
-  const Bytes tail = Pattern(1200 + 80, 5);
-  // {bits, offset, palette bytes read}
-  const std::vector<std::tuple<uint16_t, uint32_t, size_t>> table = {
-      {8, 0, 0},       {8, 20, 0},      {8, 53, 0},      {8, 54, 0},      {8, 62, 8},
-      {8, 1077, 1023}, {8, 1078, 1024}, {8, 1079, 1024}, {8, 1578, 1024}, {8, 0xFFFFFFFF, 1024},
-      {4, 1578, 1024}, {24, 1078, 0},   {24, 0, 0}};
-  for (const auto& [bits, offset, paletteBytes] : table) {
+  const Bytes tail = Pattern(1600 + 80, 5);
+  constexpr size_t kNone = SIZE_MAX;  // the file ends before the pixel data: the buffer stays
+  // {bits, offset, palette bytes read, where in the tail the pixel data start}
+  const std::vector<std::tuple<uint16_t, uint32_t, size_t, size_t>> table = {
+      {8, 0, 0, 0},
+      {8, 20, 0, 0},
+      {8, 53, 0, 0},
+      {8, 54, 0, 0},
+      {8, 62, 8, 8},
+      {8, 1077, 1023, 1023},
+      {8, 1078, 1024, 1024},
+      {8, 1079, 1024, 1025},
+      {8, 1578, 1024, 1524},
+      {8, 1654 + 54, 1024, 1654},  // 26 of the 80 pixel bytes left in the file
+      {8, 0xFFFFFFFF, 1024, kNone},
+      {4, 1578, 1024, 1524},
+      {1, 1102, 1024, 1048},
+      {24, 1078, 0, 0},
+      {24, 0, 0, 0}};
+  for (const auto& [bits, offset, paletteBytes, pixelStart] : table) {
     Guarded stored{};
     stored.info = OldDescription();
     std::memset(stored.after, 0xCD, sizeof stored.after);
@@ -161,10 +178,14 @@ TEST(ReadBmpFile, PaletteRegionStaysInsideThePaletteArea) {
     EXPECT_TRUE(std::equal(palette + paletteBytes, palette + 1024, oldPalette + paletteBytes))
         << offset;
     EXPECT_EQ(std::memcmp(stored.after, old.after, sizeof stored.after), 0) << offset;
-    const auto pixelBytes = static_cast<std::ptrdiff_t>(*BmpPixelBytes(stored.info.bmiHeader));
-    EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + pixelBytes,
-                           tail.begin() + static_cast<std::ptrdiff_t>(paletteBytes)))
-        << bits << " " << offset;
+    // The pixel bytes the file holds from their start on, then what the buffer held.
+    Bytes expected(kDisplayBytes, kOldByte);
+    const size_t pixelBytes = *BmpPixelBytes(stored.info.bmiHeader);
+    if (pixelStart != kNone) {
+      const size_t held = std::min(pixelBytes, tail.size() - pixelStart);
+      std::copy_n(tail.begin() + static_cast<std::ptrdiff_t>(pixelStart), held, expected.begin());
+    }
+    EXPECT_EQ(buffer, expected) << bits << " " << offset;
   }
 }
 

@@ -1,14 +1,16 @@
 // bmp_write_test.cpp - WriteBmpFile: the exact bytes of the file, its size at each depth, the
-// descriptions and names it refuses without leaving a file, replacing a file, and a write that
-// fails part-way.
+// descriptions and names it refuses without leaving a file, replacing a file (keeping its mode,
+// writing through a symbolic link), and a write that fails part-way.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <optional>
 #include <tuple>
 
 #include "bmp_file.h"
@@ -143,6 +145,97 @@ TEST(WriteBmpFile, ReplacesAnExistingFileAndLeavesNothingElse) {
   ASSERT_TRUE(WriteBmpFile(folder / "a.bmp", info, pixels));
   EXPECT_EQ(ReadAll(folder / "a.bmp"), ExpectedFile(info, pixels, 24));
   EXPECT_EQ(folder.Names(), std::set<std::string>{"a.bmp"});
+}
+
+// The file put in place of an old one takes the old one's permission bits (a new file gets 0666
+// less the umask).
+TEST(WriteBmpFile, KeepsTheReplacedFilesPermissionBits) {
+  const mode_t oldMask = ::umask(022);
+  // {mode of the old file, or none; mode of the file written}
+  const std::vector<std::pair<std::optional<mode_t>, mode_t>> table = {
+      {std::nullopt, 0644}, {0600, 0600}, {0640, 0640}, {0604, 0604},
+      {0444, 0444},         {0666, 0666}, {0755, 0755}, {0000, 0000},
+  };
+  const Bytes pixels = Pattern(100);
+  const BITMAPINFO info = Description(3, 2, 24);
+  for (const auto& [oldMode, newMode] : table) {
+    TempFolder folder;
+    if (oldMode) {
+      WriteAll(folder / "a.bmp", Pattern(300, 9));
+      fs::permissions(folder / "a.bmp", static_cast<fs::perms>(*oldMode));
+    }
+    ASSERT_TRUE(WriteBmpFile(folder / "a.bmp", info, pixels)) << std::oct << newMode;
+    EXPECT_EQ(fs::status(folder / "a.bmp").permissions(), static_cast<fs::perms>(newMode))
+        << std::oct << newMode;
+    EXPECT_EQ(folder.Names(), std::set<std::string>{"a.bmp"}) << std::oct << newMode;
+  }
+  ::umask(oldMask);
+}
+
+// Saving to a symbolic link writes the file it leads to (through a chain of links too, and
+// creating it when it does not exist yet): the link stays a link and the file its target was
+// keeps its mode; nothing is left beside either. A loop of links writes nothing.
+TEST(WriteBmpFile, WritesThroughASymbolicLinkToTheFileItLeadsTo) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> links;  // name -> what it points to
+    const char* target;                                      // the file written, in the folder
+    bool existing;                                           // the target is there before
+  };
+  const std::vector<Case> table = {
+      {"beside the link", {{"a.bmp", "real.bmp"}}, "real.bmp", true},
+      {"in another folder", {{"a.bmp", "sub/real.bmp"}}, "sub/real.bmp", true},
+      {"absolute", {{"a.bmp", "@/sub/real.bmp"}}, "sub/real.bmp", true},
+      {"relative to the link's folder",
+       {{"a.bmp", "sub/b.bmp"}, {"sub/b.bmp", "../real.bmp"}},
+       "real.bmp",
+       true},
+      {"a chain", {{"a.bmp", "b.bmp"}, {"b.bmp", "sub/real.bmp"}}, "sub/real.bmp", true},
+      {"not there yet", {{"a.bmp", "sub/new.bmp"}}, "sub/new.bmp", false},
+  };
+  const Bytes pixels = Pattern(100);
+  const BITMAPINFO info = Description(3, 2, 24);
+  for (const Case& c : table) {
+    TempFolder folder;
+    fs::create_directory(folder / "sub");
+    if (c.existing) {
+      WriteAll(folder / c.target, Pattern(300, 9));
+      fs::permissions(folder / c.target, static_cast<fs::perms>(0604));
+    }
+    for (const auto& [name, to] : c.links) {
+      fs::create_symlink(to[0] == '@' ? folder.path().string() + to.substr(1) : to, folder / name);
+    }
+    ASSERT_TRUE(WriteBmpFile(folder / "a.bmp", info, pixels)) << c.what;
+    EXPECT_EQ(ReadAll(folder / c.target), ExpectedFile(info, pixels, 24)) << c.what;
+    EXPECT_FALSE(fs::is_symlink(folder / c.target)) << c.what;
+    if (c.existing) {
+      EXPECT_EQ(fs::status(folder / c.target).permissions(), static_cast<fs::perms>(0604))
+          << c.what;
+    }
+    std::set<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(folder.path())) {
+      names.insert(entry.path().lexically_relative(folder.path()).string());
+    }
+    std::set<std::string> expected{"sub", c.target};
+    for (const auto& [name, to] : c.links) {
+      EXPECT_TRUE(fs::is_symlink(folder / name)) << c.what << ": " << name;
+      EXPECT_EQ(fs::read_symlink(folder / name).string(),
+                to[0] == '@' ? folder.path().string() + to.substr(1) : to)
+          << c.what << ": " << name;
+      expected.insert(name);
+    }
+    EXPECT_EQ(names, expected) << c.what;
+  }
+}
+
+TEST(WriteBmpFile, FailsOnALoopOfSymbolicLinks) {
+  TempFolder folder;
+  fs::create_symlink("b.bmp", folder / "a.bmp");
+  fs::create_symlink("a.bmp", folder / "b.bmp");
+  EXPECT_FALSE(WriteBmpFile(folder / "a.bmp", Description(3, 2, 24), Pattern(100)));
+  EXPECT_EQ(fs::read_symlink(folder / "a.bmp"), "b.bmp");
+  EXPECT_EQ(fs::read_symlink(folder / "b.bmp"), "a.bmp");
+  EXPECT_EQ(folder.Names(), (std::set<std::string>{"a.bmp", "b.bmp"}));
 }
 
 TEST(WriteBmpFile, FailsWhereNoFileCanBeMade) {
