@@ -105,11 +105,11 @@ corner=$(e2e_until "live video does not show Video 1" e2e_fresh live \
   e2e_find "$E2E_WORK/video1.bmp" $label $wx $wy $((wx + 20)) $((wy + 60)))
 read -r vx vy <<<"$corner"
 
-# Video Source... is the fourth item. The focus starts on Video 1: Down walks to Video 2, Space
-# chooses it, and the picture switches at once.
+# Video Source... is the fourth item. The focus starts on the checked input, Video 1: Down moves
+# to Video 2 and chooses it, and the picture switches at once.
 e2e_menu "$window" alt+p Down Down Down Return
 dialog=$(e2e_dialog "$program" "Video Source") || e2e_fail "Video Source... showed no dialog"
-e2e_keys "$dialog" Down space
+e2e_keys "$dialog" Down
 e2e_until "the picture does not show Video 2" \
   e2e_fresh source e2e_shows "$E2E_WORK/video2.bmp" $label "$vx" "$vy"
 e2e_screenshot solvane_video_source
