@@ -32,12 +32,6 @@ mkdir -p "$shots"
 rm -f "$shots/$program.png" "$shots/$program"-box*.png
 source tests/e2e/lib.sh
 e2e_start
-# What the program printed, when something went wrong.
-e2e_fail() {
-  echo "$*" >&2
-  cat "$E2E_WORK"/"$program".*.log >&2 2>/dev/null || true
-  exit 1
-}
 main_title=$([[ $program == hexmont ]] && echo "Hexmont|Quarn Multi Performance" ||
   echo "Solvane|Quarn Performance .*")
 e2e_launch pid "$binary"
@@ -46,8 +40,8 @@ e2e_launch pid "$binary"
 # than a blank area and (unless it shows moving pictures) holds still for a moment.
 save() {
   local file=$1 window=$2 moving=${3:-} x y w h colours white n i
-  read -r x y w h < <(xdotool getwindowgeometry --shell "$window" |
-    awk -F= '/^X=/{x=$2} /^Y=/{y=$2} /^WIDTH=/{w=$2} /^HEIGHT=/{h=$2} END{print x, y, w, h}')
+  e2e_geometry "$window"
+  x=$gx y=$gy w=$gw h=$gh
   # The part of the window on the screen.
   w=$((x + w > 1280 ? 1280 - x : w))
   h=$((y + h > 1024 ? 1024 - y : h))

@@ -15,13 +15,7 @@ solvane=$(realpath "$2")
 render=$(realpath "$3")
 source "$(dirname "$0")/lib.sh"
 e2e_start
-e2e_fail() {
-  echo "FAIL: $*" >&2
-  cat "$E2E_WORK"/*.log >&2 2>/dev/null || true
-  exit 1
-}
-command -v xwd >/dev/null || e2e_fail "xwd (x11-apps) is needed"
-command -v identify >/dev/null || e2e_fail "identify (imagemagick) is needed"
+e2e_need identify imagemagick
 /usr/bin/python3 -c "import PIL" 2>/dev/null || e2e_fail "PIL (python3-pil) is needed"
 
 # The file dialogs open in the programs' working folder.

@@ -189,12 +189,6 @@ key() {
   settle
 }
 
-# The outer rectangle of window $1: sets gx gy (its corner) and gh (its height).
-geometry_of() {
-  read -r gx gy _ gh < <(xdotool getwindowgeometry --shell "$1" |
-    awk -F= '/^X=/{x=$2} /^Y=/{y=$2} /^WIDTH=/{w=$2} /^HEIGHT=/{h=$2} END{print x, y, w, h}')
-}
-
 # The menu that opened after the main window was given KEY.
 open_menu() {
   local id deadline=$((SECONDS + E2E_WAIT))
@@ -216,7 +210,7 @@ playback() {
   step=$1
   local view_menu playback_menu item_h deadline
   view_menu=$(open_menu alt+v)
-  geometry_of "$view_menu"
+  e2e_geometry "$view_menu"
   item_h=$((gh / view_items))
   xdotool mousemove --sync $((gx + 30)) $((gy + item_h * 4 + item_h / 2)) click 1
   deadline=$((SECONDS + E2E_WAIT))
@@ -227,7 +221,7 @@ playback() {
     ((SECONDS < deadline)) || e2e_fail "the Playback submenu did not open"
     sleep 0.1
   done
-  geometry_of "$playback_menu"
+  e2e_geometry "$playback_menu"
   item_h=$((gh / 3))
   xdotool mousemove --sync $((gx + 30)) $((gy + item_h * $2 + item_h / 2)) click 1
   # A greyed item leaves both menus open. (Escape in the main window does nothing, so one that
@@ -252,12 +246,12 @@ allocate_memory() {
   step="Allocate Memory"
   local menu item_h sep_h y dialog="" deadline
   menu=$(open_menu alt+v)
-  geometry_of "$menu"
+  e2e_geometry "$menu"
   item_h=$((gh / view_items))
   xdotool key --clearmodifiers Escape Escape
   e2e_until "the View menu did not close" no_popup >/dev/null
   menu=$(open_menu alt+p)
-  geometry_of "$menu"
+  e2e_geometry "$menu"
   sep_h=$(((gh - 11 * item_h) / param_separators))
   y=$((6 * item_h + separators_above_allocate * sep_h + item_h / 2))
   xdotool mousemove --sync $((gx + 40)) $((gy + y)) click 1

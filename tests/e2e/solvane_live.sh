@@ -7,13 +7,7 @@ set -euo pipefail
 solvane=$1
 source "$(dirname "$0")/lib.sh"
 e2e_start
-command -v xwd >/dev/null || e2e_fail "xwd (x11-apps) is needed"
 
-# The window's outer rectangle: sets wx wy ww wh.
-geometry() {
-  read -r wx wy ww wh < <(xdotool getwindowgeometry --shell "$window" |
-    awk -F= '/^X=/{x=$2} /^Y=/{y=$2} /^WIDTH=/{w=$2} /^HEIGHT=/{h=$2} END{print x, y, w, h}')
-}
 # Prints the output size the title shows ("W H"), or fails.
 title_size() {
   local title
@@ -35,9 +29,10 @@ title_size_other_than() {
 # window manager adds decorations, the menu bar is above the view and the two scroll bars are
 # equally thick (right and bottom). Sets cx cy.
 client_origin() {
-  local bar=$((ww - tw))
-  cx=$wx
-  cy=$((wy + wh - th - bar))
+  e2e_geometry "$window"
+  local bar=$((gw - tw))
+  cx=$gx
+  cy=$((gy + gh - th - bar))
 }
 # live_covers_view NAME: in dump NAME live video covers the client area (inset by 4 pixels): many
 # colours, little white, and the bottom-right corner shows video too (the output covers the whole
@@ -68,9 +63,8 @@ size=$(e2e_until "no output size in the title" title_size)
 read -r tw th <<<"$size"
 ((tw % 4 == 0 && th % 2 == 0 && tw <= 768 && th <= 576)) ||
   e2e_fail "the title shows an unaligned or oversized output $tw x $th"
-geometry
 client_origin
-((cy > wy)) || e2e_fail "the view does not lie inside the window ($wx,$wy ${ww}x$wh, $tw x $th)"
+((cy > gy)) || e2e_fail "the view does not lie inside the window ($gx,$gy ${gw}x$gh, $tw x $th)"
 check_live started
 
 # A smaller window: the title follows and the video fills the new view.
@@ -81,12 +75,9 @@ size=$(e2e_until "the title kept its size after the resize" title_size_other_tha
 read -r tw th <<<"$size"
 ((tw % 4 == 0 && th % 2 == 0 && tw < old_w && th < old_h)) ||
   e2e_fail "after the resize the title shows $tw x $th (was $old_w x $old_h)"
-geometry
 client_origin
 check_live resized
 
 # File > Exit while live: the program stops live video first and ends normally.
-e2e_keys "$window" alt+f x
-status=$(e2e_exit_status "$program") || e2e_fail "solvane did not close through File > Exit"
-[[ $status == 0 ]] || e2e_fail "solvane ended with status $status"
+e2e_close "$program" "$window" solvane
 echo "1 passed, 0 failed"
