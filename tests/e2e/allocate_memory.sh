@@ -5,11 +5,14 @@
 # request. The restart itself (Yes) is never answered here: it would ask the real machine.
 set -euo pipefail
 hexmont=$1
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 e2e_start
 # Should anything answer Yes all the same, the restart request finds no system bus to go to.
 export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$E2E_WORK/no-system-bus"
 
+# The program's pid: e2e_launch sets it.
+declare program
 e2e_launch program "$hexmont"
 window=$(e2e_window "$program" "Hexmont|Quarn Multi Performance")
 xdotool windowmove --sync "$window" 0 0

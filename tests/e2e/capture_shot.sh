@@ -7,6 +7,7 @@
 set -euo pipefail
 hexmont=$1
 solvane=$2
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 e2e_start
 
@@ -14,20 +15,20 @@ e2e_start
 view_blank() {
   local colours white
   read -r colours white < <(e2e_pixels content "$1" $box)
-  [[ $white > 0.9 ]] || { echo "$colours colours, $white white"; return 1; }
+  e2e_less 0.9 "$white" || { echo "$colours colours, $white white"; return 1; }
 }
 # view_shows NAME LEAST: in dump NAME the view shows a picture of at least LEAST colours.
 view_shows() {
   local colours white
   read -r colours white < <(e2e_pixels content "$1" $box)
   ((colours >= $2)) || { echo "the view shows $colours colours"; return 1; }
-  [[ $white < 0.3 ]] || { echo "the view is $white white"; return 1; }
+  e2e_less "$white" 0.3 || { echo "the view is $white white"; return 1; }
 }
 
 # check_shot NAME PROGRAM TITLE COLOURS: the whole sequence for one program; the shot must show at
 # least COLOURS colours (Hexmont's four cells crop the top-left of each card's colour bars).
 check_shot() {
-  local name=$1 binary=$2 title=$3 least=$4 message
+  local name=$1 binary=$2 title=$3 least=$4 message program
   e2e_launch program "$binary"
   window=$(e2e_window "$program" "$title")
   xdotool windowmove --sync "$window" 0 0

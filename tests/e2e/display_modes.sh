@@ -7,6 +7,7 @@
 # platform's print dialog (print to a PDF file) writes a page that holds the picture.
 set -euo pipefail
 solvane=$1
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 e2e_start
 # The print dialog's default file lands in the home folder.
@@ -28,6 +29,8 @@ live_then_frozen() {
   e2e_settled "live video did not stop" "$1" "$box"
 }
 
+# The program's pid: e2e_launch sets it.
+declare program
 e2e_launch program "$solvane"
 window=$(e2e_window "$program" "Solvane|Quarn Performance .*")
 xdotool windowmove --sync "$window" 0 0

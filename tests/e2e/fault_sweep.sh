@@ -30,6 +30,7 @@
 set -euo pipefail
 hexmont=$1
 solvane=$2
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 command -v nm >/dev/null || e2e_fail "nm (binutils) is needed"
 command -v xwininfo >/dev/null || e2e_fail "xwininfo (x11-utils) is needed"
@@ -295,6 +296,9 @@ check_log() {
   done
 }
 
+# The pid of the program the run started: e2e_launch sets it.
+declare program
+
 # start_program PROGRAM: starts the program and waits for its main window, answering the boxes
 # it shows before it. Sets program and main.
 start_program() {
@@ -449,10 +453,10 @@ run() {
   (
     set -e
     trap - EXIT
-    E2E_WORK=$run_dir
     [[ -z ${SWEEP_TRACE:-} ]] || set -x
     for setting in "${settings[@]}"; do export "${setting?}"; done
-    "$function" "$binary"
+    # The run's own folder is the work folder of lib.sh's helpers.
+    E2E_WORK=$run_dir "$function" "$binary"
   ) >"$run_dir/out" 2>&1
   code=$?
   set -e

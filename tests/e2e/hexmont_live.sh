@@ -5,10 +5,13 @@
 # view from the display buffers) every cell still shows the last picture, not a blank one.
 set -euo pipefail
 hexmont=$1
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 e2e_start
 
 export QUARN_SIM_CARDS=4
+# The program's pid: e2e_launch sets it.
+declare program
 e2e_launch program "$hexmont"
 # The painted title: the window has been laid out, and keeps the rectangle it is given next.
 window=$(e2e_window "$program" "Quarn Multi Performance") ||
@@ -40,7 +43,7 @@ every_cell_shows() {
     # shellcheck disable=SC2086
     read -r colours white < <(e2e_pixels content "$1" $box)
     ((colours >= $2)) || { echo "a cell shows $colours colours ($box)"; return 1; }
-    [[ $white < 0.5 ]] || { echo "a cell is $white white ($box)"; return 1; }
+    e2e_less "$white" 0.5 || { echo "a cell is $white white ($box)"; return 1; }
   done
 }
 
@@ -60,7 +63,7 @@ moved_cells_same() {
   for box in "${cell_boxes[@]}"; do
     # shellcheck disable=SC2086
     same=$(e2e_pixels same stopped "$1" $box 0 24)
-    [[ $same > 0.990 ]] || { echo "$box: $same of the cell is the same"; return 1; }
+    e2e_less 0.990 "$same" || { echo "$box: $same of the cell is the same"; return 1; }
   done
 }
 xdotool windowmove --sync "$window" 0 24

@@ -5,10 +5,13 @@
 # pictures.
 set -euo pipefail
 hexmont=$1
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 e2e_start
 
 export QUARN_SIM_CARDS=4
+# The program's pid: e2e_launch sets it.
+declare program
 e2e_launch program "$hexmont"
 # The painted title: the window has been laid out, and keeps the rectangle it is given next.
 window=$(e2e_window "$program" "Quarn Multi Performance") ||

@@ -6,6 +6,7 @@
 set -euo pipefail
 hexmont=$1
 solvane=$2
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 e2e_start
 

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # lib.sh - helpers for the whole-program checks: a private Xvfb display, isolated state folders,
 # programs started with their exit status recorded, waiting for windows, pictures and the end of
 # a program, and pressing keys as a person would (xdotool).
@@ -41,15 +42,15 @@ e2e_start() {
   # has just taken the same number can lose its socket file; Qt programs then cannot connect
   # (xdpyinfo still can). The server's lock file keeps two servers off one number; the display
   # counts once its lock names our server and its socket file is there.
-  local attempt i display
-  for attempt in 1 2 3 4 5; do
+  local display
+  for _ in 1 2 3 4 5; do
     display=$((100 + RANDOM % 30000))
     # -noreset: by default the server resets each time its last client leaves (every xdotool
     # and xdpyinfo call), and a program connecting during a reset is turned away.
     Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$E2E_WORK/xvfb.log" 2>&1 &
     E2E_XVFB=$!
     export DISPLAY=":$display"
-    for i in $(seq 100); do
+    for _ in $(seq 100); do
       kill -0 "$E2E_XVFB" 2>/dev/null || break
       if [[ -S /tmp/.X11-unix/X$display ]] &&
         [[ $(tr -d '[:space:]' <"/tmp/.X$display-lock" 2>/dev/null) == "$E2E_XVFB" ]] &&
@@ -285,6 +286,7 @@ e2e_place() {
     [[ "$gx $gy $gw $gh" == "$want" ]] && break
     ((SECONDS < deadline)) || e2e_fail "the window stays at $gx $gy ${gw}x$gh, not $want"
   done
+  # shellcheck disable=SC2034  # for the caller
   wx=$gx wy=$gy ww=$gw wh=$gh
 }
 
@@ -343,6 +345,11 @@ e2e_colours() {
   local colours
   read -r colours _ < <(e2e_pixels content "$1" "${@:3}")
   ((colours >= $2)) || { echo "$colours colours in ${*:3}"; return 1; }
+}
+
+# e2e_less A B: the decimal number A (a fraction e2e_pixels prints) is less than B.
+e2e_less() {
+  awk -v a="$1" -v b="$2" 'BEGIN { exit !(a + 0 < b + 0) }'
 }
 
 # e2e_same DUMP OTHER X Y W H: dumps DUMP and OTHER are the same in the rectangle; says how

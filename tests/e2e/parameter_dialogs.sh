@@ -13,6 +13,7 @@ set -euo pipefail
 hexmont=$1
 solvane=$2
 render=$3
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 e2e_start
 ini="$XDG_CONFIG_HOME/QuarnCard.ini"
@@ -24,6 +25,8 @@ ini_value() {
 }
 
 # ---- Hexmont: Select card, then Adjust on card 2 only ----
+# The program's pid: e2e_launch sets it.
+declare program
 QUARN_SIM_CARDS=2 e2e_launch program "$hexmont"
 window=$(e2e_window "$program" "Quarn Multi Performance") || e2e_fail "hexmont showed no main window"
 e2e_place "$window" 0 0 800 600

@@ -5,6 +5,7 @@
 # the new size and live video fills the new area; File > Exit while live ends cleanly.
 set -euo pipefail
 solvane=$1
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 e2e_start
 
@@ -42,9 +43,9 @@ live_covers_view() {
   # shellcheck disable=SC2086
   read -r colours white < <(e2e_pixels content "$1" $box)
   ((colours >= 6)) || { echo "the view shows $colours colours"; return 1; }
-  [[ $white < 0.2 ]] || { echo "the view is $white white"; return 1; }
+  e2e_less "$white" 0.2 || { echo "the view is $white white"; return 1; }
   read -r colours white < <(e2e_pixels content "$1" $((cx + tw - 24)) $((cy + th - 24)) 20 20)
-  [[ $white < 0.5 ]] || { echo "the view's bottom-right corner is blank"; return 1; }
+  e2e_less "$white" 0.5 || { echo "the view's bottom-right corner is blank"; return 1; }
 }
 check_live() {
   local name=$1
@@ -54,6 +55,8 @@ check_live() {
   e2e_changes "$name: the live picture does not move" "$name" "$box"
 }
 
+# The program's pid: e2e_launch sets it.
+declare program
 e2e_launch program "$solvane"
 window=$(e2e_window "$program" "Solvane|Quarn Performance .*")
 xdotool windowmove --sync "$window" 0 0

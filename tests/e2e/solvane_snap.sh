@@ -6,6 +6,7 @@
 # File > Exit while snapping closes the snap and ends the program normally.
 set -euo pipefail
 solvane=$1
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 e2e_start
 
@@ -22,6 +23,8 @@ title_rate() {
 
 # The card reports how many frames it delivered, at what rate, when the snap stops.
 export QUARN_SIM_STATS=1
+# The program's pid: e2e_launch sets it.
+declare program
 e2e_launch program "$solvane"
 window=$(e2e_window "$program" "Solvane|Quarn Performance .*") ||
   e2e_fail "solvane showed no main window"

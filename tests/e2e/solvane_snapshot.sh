@@ -8,6 +8,7 @@
 # The card stores frames unpaced here, so the Snap Shot takes a moment rather than seconds.
 set -euo pipefail
 solvane=$1
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 e2e_start
 
@@ -24,6 +25,8 @@ click_view() {
 }
 
 export QUARN_SIM_PACING=0
+# The program's pid: e2e_launch sets it.
+declare program
 e2e_launch program "$solvane"
 window=$(e2e_window "$program" "Solvane|Quarn Performance .*") ||
   e2e_fail "solvane showed no main window"

@@ -5,9 +5,12 @@
 set -euo pipefail
 hexmont=$1
 solvane=$2
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 e2e_start
 
+# The programs' pids: e2e_launch sets them.
+declare first second beside
 e2e_launch first "$hexmont"
 # The main windows take their live-video titles once painted.
 hexmont_title="Hexmont|Quarn Multi Performance"
