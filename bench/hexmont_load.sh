@@ -17,6 +17,7 @@ esac
 binary=${2:-build/default/apps/hexmont/hexmont}
 cards=${3:-$default_cards}
 seconds=${4:-$default_seconds}
+# shellcheck source=../tests/e2e/lib.sh
 source tests/e2e/lib.sh
 e2e_start
 export QUARN_SIM_CARDS=$cards QUARN_SIM_STATS=1

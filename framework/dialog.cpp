@@ -7,12 +7,14 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QStyle>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -62,6 +64,36 @@ std::string Replace(std::string text, const std::string& key, const std::string&
 void ValidationMessage(const std::string& text) {
   AfxMessageBox(text, MB_ICONEXCLAMATION);
 }
+
+// The arrow keys on a radio button: Up and Left ask for the previous button of its group, Down
+// and Right for the next (with Shift too; with Ctrl, Alt or Meta they are someone else's).
+class RadioArrows : public QObject {
+ public:
+  RadioArrows(QObject* parent, std::function<void(bool forward)> move)
+      : QObject(parent), move_(std::move(move)) {}
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+    switch (key->key()) {
+      case Qt::Key_Up:
+      case Qt::Key_Left:
+        move_(false);
+        return true;
+      case Qt::Key_Down:
+      case Qt::Key_Right:
+        move_(true);
+        return true;
+      default:
+        return false;
+    }
+  }
+
+ private:
+  std::function<void(bool)> move_;
+};
 
 Qt::Alignment StaticAlignment(DWORD style) {
   Qt::Alignment horizontal = Qt::AlignLeft;
@@ -337,16 +369,21 @@ void CDialog::CreateControls(QDialog* dialog) {
       case ControlClass::RadioButton: {
         auto* radio = new QRadioButton(QString::fromStdString(c.text), dialog);
         radio->setAutoExclusive(false);  // groups follow the template's WS_GROUP marks
+        // The group is one tab stop (UpdateRadioTabStop); a click still gives the focus.
+        radio->setFocusPolicy(Qt::ClickFocus);
         if (radioGroup == nullptr) {
           radioGroups_.emplace_back();
           radioGroup = &radioGroups_.back();
         }
         radioGroup->push_back(id);
         const size_t groupIndex = radioGroups_.size() - 1;
-        QObject::connect(radio, &QRadioButton::clicked, dialog, [this, id, groupIndex] {
-          for (UINT other : radioGroups_[groupIndex]) CheckDlgButton(other, other == id ? 1 : 0);
-          SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<int>(id), BN_CLICKED), 0);
-        });
+        QObject::connect(radio, &QRadioButton::clicked, dialog,
+                         [this, id, groupIndex] { ClickRadio(groupIndex, id); });
+        QObject::connect(radio, &QRadioButton::toggled, dialog,
+                         [this, groupIndex] { UpdateRadioTabStop(groupIndex); });
+        radio->installEventFilter(new RadioArrows(radio, [this, id, groupIndex](bool forward) {
+          MoveInRadioGroup(groupIndex, id, forward);
+        }));
         w = radio;
         break;
       }
@@ -412,6 +449,63 @@ void CDialog::CreateControls(QDialog* dialog) {
         c.cls == ControlClass::ComboBox ? std::make_unique<CComboBox>() : std::make_unique<CWnd>();
     wrapper->AttachControl(w, this, id);
     controls_[id] = std::move(wrapper);
+  }
+  // Tab reaches a group where its first button stands in the template, whatever other controls
+  // stand between its buttons.
+  for (size_t group = 0; group < radioGroups_.size(); ++group) {
+    QWidget* previous = nullptr;
+    for (UINT id : radioGroups_[group]) {
+      QWidget* button = RadioWidget(id);
+      if (button == nullptr) continue;
+      if (previous != nullptr) QWidget::setTabOrder(previous, button);
+      previous = button;
+    }
+    UpdateRadioTabStop(group);
+  }
+}
+
+QAbstractButton* CDialog::RadioWidget(UINT id) const {
+  auto it = rawControls_.find(id);
+  return it == rawControls_.end() ? nullptr : qobject_cast<QRadioButton*>(it->second);
+}
+
+void CDialog::ClickRadio(size_t group, UINT id) {
+  if (group >= radioGroups_.size()) return;
+  for (UINT other : radioGroups_[group]) CheckDlgButton(other, other == id ? 1 : 0);
+  SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<int>(id), BN_CLICKED), 0);
+}
+
+void CDialog::UpdateRadioTabStop(size_t group) {
+  if (group >= radioGroups_.size() || radioGroups_[group].empty()) return;
+  const std::vector<UINT>& ids = radioGroups_[group];
+  UINT stop = ids.front();
+  for (UINT id : ids)
+    if (IsDlgButtonChecked(id)) {
+      stop = id;
+      break;
+    }
+  for (UINT id : ids)
+    if (QAbstractButton* button = RadioWidget(id))
+      button->setFocusPolicy(id == stop ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+void CDialog::MoveInRadioGroup(size_t group, UINT from, bool forward) {
+  if (group >= radioGroups_.size()) return;
+  const std::vector<UINT>& ids = radioGroups_[group];
+  const auto at = std::find(ids.begin(), ids.end(), from);
+  if (at == ids.end()) return;
+  const size_t n = ids.size();
+  const size_t start = static_cast<size_t>(at - ids.begin());
+  // The next button that can take the focus, wrapping round the group; disabled and hidden
+  // buttons are passed over.
+  for (size_t step = 1; step < n; ++step) {
+    const UINT id = ids[(start + (forward ? step : n - step)) % n];
+    QAbstractButton* button = RadioWidget(id);
+    if (button == nullptr || !button->isEnabled() || button->isHidden()) continue;
+    button->setFocus(Qt::OtherFocusReason);
+    // A button the keyboard reaches unchecked is chosen, as if clicked.
+    if (!button->isChecked()) ClickRadio(group, id);
+    return;
   }
 }
 

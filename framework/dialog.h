@@ -14,6 +14,7 @@
 #include "wnd.h"
 
 class CDialog;
+class QAbstractButton;
 class QComboBox;
 
 class CComboBox : public CWnd {
@@ -116,6 +117,12 @@ class CDialog : public CWnd {
 
  private:
   void CreateControls(QDialog* dialog);
+  // Radio groups: a group is one tab stop, its checked button (else its first), and the arrow
+  // keys move the focus to the previous or next button of the group, wrapping, and choose it.
+  QAbstractButton* RadioWidget(UINT id) const;
+  void ClickRadio(size_t group, UINT id);
+  void UpdateRadioTabStop(size_t group);
+  void MoveInRadioGroup(size_t group, UINT from, bool forward);
 
   UINT templateId_;
   CWnd* parentWnd_;

@@ -3,11 +3,15 @@
 #include "private_profile.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <ctime>
 #include <system_error>
 #include <utility>
 
@@ -34,6 +38,35 @@ class UniqueFd {
 
  private:
   int fd_;
+};
+
+// Holds SIGXFSZ back from this thread while it lives, so that a write past the file-size limit
+// fails (EFBIG) instead of ending the program; a SIGXFSZ such a write raised meanwhile is taken
+// off again, never to be delivered later.
+class FileSizeSignalHeld {
+ public:
+  FileSizeSignalHeld() {
+    sigemptyset(&signal_);
+    sigaddset(&signal_, SIGXFSZ);
+    pthread_sigmask(SIG_BLOCK, &signal_, &previous_);
+    sigset_t pending;
+    pendingBefore_ = sigpending(&pending) == 0 && sigismember(&pending, SIGXFSZ) == 1;
+  }
+  ~FileSizeSignalHeld() {
+    sigset_t pending;
+    if (!pendingBefore_ && sigpending(&pending) == 0 && sigismember(&pending, SIGXFSZ) == 1) {
+      const timespec now{};
+      sigtimedwait(&signal_, nullptr, &now);
+    }
+    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+  }
+  FileSizeSignalHeld(const FileSizeSignalHeld&) = delete;
+  FileSizeSignalHeld& operator=(const FileSizeSignalHeld&) = delete;
+
+ private:
+  sigset_t signal_{};
+  sigset_t previous_{};
+  bool pendingBefore_ = false;
 };
 
 bool IsBlank(char c) {
@@ -104,21 +137,65 @@ bool WriteAll(int fd, const std::string& text) {
   return true;
 }
 
-enum class Replaced { kDone, kFolderClosed, kFailed };
+// The whole text into `fd` (with `mode` when given), on disk before it returns.
+bool WriteContent(int fd, const std::string& text, std::optional<mode_t> mode) {
+  {
+    const FileSizeSignalHeld held;
+    if (!WriteAll(fd, text)) return false;
+  }
+  if (mode && ::fchmod(fd, *mode) != 0) return false;
+  return ::fsync(fd) == 0;
+}
 
-// Rewrites `target` through a temporary file next to it that replaces it. kFolderClosed when the
-// folder lets no new file be made (the caller may then write in place); kFailed when any other
-// step fails (the temporary file is then removed and the old file is untouched).
+enum class Replaced { kDone, kFolderClosed, kFailed, kNoUnnamedFile };
+
+bool FolderClosed(int error) {
+  return error == EACCES || error == EPERM || error == EROFS;
+}
+
+// Rewrites `target` through a file without a name (O_TMPFILE) in its folder, named only once its
+// text is on disk and then renamed over `target`: a write that fails, or a program that ends
+// while writing, leaves nothing behind, and neither does a folder that turns read-only before the
+// name is made. kFolderClosed when the folder lets no new file be made (the caller may then write
+// in place); kNoUnnamedFile where the file system cannot make or name such a file; kFailed when
+// any other step fails (the old file is untouched and nothing new is left).
+Replaced ReplaceThroughUnnamed(const fs::path& target, const std::string& text,
+                               std::optional<mode_t> mode) {
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  UniqueFd fd(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+  if (!fd.valid()) {
+    if (FolderClosed(errno)) return Replaced::kFolderClosed;
+    return errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL ? Replaced::kNoUnnamedFile
+                                                                     : Replaced::kFailed;
+  }
+  if (!WriteContent(fd.get(), text, mode)) return Replaced::kFailed;
+  // Named through /proc (linking the descriptor itself takes a privilege): the target's name,
+  // this process and a count; a name left by an earlier process is passed over.
+  static std::atomic<unsigned> count{0};
+  const std::string self = "/proc/self/fd/" + std::to_string(fd.get());
+  const std::string stem = target.string() + "." + std::to_string(::getpid()) + ".";
+  std::string name;
+  for (int attempt = 0;; ++attempt) {
+    name = stem + std::to_string(count++);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) break;
+    if (errno == EEXIST && attempt < 100) continue;
+    // No /proc, or a file system that links no files: the named temporary file instead.
+    return errno == ENOENT || errno == EPERM ? Replaced::kNoUnnamedFile : Replaced::kFailed;
+  }
+  bool ok = fd.Close();
+  if (ok) ok = ::rename(name.c_str(), target.c_str()) == 0;
+  if (!ok) ::unlink(name.c_str());
+  return ok ? Replaced::kDone : Replaced::kFailed;
+}
+
+// The same through a named temporary file (mkstemp), for file systems without unnamed files: a
+// failed step removes it again.
 Replaced ReplaceThroughTemporary(const fs::path& target, const std::string& text,
                                  std::optional<mode_t> mode) {
   std::string pattern = target.string() + ".XXXXXX";
   UniqueFd fd(::mkstemp(pattern.data()));
-  if (!fd.valid()) {
-    return errno == EACCES || errno == EPERM ? Replaced::kFolderClosed : Replaced::kFailed;
-  }
-  bool ok = WriteAll(fd.get(), text);
-  if (ok && mode) ok = ::fchmod(fd.get(), *mode) == 0;
-  if (ok) ok = ::fsync(fd.get()) == 0;
+  if (!fd.valid()) return FolderClosed(errno) ? Replaced::kFolderClosed : Replaced::kFailed;
+  bool ok = WriteContent(fd.get(), text, mode);
   ok = fd.Close() && ok;
   if (ok) ok = ::rename(pattern.c_str(), target.c_str()) == 0;
   if (!ok) ::unlink(pattern.c_str());
@@ -129,7 +206,11 @@ Replaced ReplaceThroughTemporary(const fs::path& target, const std::string& text
 bool RewriteInPlace(const fs::path& target, const std::string& text) {
   UniqueFd fd(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
   if (!fd.valid()) return false;
-  const bool ok = WriteAll(fd.get(), text);
+  bool ok = false;
+  {
+    const FileSizeSignalHeld held;
+    ok = WriteAll(fd.get(), text);
+  }
   return fd.Close() && ok;
 }
 
@@ -357,7 +438,9 @@ bool CPrivateProfile::Save() {
     mode = info.st_mode & 07777;
   }
   const std::string text = Text();
-  switch (ReplaceThroughTemporary(target, text, mode)) {
+  Replaced replaced = ReplaceThroughUnnamed(target, text, mode);
+  if (replaced == Replaced::kNoUnnamedFile) replaced = ReplaceThroughTemporary(target, text, mode);
+  switch (replaced) {
     case Replaced::kDone:
       break;
     case Replaced::kFolderClosed:
@@ -365,6 +448,7 @@ bool CPrivateProfile::Save() {
       if (!mode || !RewriteInPlace(target, text)) return false;
       break;
     case Replaced::kFailed:
+    case Replaced::kNoUnnamedFile:
       return false;
   }
   dirty_ = false;

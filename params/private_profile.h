@@ -56,9 +56,11 @@ class CPrivateProfile {
 
   // Writes the file when something changed (creating a missing configuration folder with mode
   // 0700). The new text goes to a temporary file in the same folder that then replaces the file,
-  // keeping its permissions; where no temporary file can be made there (a read-only folder), the
-  // file is rewritten in place. A file that exists but is not writable is left alone. Returns
-  // false when nothing could be written.
+  // keeping its permissions; the temporary file has no name until its text is on disk (where the
+  // file system allows), and a save that fails leaves none behind. Where no temporary file can
+  // be made there (a read-only folder), the file is rewritten in place. A file that exists but
+  // is not writable is left alone. A write past the process's file-size limit fails the save
+  // rather than ending the program. Returns false when nothing could be written.
   bool Save();
 
   // The whole text as it would be written.

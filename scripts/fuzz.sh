@@ -20,7 +20,7 @@ fi
 mkdir -p "$out/corpus"
 common=(-std=c++20 -g -O1 -fno-omit-frame-pointer -Wall -Wextra -Werror -Iimagefiles -Iframework
         -Ifuzz)
-sanitizers=(-fsanitize=address,undefined -fno-sanitize-recover=undefined)
+sanitizers=("-fsanitize=address,undefined" -fno-sanitize-recover=undefined)
 reader=(imagefiles/bmp_file.cpp)
 
 echo "=== building the fuzz target and the seed corpus writer ==="

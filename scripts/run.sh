@@ -30,14 +30,9 @@ fi
 shots=build/screenshots
 mkdir -p "$shots"
 rm -f "$shots/$program.png" "$shots/$program"-box*.png
+# shellcheck source=../tests/e2e/lib.sh
 source tests/e2e/lib.sh
 e2e_start
-# What the program printed, when something went wrong.
-e2e_fail() {
-  echo "$*" >&2
-  cat "$E2E_WORK"/"$program".*.log >&2 2>/dev/null || true
-  exit 1
-}
 main_title=$([[ $program == hexmont ]] && echo "Hexmont|Quarn Multi Performance" ||
   echo "Solvane|Quarn Performance .*")
 e2e_launch pid "$binary"
@@ -45,18 +40,18 @@ e2e_launch pid "$binary"
 # save FILE WINDOW [moving]: saves the screen as FILE once WINDOW has been painted: it shows more
 # than a blank area and (unless it shows moving pictures) holds still for a moment.
 save() {
-  local file=$1 window=$2 moving=${3:-} x y w h colours white n i
-  read -r x y w h < <(xdotool getwindowgeometry --shell "$window" |
-    awk -F= '/^X=/{x=$2} /^Y=/{y=$2} /^WIDTH=/{w=$2} /^HEIGHT=/{h=$2} END{print x, y, w, h}')
+  local file=$1 window=$2 moving=${3:-} x y w h colours n
+  e2e_geometry "$window"
+  x=$gx y=$gy w=$gw h=$gh
   # The part of the window on the screen.
   w=$((x + w > 1280 ? 1280 - x : w))
   h=$((y + h > 1024 ? 1024 - y : h))
   e2e_dump screen
-  for i in $(seq 50); do
+  for _ in $(seq 50); do
     sleep 0.2
     mv "$E2E_WORK/screen.xwd" "$E2E_WORK/previous.xwd"
     e2e_dump screen
-    read -r colours white < <(e2e_pixels content screen "$x" "$y" "$w" "$h")
+    read -r colours _ < <(e2e_pixels content screen "$x" "$y" "$w" "$h")
     n=$(e2e_pixels differ previous screen "$x" "$y" "$w" "$h")
     ((colours > 2)) && [[ -n $moving ]] && break
     ((colours > 2 && n == 0)) && break

@@ -9,7 +9,7 @@ PACKAGES=(
   libyuv-dev
   qt6-base-dev libgl-dev
   xvfb xauth xdotool x11-utils x11-apps python3
-  clang-format
+  clang-format shellcheck
   clang libclang-rt-14-dev
   imagemagick python3-pil
   desktop-file-utils appstream dpkg-dev file binutils

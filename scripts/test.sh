@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, checks that the C and C++ sources are formatted, builds the project
-# three times (plain, AddressSanitizer + UndefinedBehaviorSanitizer, ThreadSanitizer) and runs
+# Installs what is missing, checks that the C and C++ sources are formatted and that every shell
+# script passes shellcheck, builds the project three times (plain, AddressSanitizer + UndefinedBehaviorSanitizer, ThreadSanitizer) and runs
 # every test in each build, then builds the programs and benchmarks at -O3 with warnings as
 # errors, and fuzzes the BMP reader for a minute. Prints how long each phase took.
 set -euo pipefail
@@ -31,6 +31,32 @@ else
     -print0 | xargs -0 clang-format --dry-run -Werror
 fi
 phase_done format
+
+echo "=== shellcheck ==="
+# Every shell script: the *.sh files and every file without an extension whose first line starts
+# a shell (.ci/run among them). Any finding fails the run; .shellcheckrc holds the settings.
+shell_scripts=()
+if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+  mapfile -d '' files < <(git ls-files -z)
+else
+  mapfile -d '' files < <(find . -path ./build -prune -o -type f -printf '%P\0')
+fi
+for file in "${files[@]}"; do
+  name=${file##*/}
+  case ${name#.} in
+    *.sh) shell_scripts+=("$file") ;;
+    *.*) ;;
+    *)
+      if head -n 1 -- "$file" 2>/dev/null |
+        grep -Eq '^#! *(/usr)?/bin/(env +)?(sh|bash|dash|ksh)( |$)'; then
+        shell_scripts+=("$file")
+      fi
+      ;;
+  esac
+done
+shellcheck -- "${shell_scripts[@]}"
+echo "${#shell_scripts[@]} shell scripts checked"
+phase_done shellcheck
 
 jobs=$(nproc)
 for preset in default asan tsan; do

@@ -5,11 +5,14 @@
 # request. The restart itself (Yes) is never answered here: it would ask the real machine.
 set -euo pipefail
 hexmont=$1
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 e2e_start
 # Should anything answer Yes all the same, the restart request finds no system bus to go to.
 export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$E2E_WORK/no-system-bus"
 
+# The program's pid: e2e_launch sets it.
+declare program
 e2e_launch program "$hexmont"
 window=$(e2e_window "$program" "Hexmont|Quarn Multi Performance")
 xdotool windowmove --sync "$window" 0 0
@@ -18,9 +21,8 @@ xdotool windowmove --sync "$window" 0 0
 # so the item is clicked: it is the seventh entry of the popup (after one separator).
 e2e_keys "$window" alt+p
 popup=$(e2e_popup "$program" "$window") || e2e_fail "the Paramter menu did not open"
-read -r px py < <(xdotool getwindowgeometry --shell "$popup" |
-  awk -F= '/^X=/{x=$2} /^Y=/{y=$2} END{print x, y}')
-xdotool mousemove --sync $((px + 70)) $((py + 144)) click 1
+e2e_geometry "$popup"
+e2e_click $((gx + 70)) $((gy + 144))
 
 dialog=$(e2e_window "$program" "Allocate memory") || e2e_fail "the dialog did not open"
 e2e_screenshot allocate_memory_dialog
@@ -44,7 +46,5 @@ grep -q '^pending 2048 ' "$QUARN_SIM_STATE_DIR/reservation" ||
 grep -q '^pages 16384$' "$QUARN_SIM_STATE_DIR/reservation" ||
   e2e_fail "the reservation in force changed before a restart"
 
-e2e_keys "$window" alt+f x
-status=$(e2e_exit_status "$program") || e2e_fail "hexmont did not close through File > Exit"
-[[ $status == 0 ]] || e2e_fail "hexmont ended with status $status"
+e2e_close "$program" "$window" hexmont
 echo "1 passed, 0 failed"

@@ -13,15 +13,10 @@ set -euo pipefail
 hexmont=$(realpath "$1")
 solvane=$(realpath "$2")
 render=$(realpath "$3")
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 e2e_start
-e2e_fail() {
-  echo "FAIL: $*" >&2
-  cat "$E2E_WORK"/*.log >&2 2>/dev/null || true
-  exit 1
-}
-command -v xwd >/dev/null || e2e_fail "xwd (x11-apps) is needed"
-command -v identify >/dev/null || e2e_fail "identify (imagemagick) is needed"
+e2e_need identify imagemagick
 /usr/bin/python3 -c "import PIL" 2>/dev/null || e2e_fail "PIL (python3-pil) is needed"
 
 # The file dialogs open in the programs' working folder.
@@ -34,6 +29,8 @@ cd "$files"
 label="0 0 250 28"
 
 # ---- Solvane: Capture Shot saved with File > Save As ... ----
+# The program's pid: e2e_launch sets it.
+declare program
 e2e_launch program "$solvane"
 window=$(e2e_window "$program" "Quarn Performance .*") || e2e_fail "solvane showed no main window"
 # Solvane stays where it opens, at the top-left corner, clear of the dialogs at the right edge.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2086  # the view's rectangle ("X Y W H") is handed on as four words
 # Capture Shot in both programs on the simulated cards, as a person uses it: the idle view is
 # blank; Ctrl+2 puts a picture of the cards into it; the picture is frozen (screen dumps a second
 # apart are the same) and it is painted again from the display buffers after the window was made
@@ -6,56 +7,35 @@
 set -euo pipefail
 hexmont=$1
 solvane=$2
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 e2e_start
-command -v xwd >/dev/null || e2e_fail "xwd (x11-apps) is needed"
 
-# The window's outer rectangle: sets wx wy ww wh.
-geometry() {
-  read -r wx wy ww wh < <(xdotool getwindowgeometry --shell "$window" |
-    awk -F= '/^X=/{x=$2} /^Y=/{y=$2} /^WIDTH=/{w=$2} /^HEIGHT=/{h=$2} END{print x, y, w, h}')
-}
 # view_blank NAME: in dump NAME the view is blank (mostly white).
 view_blank() {
   local colours white
-  # shellcheck disable=SC2086
   read -r colours white < <(e2e_pixels content "$1" $box)
-  [[ $white > 0.9 ]] || { echo "$colours colours, $white white"; return 1; }
+  e2e_less 0.9 "$white" || { echo "$colours colours, $white white"; return 1; }
 }
 # view_shows NAME LEAST: in dump NAME the view shows a picture of at least LEAST colours.
 view_shows() {
   local colours white
-  # shellcheck disable=SC2086
   read -r colours white < <(e2e_pixels content "$1" $box)
   ((colours >= $2)) || { echo "the view shows $colours colours"; return 1; }
-  [[ $white < 0.3 ]] || { echo "the view is $white white"; return 1; }
-}
-# differs NAME OTHER LEAST: dumps NAME and OTHER differ in more than LEAST pixels of the view.
-differs() {
-  local n
-  # shellcheck disable=SC2086
-  n=$(e2e_pixels differ "$1" "$2" $box)
-  ((n > $3)) || { echo "$n pixels differ"; return 1; }
-}
-# same NAME OTHER: dumps NAME and OTHER are the same in the view.
-same() {
-  local n
-  # shellcheck disable=SC2086
-  n=$(e2e_pixels differ "$1" "$2" $box)
-  ((n == 0)) || { echo "$n pixels differ"; return 1; }
+  e2e_less "$white" 0.3 || { echo "the view is $white white"; return 1; }
 }
 
 # check_shot NAME PROGRAM TITLE COLOURS: the whole sequence for one program; the shot must show at
 # least COLOURS colours (Hexmont's four cells crop the top-left of each card's colour bars).
 check_shot() {
-  local name=$1 binary=$2 title=$3 least=$4 message
+  local name=$1 binary=$2 title=$3 least=$4 message program
   e2e_launch program "$binary"
   window=$(e2e_window "$program" "$title")
   xdotool windowmove --sync "$window" 0 0
   xdotool windowsize --sync "$window" 700 560
-  geometry
+  e2e_geometry "$window"
   # The window's lower part: the view without the menu bar (inset from the edges).
-  box="$((wx + 8)) $((wy + wh / 4)) $((ww - 40)) $((wh / 2))"
+  box="$((gx + 8)) $((gy + gh / 4)) $((gw - 40)) $((gh / 2))"
 
   e2e_until "$name: the idle view is not blank" e2e_fresh "${name}_idle" view_blank
 
@@ -67,21 +47,19 @@ check_shot() {
   # It stays so: a second later it is still the same.
   sleep 1
   e2e_dump "${name}_later"
-  message=$(same "${name}_later" "${name}_shot") || e2e_fail "$name: the frozen picture changed: $message"
+  message=$(e2e_same "${name}_later" "${name}_shot" $box) ||
+    e2e_fail "$name: the frozen picture changed: $message"
 
   # Shrink (the lower half of the view goes away) and restore: the view paints the picture again.
   xdotool windowsize --sync "$window" 700 300
   e2e_until "$name: shrinking the window did not cut the view" \
-    e2e_fresh "${name}_small" differs "${name}_shot" 1000
+    e2e_fresh "${name}_small" e2e_differ "${name}_shot" 1000 $box
   xdotool windowsize --sync "$window" 700 560
   e2e_until "$name: after the repaint the view differs from the shot" \
-    e2e_fresh "${name}_restored" same "${name}_shot"
+    e2e_fresh "${name}_restored" e2e_same "${name}_shot" $box
   e2e_screenshot "${name}_restored"
 
-  e2e_keys "$window" alt+f x
-  local status
-  status=$(e2e_exit_status "$program") || e2e_fail "$name did not close through File > Exit"
-  [[ $status == 0 ]] || e2e_fail "$name ended with status $status"
+  e2e_close "$program" "$window" "$name"
 }
 
 check_shot solvane "$solvane" "Solvane|Quarn Performance .*" 6

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2086  # rectangles ("X Y W H") are handed on as four words
 # Solvane's display modes and printing on the simulated card, as a person uses them: live video
 # is started and stopped (the last picture stays frozen in the view); View > Display > Scale
 # shows the whole picture shrunk into the view, so the frozen picture changes and the card's
@@ -6,61 +7,35 @@
 # platform's print dialog (print to a PDF file) writes a page that holds the picture.
 set -euo pipefail
 solvane=$1
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 e2e_start
-command -v xwd >/dev/null || e2e_fail "xwd (x11-apps) is needed"
 # The print dialog's default file lands in the home folder.
 export HOME="$E2E_WORK/home"
 mkdir -p "$HOME"
 
-# The outer rectangle of window $1: sets gx gy gw gh.
-geometry_of() {
-  read -r gx gy gw gh < <(xdotool getwindowgeometry --shell "$1" |
-    awk -F= '/^X=/{x=$2} /^Y=/{y=$2} /^WIDTH=/{w=$2} /^HEIGHT=/{h=$2} END{print x, y, w, h}')
-}
-# Clicks item $2 (0-based) of the $3 equally high items of popup window $1.
-click_item() {
-  geometry_of "$1"
-  local item_h=$(((gh - 4) / $3))
-  xdotool mousemove --sync $((gx + 30)) $((gy + 2 + item_h * $2 + item_h / 2)) click 1
-}
 # View > Display > (Clip | Scale): $1 is 0 for Clip, 1 for Scale. View holds 9 items, Display
 # is the sixth; Display holds 2. Both menus are gone once the command ran.
 display_mode() {
-  local view_menu display_menu
-  e2e_keys "$window" alt+v
-  view_menu=$(e2e_popup "$program" "$window") || e2e_fail "the View menu did not open"
-  click_item "$view_menu" 5 9
-  display_menu=$(e2e_popup "$program" "$window" "$view_menu") ||
-    e2e_fail "the Display submenu did not open"
-  click_item "$display_menu" "$1" 2
-  e2e_until "the menus stayed open" only_main_window
-}
-only_main_window() {
-  [[ $(xdotool search --all --onlyvisible --pid "$program" --name '.*' 2>/dev/null) == "$window" ]]
-}
-# In dump NAME the view shows a picture: at least 6 colours.
-shows_picture() {
-  local colours white
-  # shellcheck disable=SC2086
-  read -r colours white < <(e2e_pixels content "$1" $box)
-  ((colours >= 6)) || { echo "the view shows $colours colours"; return 1; }
+  e2e_submenu "$window" alt+v 5 9 "$1" 2
 }
 # Live video on until the view shows the live picture, then off; the frozen picture is dumped as
 # NAME once the view has come to rest.
 live_then_frozen() {
   e2e_keys "$window" ctrl+1
-  e2e_until "live video shows no picture" e2e_fresh live shows_picture
+  e2e_until "live video shows no picture" e2e_fresh live e2e_colours 6 $box
   e2e_changes "the live picture does not move" live "$box"
   e2e_keys "$window" ctrl+1
   e2e_settled "live video did not stop" "$1" "$box"
 }
 
+# The program's pid: e2e_launch sets it.
+declare program
 e2e_launch program "$solvane"
 window=$(e2e_window "$program" "Solvane|Quarn Performance .*")
 xdotool windowmove --sync "$window" 0 0
 xdotool windowsize --sync "$window" 480 400
-geometry_of "$window"
+e2e_geometry "$window"
 wx=$gx wy=$gy ww=$gw wh=$gh
 # The view's picture area: below the menu bar, clear of the scroll bars.
 box="$((wx + 8)) $((wy + 40)) $((ww - 40)) $((wh - 80))"
@@ -68,7 +43,7 @@ box="$((wx + 8)) $((wy + 40)) $((ww - 40)) $((wh - 80))"
 # Live video, then stopped: the last picture stays in the view.
 live_then_frozen clip
 e2e_screenshot display_clip
-message=$(shows_picture clip) || e2e_fail "the frozen Clip picture: $message"
+message=$(e2e_colours clip 6 $box) || e2e_fail "the frozen Clip picture: $message"
 
 # Scale asks the card for the whole picture; the view repaints the display buffer, which keeps
 # the frozen picture until the next capture. Start and stop live video to see the scaled one.
@@ -82,9 +57,7 @@ total=$(((ww - 40) * (wh - 80)))
 # A row through the colour bars, below the card's name at the picture's top-left corner and above
 # the moving box: Clip shows the left part of them 1:1, Scale all eight shrunk.
 row="$((wx + 8)) $((wy + 60)) $((ww - 40)) 1"
-# shellcheck disable=SC2086
 read -r clip_bars _ < <(e2e_pixels content clip $row)
-# shellcheck disable=SC2086
 read -r scale_bars _ < <(e2e_pixels content scale_frozen $row)
 echo "colour bars across the view: Clip $clip_bars, Scale $scale_bars"
 ((scale_bars >= 8 && clip_bars < scale_bars)) ||
@@ -111,7 +84,5 @@ pdf=$(e2e_until "printing wrote no PDF file" printed)
 # The page holds an image (the picture), not just an empty page.
 e2e_until "the printed page holds no picture" grep -aq "/Subtype */Image" "$pdf"
 
-e2e_keys "$window" alt+f x
-status=$(e2e_exit_status "$program") || e2e_fail "solvane did not close"
-[[ $status == 0 ]] || e2e_fail "solvane ended with status $status"
+e2e_close "$program" "$window" solvane
 echo "1 passed, 0 failed"

@@ -30,6 +30,7 @@
 set -euo pipefail
 hexmont=$1
 solvane=$2
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 command -v nm >/dev/null || e2e_fail "nm (binutils) is needed"
 command -v xwininfo >/dev/null || e2e_fail "xwininfo (x11-utils) is needed"
@@ -189,12 +190,6 @@ key() {
   settle
 }
 
-# The outer rectangle of window $1: sets gx gy (its corner) and gh (its height).
-geometry_of() {
-  read -r gx gy _ gh < <(xdotool getwindowgeometry --shell "$1" |
-    awk -F= '/^X=/{x=$2} /^Y=/{y=$2} /^WIDTH=/{w=$2} /^HEIGHT=/{h=$2} END{print x, y, w, h}')
-}
-
 # The menu that opened after the main window was given KEY.
 open_menu() {
   local id deadline=$((SECONDS + E2E_WAIT))
@@ -216,7 +211,7 @@ playback() {
   step=$1
   local view_menu playback_menu item_h deadline
   view_menu=$(open_menu alt+v)
-  geometry_of "$view_menu"
+  e2e_geometry "$view_menu"
   item_h=$((gh / view_items))
   xdotool mousemove --sync $((gx + 30)) $((gy + item_h * 4 + item_h / 2)) click 1
   deadline=$((SECONDS + E2E_WAIT))
@@ -227,7 +222,7 @@ playback() {
     ((SECONDS < deadline)) || e2e_fail "the Playback submenu did not open"
     sleep 0.1
   done
-  geometry_of "$playback_menu"
+  e2e_geometry "$playback_menu"
   item_h=$((gh / 3))
   xdotool mousemove --sync $((gx + 30)) $((gy + item_h * $2 + item_h / 2)) click 1
   # A greyed item leaves both menus open. (Escape in the main window does nothing, so one that
@@ -252,12 +247,12 @@ allocate_memory() {
   step="Allocate Memory"
   local menu item_h sep_h y dialog="" deadline
   menu=$(open_menu alt+v)
-  geometry_of "$menu"
+  e2e_geometry "$menu"
   item_h=$((gh / view_items))
   xdotool key --clearmodifiers Escape Escape
   e2e_until "the View menu did not close" no_popup >/dev/null
   menu=$(open_menu alt+p)
-  geometry_of "$menu"
+  e2e_geometry "$menu"
   sep_h=$(((gh - 11 * item_h) / param_separators))
   y=$((6 * item_h + separators_above_allocate * sep_h + item_h / 2))
   xdotool mousemove --sync $((gx + 40)) $((gy + y)) click 1
@@ -300,6 +295,9 @@ check_log() {
     fi
   done
 }
+
+# The pid of the program the run started: e2e_launch sets it.
+declare program
 
 # start_program PROGRAM: starts the program and waits for its main window, answering the boxes
 # it shows before it. Sets program and main.
@@ -455,10 +453,10 @@ run() {
   (
     set -e
     trap - EXIT
-    E2E_WORK=$run_dir
     [[ -z ${SWEEP_TRACE:-} ]] || set -x
     for setting in "${settings[@]}"; do export "${setting?}"; done
-    "$function" "$binary"
+    # The run's own folder is the work folder of lib.sh's helpers.
+    E2E_WORK=$run_dir "$function" "$binary"
   ) >"$run_dir/out" 2>&1
   code=$?
   set -e

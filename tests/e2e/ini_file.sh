@@ -6,26 +6,20 @@
 set -euo pipefail
 hexmont=$1
 solvane=$2
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 e2e_start
-e2e_fail() {
-  echo "FAIL: $*" >&2
-  cat "$E2E_WORK"/*.log >&2 2>/dev/null || true
-  [[ -f ${ini:-} ]] && { echo "--- QuarnCard.ini:" >&2; cat "$ini" >&2; }
-  exit 1
-}
 
 ini="$XDG_CONFIG_HOME/QuarnCard.ini"
+e2e_show_on_failure "$ini"
 export QUARN_SIM_CARDS=2 QUARN_SIM_SIGNALS=none
 
 # run PROGRAM TITLE: starts the program, waits for its window and closes it through File > Exit.
 run() {
-  local pid window status
+  local pid window
   e2e_launch pid "$1"
   window=$(e2e_window "$pid" "$2") || e2e_fail "$(basename "$1") showed no main window"
-  e2e_keys "$window" alt+f x
-  status=$(e2e_exit_status "$pid") || e2e_fail "$(basename "$1") did not close"
-  [[ $status == 0 ]] || e2e_fail "$(basename "$1") ended with status $status"
+  e2e_close "$pid" "$window" "$(basename "$1")"
 }
 section() {
   printf '[Video Parameter%s]\nStandard=%s\nSource=0\nScan=0\nBrightness=%s\nContrast=128\nHue=128\nSaturation=128\nPLL=245\nCryOsc=0\n' "$1" "$2" "$3"

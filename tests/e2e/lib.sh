@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # lib.sh - helpers for the whole-program checks: a private Xvfb display, isolated state folders,
 # programs started with their exit status recorded, waiting for windows, pictures and the end of
 # a program, and pressing keys as a person would (xdotool).
@@ -12,9 +13,21 @@ E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # Generous, because under AddressSanitizer on a busy machine the programs are several times slower.
 E2E_WAIT=${E2E_WAIT:-30}
 
+# Files a failure prints in full besides the programs' output (e2e_show_on_failure).
+E2E_FAIL_FILES=()
+
+# e2e_need COMMAND PACKAGE: fails unless COMMAND is installed; PACKAGE names the Debian package.
+e2e_need() {
+  command -v "$1" >/dev/null || e2e_fail "$1 ($2) is needed"
+}
+
 # Starts Xvfb on a display of its own and isolates every folder the programs and the simulated
 # cards write to. Sets DISPLAY, E2E_WORK and the cleanup trap.
 e2e_start() {
+  e2e_need Xvfb xvfb
+  e2e_need xdotool xdotool
+  e2e_need xdpyinfo x11-utils
+  e2e_need xwd x11-apps
   E2E_WORK=$(mktemp -d)
   E2E_PIDS=()
   declare -gA E2E_STATUS=()
@@ -29,15 +42,15 @@ e2e_start() {
   # has just taken the same number can lose its socket file; Qt programs then cannot connect
   # (xdpyinfo still can). The server's lock file keeps two servers off one number; the display
   # counts once its lock names our server and its socket file is there.
-  local attempt i display
-  for attempt in 1 2 3 4 5; do
+  local display
+  for _ in 1 2 3 4 5; do
     display=$((100 + RANDOM % 30000))
     # -noreset: by default the server resets each time its last client leaves (every xdotool
     # and xdpyinfo call), and a program connecting during a reset is turned away.
     Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$E2E_WORK/xvfb.log" 2>&1 &
     E2E_XVFB=$!
     export DISPLAY=":$display"
-    for i in $(seq 100); do
+    for _ in $(seq 100); do
       kill -0 "$E2E_XVFB" 2>/dev/null || break
       if [[ -S /tmp/.X11-unix/X$display ]] &&
         [[ $(tr -d '[:space:]' <"/tmp/.X$display-lock" 2>/dev/null) == "$E2E_XVFB" ]] &&
@@ -248,6 +261,36 @@ e2e_close() {
   [[ $status == 0 ]] || e2e_fail "$3 ended with status $status"
 }
 
+# e2e_menu_item POPUP INDEX COUNT: clicks item INDEX (from 0) of the open popup menu POPUP, which
+# holds COUNT equally high items (no separators).
+e2e_menu_item() {
+  e2e_geometry "$1"
+  local item_h=$(((gh - 4) / $3))
+  e2e_click $((gx + 30)) $((gy + 2 + item_h * $2 + item_h / 2))
+}
+
+# e2e_only_window PID WINDOW: WINDOW is the only visible window of PID (its menus and dialogs have
+# closed). For e2e_until.
+e2e_only_window() {
+  [[ $(xdotool search --all --onlyvisible --pid "$1" --name '.*' 2>/dev/null) == "$2" ]]
+}
+
+# e2e_submenu WINDOW KEY INDEX COUNT SUBINDEX SUBCOUNT: opens a menu of the main window WINDOW
+# with KEY (alt+v), clicks its item INDEX (from 0) of COUNT, which opens a submenu, and there its
+# item SUBINDEX of SUBCOUNT (menus without separators); waits until both menus have closed. The
+# items are clicked: the keyboard would have to know which items above them are enabled.
+e2e_submenu() {
+  local window=$1 pid menu submenu
+  pid=$(xdotool getwindowpid "$window")
+  e2e_keys "$window" "$2"
+  menu=$(e2e_popup "$pid" "$window") || e2e_fail "the menu of $2 did not open"
+  e2e_menu_item "$menu" "$3" "$4"
+  submenu=$(e2e_popup "$pid" "$window" "$menu") ||
+    e2e_fail "the submenu of item $3 of the menu of $2 did not open"
+  e2e_menu_item "$submenu" "$5" "$6"
+  e2e_until "the menus stayed open" e2e_only_window "$pid" "$window"
+}
+
 # e2e_geometry WINDOW: sets gx gy gw gh to WINDOW's outer rectangle.
 e2e_geometry() {
   read -r gx gy gw gh < <(xdotool getwindowgeometry --shell "$1" |
@@ -267,6 +310,7 @@ e2e_place() {
     [[ "$gx $gy $gw $gh" == "$want" ]] && break
     ((SECONDS < deadline)) || e2e_fail "the window stays at $gx $gy ${gw}x$gh, not $want"
   done
+  # shellcheck disable=SC2034  # for the caller
   wx=$gx wy=$gy ww=$gw wh=$gh
 }
 
@@ -317,6 +361,19 @@ e2e_pixels() {
     *) args=("$E2E_WORK/$1.xwd") && shift ;;
   esac
   python3 "$E2E_LIB_DIR/screen.py" "$command" "${args[@]}" "$@"
+}
+
+# e2e_colours DUMP LEAST X Y W H: the rectangle of dump DUMP shows at least LEAST colours (a
+# picture, not a blank area); says how many otherwise. For e2e_until through e2e_fresh.
+e2e_colours() {
+  local colours
+  read -r colours _ < <(e2e_pixels content "$1" "${@:3}")
+  ((colours >= $2)) || { echo "$colours colours in ${*:3}"; return 1; }
+}
+
+# e2e_less A B: the decimal number A (a fraction e2e_pixels prints) is less than B.
+e2e_less() {
+  awk -v a="$1" -v b="$2" 'BEGIN { exit !(a + 0 < b + 0) }'
 }
 
 # e2e_same DUMP OTHER X Y W H: dumps DUMP and OTHER are the same in the rectangle; says how
@@ -405,14 +462,27 @@ e2e_screenshot() {
     "$QUARN_E2E_SHOTS/$1.png"
 }
 
+# e2e_show_on_failure FILE...: a failure prints each FILE that exists then (a file the programs
+# write, such as QuarnCard.ini).
+e2e_show_on_failure() {
+  E2E_FAIL_FILES+=("$@")
+}
+
 e2e_fail() {
   echo "FAIL: $*" >&2
   # What the programs printed, so that a failure seen only once (on a busy CI machine) says why.
-  local log
-  for log in "$E2E_WORK"/*.log; do
-    [[ -s $log ]] || continue
-    echo "--- last lines of $(basename "$log")" >&2
-    tail -n 20 "$log" >&2
+  local log file
+  if [[ -n ${E2E_WORK:-} ]]; then
+    for log in "$E2E_WORK"/*.log; do
+      [[ -s $log ]] || continue
+      echo "--- last lines of $(basename "$log")" >&2
+      tail -n 20 "$log" >&2
+    done
+  fi
+  for file in "${E2E_FAIL_FILES[@]}"; do
+    [[ -f $file ]] || continue
+    echo "--- $(basename "$file"):" >&2
+    cat "$file" >&2
   done
   exit 1
 }

@@ -13,29 +13,20 @@ set -euo pipefail
 hexmont=$1
 solvane=$2
 render=$3
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 e2e_start
-e2e_fail() {
-  echo "FAIL: $*" >&2
-  cat "$E2E_WORK"/*.log >&2 2>/dev/null || true
-  [[ -f ${ini:-} ]] && { echo "--- QuarnCard.ini:" >&2; cat "$ini" >&2; }
-  exit 1
-}
-command -v xwd >/dev/null || e2e_fail "xwd (x11-apps) is needed"
 ini="$XDG_CONFIG_HOME/QuarnCard.ini"
+e2e_show_on_failure "$ini"
 
 # ini_value SECTION KEY: the value of KEY in [SECTION] of QuarnCard.ini.
 ini_value() {
   awk -F= -v section="[$1]" -v key="$2" '/^\[/ { on = $0 == section } on && $1 == key { print $2 }' "$ini"
 }
-# shows_bars NAME BOX: in dump NAME the rectangle BOX shows colour bars (three colours at least).
-shows_bars() {
-  local colours
-  read -r colours _ < <(e2e_pixels content "$@")
-  ((colours >= 3)) || { echo "$colours colours in ${*:2}"; return 1; }
-}
 
 # ---- Hexmont: Select card, then Adjust on card 2 only ----
+# The program's pid: e2e_launch sets it.
+declare program
 QUARN_SIM_CARDS=2 e2e_launch program "$hexmont"
 window=$(e2e_window "$program" "Quarn Multi Performance") || e2e_fail "hexmont showed no main window"
 e2e_place "$window" 0 0 800 600
@@ -47,8 +38,9 @@ strip1="$((wx + 10)) $((wy + 200)) $((half - 20)) 60"
 strip2="$((wx + half + 10)) $((wy + 200)) $((half - 20)) 60"
 
 e2e_keys "$window" ctrl+1
-e2e_until "card 1 shows no live picture" e2e_fresh live shows_bars $strip1
-e2e_until "card 2 shows no live picture" e2e_fresh live shows_bars $strip2
+# Colour bars: three colours at least.
+e2e_until "card 1 shows no live picture" e2e_fresh live e2e_colours 3 $strip1
+e2e_until "card 2 shows no live picture" e2e_fresh live e2e_colours 3 $strip2
 e2e_settled "the colour bars keep changing" before "$strip1" "$strip2"
 
 # Select card opens with "All card", the item after the cards; Up chooses "Card number 2".
@@ -105,11 +97,11 @@ corner=$(e2e_until "live video does not show Video 1" e2e_fresh live \
   e2e_find "$E2E_WORK/video1.bmp" $label $wx $wy $((wx + 20)) $((wy + 60)))
 read -r vx vy <<<"$corner"
 
-# Video Source... is the fourth item. The focus starts on Video 1: Down walks to Video 2, Space
-# chooses it, and the picture switches at once.
+# Video Source... is the fourth item. The focus starts on the checked input, Video 1: Down moves
+# to Video 2 and chooses it, and the picture switches at once.
 e2e_menu "$window" alt+p Down Down Down Return
 dialog=$(e2e_dialog "$program" "Video Source") || e2e_fail "Video Source... showed no dialog"
-e2e_keys "$dialog" Down space
+e2e_keys "$dialog" Down
 e2e_until "the picture does not show Video 2" \
   e2e_fresh source e2e_shows "$E2E_WORK/video2.bmp" $label "$vx" "$vy"
 e2e_screenshot solvane_video_source

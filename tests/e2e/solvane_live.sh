@@ -5,15 +5,10 @@
 # the new size and live video fills the new area; File > Exit while live ends cleanly.
 set -euo pipefail
 solvane=$1
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 e2e_start
-command -v xwd >/dev/null || e2e_fail "xwd (x11-apps) is needed"
 
-# The window's outer rectangle: sets wx wy ww wh.
-geometry() {
-  read -r wx wy ww wh < <(xdotool getwindowgeometry --shell "$window" |
-    awk -F= '/^X=/{x=$2} /^Y=/{y=$2} /^WIDTH=/{w=$2} /^HEIGHT=/{h=$2} END{print x, y, w, h}')
-}
 # Prints the output size the title shows ("W H"), or fails.
 title_size() {
   local title
@@ -35,9 +30,10 @@ title_size_other_than() {
 # window manager adds decorations, the menu bar is above the view and the two scroll bars are
 # equally thick (right and bottom). Sets cx cy.
 client_origin() {
-  local bar=$((ww - tw))
-  cx=$wx
-  cy=$((wy + wh - th - bar))
+  e2e_geometry "$window"
+  local bar=$((gw - tw))
+  cx=$gx
+  cy=$((gy + gh - th - bar))
 }
 # live_covers_view NAME: in dump NAME live video covers the client area (inset by 4 pixels): many
 # colours, little white, and the bottom-right corner shows video too (the output covers the whole
@@ -47,9 +43,9 @@ live_covers_view() {
   # shellcheck disable=SC2086
   read -r colours white < <(e2e_pixels content "$1" $box)
   ((colours >= 6)) || { echo "the view shows $colours colours"; return 1; }
-  [[ $white < 0.2 ]] || { echo "the view is $white white"; return 1; }
+  e2e_less "$white" 0.2 || { echo "the view is $white white"; return 1; }
   read -r colours white < <(e2e_pixels content "$1" $((cx + tw - 24)) $((cy + th - 24)) 20 20)
-  [[ $white < 0.5 ]] || { echo "the view's bottom-right corner is blank"; return 1; }
+  e2e_less "$white" 0.5 || { echo "the view's bottom-right corner is blank"; return 1; }
 }
 check_live() {
   local name=$1
@@ -59,6 +55,8 @@ check_live() {
   e2e_changes "$name: the live picture does not move" "$name" "$box"
 }
 
+# The program's pid: e2e_launch sets it.
+declare program
 e2e_launch program "$solvane"
 window=$(e2e_window "$program" "Solvane|Quarn Performance .*")
 xdotool windowmove --sync "$window" 0 0
@@ -68,9 +66,8 @@ size=$(e2e_until "no output size in the title" title_size)
 read -r tw th <<<"$size"
 ((tw % 4 == 0 && th % 2 == 0 && tw <= 768 && th <= 576)) ||
   e2e_fail "the title shows an unaligned or oversized output $tw x $th"
-geometry
 client_origin
-((cy > wy)) || e2e_fail "the view does not lie inside the window ($wx,$wy ${ww}x$wh, $tw x $th)"
+((cy > gy)) || e2e_fail "the view does not lie inside the window ($gx,$gy ${gw}x$gh, $tw x $th)"
 check_live started
 
 # A smaller window: the title follows and the video fills the new view.
@@ -81,12 +78,9 @@ size=$(e2e_until "the title kept its size after the resize" title_size_other_tha
 read -r tw th <<<"$size"
 ((tw % 4 == 0 && th % 2 == 0 && tw < old_w && th < old_h)) ||
   e2e_fail "after the resize the title shows $tw x $th (was $old_w x $old_h)"
-geometry
 client_origin
 check_live resized
 
 # File > Exit while live: the program stops live video first and ends normally.
-e2e_keys "$window" alt+f x
-status=$(e2e_exit_status "$program") || e2e_fail "solvane did not close through File > Exit"
-[[ $status == 0 ]] || e2e_fail "solvane ended with status $status"
+e2e_close "$program" "$window" solvane
 echo "1 passed, 0 failed"

@@ -1,19 +1,14 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2086  # the view's rectangle ("X Y W H") is handed on as four words
 # Solvane's continuous Snap on the simulated card (25 frames/s, PAL), as a person uses it: Ctrl+3
 # starts it; the view shows the moving picture and the window title shows the average frame rate,
 # "Quarn Performance [W x H]  R(fps) ", with R the rate at which the card delivered its frames;
 # File > Exit while snapping closes the snap and ends the program normally.
 set -euo pipefail
 solvane=$1
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 e2e_start
-# A failure shows what the program printed.
-e2e_fail() {
-  echo "FAIL: $*" >&2
-  cat "$E2E_WORK"/solvane.*.log "$E2E_WORK"/xvfb.log >&2 2>/dev/null || true
-  exit 1
-}
-command -v xwd >/dev/null || e2e_fail "xwd (x11-apps) is needed"
 
 # Prints the frame rate the title shows, or fails.
 title_rate() {
@@ -25,29 +20,23 @@ title_rate() {
   }
   echo "${BASH_REMATCH[1]}"
 }
-# shows_picture NAME: in dump NAME the view shows a coloured picture.
-shows_picture() {
-  local colours white
-  # shellcheck disable=SC2086
-  read -r colours white < <(e2e_pixels content "$1" $box)
-  ((colours >= 6)) || { echo "the view shows $colours colours while snapping"; return 1; }
-}
 
 # The card reports how many frames it delivered, at what rate, when the snap stops.
 export QUARN_SIM_STATS=1
+# The program's pid: e2e_launch sets it.
+declare program
 e2e_launch program "$solvane"
 window=$(e2e_window "$program" "Solvane|Quarn Performance .*") ||
   e2e_fail "solvane showed no main window"
 xdotool windowmove --sync "$window" 0 0
 xdotool windowsize --sync "$window" 480 400
-read -r wx wy ww wh < <(xdotool getwindowgeometry --shell "$window" |
-  awk -F= '/^X=/{x=$2} /^Y=/{y=$2} /^WIDTH=/{w=$2} /^HEIGHT=/{h=$2} END{print x, y, w, h}')
+e2e_geometry "$window"
 # The view's picture area: below the menu bar, clear of the scroll bars.
-box="$((wx + 8)) $((wy + 40)) $((ww - 40)) $((wh - 80))"
+box="$((gx + 8)) $((gy + 40)) $((gw - 40)) $((gh - 80))"
 
 e2e_keys "$window" ctrl+3
-# The callback paints each frame: a coloured picture that moves.
-e2e_until "no picture while snapping" e2e_fresh a shows_picture
+# The callback paints each frame: a coloured picture (six colours at least) that moves.
+e2e_until "no picture while snapping" e2e_fresh a e2e_colours 6 $box
 e2e_screenshot solvane_snap
 e2e_changes "the snapped picture does not move" a "$box"
 
@@ -59,9 +48,7 @@ sleep 2
 rate=$(e2e_until "no frame rate in the title" title_rate)
 
 # File > Exit while snapping: the snap is closed first and the program ends normally.
-e2e_keys "$window" alt+f x
-status=$(e2e_exit_status "$program") || e2e_fail "solvane did not close through File > Exit"
-[[ $status == 0 ]] || e2e_fail "solvane ended with status $status"
+e2e_close "$program" "$window" solvane
 
 # The rate in the title against what the card delivered: never above the standard's 25 frames/s
 # (plus the first frame's share of two seconds), and near 25 when the card kept its pace (gave up

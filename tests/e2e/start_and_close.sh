@@ -5,9 +5,12 @@
 set -euo pipefail
 hexmont=$1
 solvane=$2
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 e2e_start
 
+# The programs' pids: e2e_launch sets them.
+declare first second beside
 e2e_launch first "$hexmont"
 # The main windows take their live-video titles once painted.
 hexmont_title="Hexmont|Quarn Multi Performance"
@@ -26,11 +29,6 @@ e2e_launch beside "$solvane"
 solvane_window=$(e2e_window "$beside" "$solvane_title") || e2e_fail "solvane did not start beside hexmont"
 e2e_screenshot both
 
-e2e_keys "$solvane_window" alt+f x
-status=$(e2e_exit_status "$beside") || e2e_fail "solvane did not close through File > Exit"
-[[ $status == 0 ]] || e2e_fail "solvane ended with status $status"
-
-e2e_keys "$first_window" alt+f x
-status=$(e2e_exit_status "$first") || e2e_fail "hexmont did not close through File > Exit"
-[[ $status == 0 ]] || e2e_fail "hexmont ended with status $status"
+e2e_close "$beside" "$solvane_window" solvane
+e2e_close "$first" "$first_window" hexmont
 echo "1 passed, 0 failed"

@@ -1,7 +1,8 @@
 // dialog_input_test.cpp - a dialog's scroll bar driven by the keyboard and the mouse as on any
 // desktop: the platform's SB_ codes with the scroll ended when the key or button comes up, Tab
-// in template order reaching tab-stop bars only, a click giving the focus, Return and Escape.
-// (Radio groups, typed combo text and static styles are exercised by tests/dialogs.)
+// in template order reaching tab-stop bars only, a click giving the focus, Return and Escape;
+// radio groups as one tab stop each, entered at the checked button, the arrow keys moving and
+// choosing within the group. (Typed combo text and static styles are exercised by tests/dialogs.)
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -13,6 +14,10 @@ namespace {
 
 constexpr UINT kDlgInput = 300;
 constexpr UINT kPush = 1101, kBar = 1102, kPlainBar = 1103;
+constexpr UINT kDlgRadios = 301;
+// Group 1 is A B C, a push button, then D: the group runs on to the next WS_GROUP mark. Group 2
+// is X Y.
+constexpr UINT kA = 1201, kB = 1202, kC = 1203, kMiddle = 1204, kD = 1205, kX = 1206, kY = 1207;
 
 std::shared_ptr<const ResourceSet> InputResources() {
   auto res = std::make_shared<ResourceSet>(*TestResources());
@@ -27,6 +32,25 @@ std::shared_ptr<const ResourceSet> InputResources() {
           {kBar, ControlClass::ScrollBar, "", 10, 30, 120, 10, WS_TABSTOP},
           {kPlainBar, ControlClass::ScrollBar, "", 10, 44, 120, 10, 0},
           {IDOK, ControlClass::Button, "OK", 160, 7, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP},
+          {IDCANCEL, ControlClass::Button, "Cancel", 160, 24, 50, 14, WS_TABSTOP},
+      }};
+  res->dialogs[kDlgRadios] = DialogTemplate{
+      "Radios",
+      "MS Sans Serif",
+      8,
+      220,
+      120,
+      {
+          {kPush, ControlClass::Button, "Push", 10, 5, 40, 14, WS_TABSTOP},
+          {kA, ControlClass::RadioButton, "A", 10, 25, 40, 10, WS_GROUP | WS_TABSTOP},
+          {kB, ControlClass::RadioButton, "B", 10, 37, 40, 10, 0},
+          {kC, ControlClass::RadioButton, "C", 10, 49, 40, 10, 0},
+          {kMiddle, ControlClass::Button, "Middle", 60, 25, 40, 14, WS_TABSTOP},
+          {kD, ControlClass::RadioButton, "D", 10, 61, 40, 10, 0},
+          {kX, ControlClass::RadioButton, "X", 110, 25, 40, 10, WS_GROUP | WS_TABSTOP},
+          {kY, ControlClass::RadioButton, "Y", 110, 37, 40, 10, 0},
+          {IDOK, ControlClass::Button, "OK", 160, 7, 50, 14,
+           BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP},
           {IDCANCEL, ControlClass::Button, "Cancel", 160, 24, 50, 14, WS_TABSTOP},
       }};
   return res;
@@ -45,6 +69,27 @@ class InputDlg : public CDialog {
   }
 };
 
+// Two radio groups exchanged as indexes (-1: none checked); every BN_CLICKED of a button is
+// recorded.
+class RadioDlg : public CDialog {
+ public:
+  RadioDlg(int first, int second) : CDialog(kDlgRadios), group1(first), group2(second) {
+    for (UINT id : {kA, kB, kC, kD, kX, kY}) On(id, [this, id] { clicked.push_back(id); });
+  }
+  int group1, group2;
+  std::vector<UINT> clicked;
+  void DoDataExchange(CDataExchange* dx) override {
+    DDX_Radio(dx, kA, group1);
+    DDX_Radio(dx, kX, group2);
+  }
+  // The id of the control that has the focus, 0 when none of them has it.
+  UINT Focused() const {
+    for (UINT id : {kPush, kA, kB, kC, kMiddle, kD, kX, kY, UINT{IDOK}, UINT{IDCANCEL}})
+      if (GetDlgItem(id)->GetWidget() == QApplication::focusWidget()) return id;
+    return 0;
+  }
+};
+
 class DialogInputTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(h.Start()); }
@@ -59,6 +104,15 @@ class DialogInputTest : public ::testing::Test {
       user(dlg, dlg.bar.bar());
     };
     return dlg.DoModal();
+  }
+  // Runs the radio dialog shown and active.
+  void RunRadios(RadioDlg& dlg, const std::function<void(RadioDlg&)>& user) {
+    h.dialogDriver = [&](CDialog&) {
+      dlg.GetWidget()->show();
+      QApplication::setActiveWindow(dlg.GetWidget());
+      user(dlg);
+    };
+    dlg.DoModal();
   }
   FrameworkHarness<TestApp> h{InputResources()};
 };
@@ -123,3 +177,93 @@ TEST_F(DialogInputTest, TabWalksTheControlsInTemplateOrderAndReachesTabStopBarsO
 }
 
 }  // namespace
+
+TEST_F(DialogInputTest, ARadioGroupIsOneTabStopEnteredAtItsCheckedButton) {
+  struct Case {
+    int group1, group2;
+    std::vector<UINT> forward;  // Tab from Push, six times
+  };
+  const std::vector<Case> cases = {
+      {0, 1, {kPush, kA, kMiddle, kY, IDOK, IDCANCEL, kPush}},
+      {2, 0, {kPush, kC, kMiddle, kX, IDOK, IDCANCEL, kPush}},
+      // D stands after Middle in the template, yet the group is reached where A stands.
+      {3, 1, {kPush, kD, kMiddle, kY, IDOK, IDCANCEL, kPush}},
+      // Nothing checked: the group's first button.
+      {-1, -1, {kPush, kA, kMiddle, kX, IDOK, IDCANCEL, kPush}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.group1);
+    RadioDlg dlg(c.group1, c.group2);
+    std::vector<UINT> forward, backward;
+    RunRadios(dlg, [&](RadioDlg& d) {
+      d.GotoDlgCtrl(d.GetDlgItem(kPush));
+      for (size_t i = 0; i < c.forward.size(); ++i) {
+        forward.push_back(d.Focused());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      }
+      d.GotoDlgCtrl(d.GetDlgItem(kPush));
+      for (size_t i = 0; i < c.forward.size(); ++i) {
+        backward.push_back(d.Focused());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+      }
+    });
+    EXPECT_EQ(forward, c.forward);
+    EXPECT_EQ(backward, std::vector<UINT>(c.forward.rbegin(), c.forward.rend()));
+    EXPECT_TRUE(dlg.clicked.empty()) << "Tab chooses nothing";
+  }
+}
+
+TEST_F(DialogInputTest, ArrowKeysMoveWithinTheGroupWrappingAndChooseTheButton) {
+  struct Case {
+    const char* what;
+    UINT from;  // focused
+    int group1, group2;
+    Qt::Key key;
+    UINT to;                   // focused afterwards
+    int checked1, checked2;    // the groups afterwards
+    std::vector<UINT> clicks;  // BN_CLICKED sent
+    bool disableC = false;
+  };
+  const std::vector<Case> cases = {
+      {"down", kA, 0, 0, Qt::Key_Down, kB, 1, 0, {kB}},
+      {"right", kA, 0, 0, Qt::Key_Right, kB, 1, 0, {kB}},
+      {"up wraps to the last", kA, 0, 0, Qt::Key_Up, kD, 3, 0, {kD}},
+      {"left wraps to the last", kA, 0, 0, Qt::Key_Left, kD, 3, 0, {kD}},
+      {"down passes the push button", kC, 2, 0, Qt::Key_Down, kD, 3, 0, {kD}},
+      {"down wraps to the first", kD, 3, 0, Qt::Key_Down, kA, 0, 0, {kA}},
+      {"a disabled button is passed over", kB, 1, 0, Qt::Key_Down, kD, 3, 0, {kD}, true},
+      {"the second group stays apart", kY, 2, 1, Qt::Key_Down, kX, 2, 0, {kX}},
+      {"none checked", kA, -1, -1, Qt::Key_Down, kB, 1, -1, {kB}},
+      // Reaching the checked button chooses nothing new.
+      {"onto the checked button", kX, 0, 1, Qt::Key_Down, kY, 0, 1, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RadioDlg dlg(c.group1, c.group2);
+    UINT focused = 0;
+    RunRadios(dlg, [&](RadioDlg& d) {
+      if (c.disableC) d.GetDlgItem(kC)->EnableWindow(0);
+      d.GotoDlgCtrl(d.GetDlgItem(c.from));
+      QTest::keyClick(QApplication::focusWidget(), c.key);
+      focused = d.Focused();
+      d.OnOK();
+    });
+    EXPECT_EQ(focused, c.to);
+    EXPECT_EQ(dlg.group1, c.checked1);
+    EXPECT_EQ(dlg.group2, c.checked2);
+    EXPECT_EQ(dlg.clicked, c.clicks);
+  }
+}
+
+TEST_F(DialogInputTest, TheButtonChosenByArrowIsTheGroupsTabStop) {
+  RadioDlg dlg(0, 0);
+  UINT entered = 0;
+  RunRadios(dlg, [&](RadioDlg& d) {
+    d.GotoDlgCtrl(d.GetDlgItem(kA));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);  // D
+    d.GotoDlgCtrl(d.GetDlgItem(kPush));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    entered = d.Focused();
+  });
+  EXPECT_EQ(entered, kD);
+}

@@ -9,6 +9,7 @@
 set -euo pipefail
 build=$1
 libdir=$2
+# shellcheck source=../e2e/lib.sh
 source "$(dirname "$0")/../e2e/lib.sh"
 e2e_start
 unset LD_LIBRARY_PATH

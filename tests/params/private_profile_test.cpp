@@ -3,13 +3,19 @@
 // files and folders without losing what they hold.
 #include "private_profile.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -52,8 +58,49 @@ class TempFolder {
   fs::path path_;
 };
 
-bool RunningAsRoot() {
-  return ::geteuid() == 0;
+// Runs `body` in a child process and returns how the child ended (waitpid's status); the child
+// exits with what `body` returns. What the child changes (its limits, its user) stays there.
+int RunInChild(const std::function<int()>& body) {
+  std::fflush(nullptr);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const int code = body();
+    std::fflush(nullptr);
+    ::_exit(code);
+  }
+  int status = -1;
+  if (child > 0) ::waitpid(child, &status, 0);
+  return status;
+}
+
+// Runs `check` as an ordinary user, so that file and folder permissions bind it. Root (as CI
+// runs) passes them all, so there `check` runs in a child that has handed `folder` to user and
+// group 65534 (nobody) and become that user first; its failures are printed where they happen,
+// and the test fails with it. (The temporary folder's parent must let that user in, as /tmp
+// does.)
+void AsOrdinaryUser(const fs::path& folder, const std::function<void()>& check) {
+  if (::geteuid() != 0) {
+    check();
+    return;
+  }
+  constexpr uid_t kNobody = 65534;
+  ASSERT_EQ(::chown(folder.c_str(), kNobody, kNobody), 0);
+  const int status = RunInChild([&] {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
+      std::fprintf(stderr, "cannot become user %u\n", kNobody);
+      return 2;
+    }
+    check();
+    return ::testing::Test::HasFailure() ? 1 : 0;
+  });
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << "the check as user " << kNobody << " failed (wait status " << status << ")";
+}
+
+std::set<std::string> Entries(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename());
+  return names;
 }
 
 // ---- The integer reader -------------------------------------------------------------------------
@@ -263,60 +310,106 @@ TEST(ProfileFile, SaveKeepsAOneMegabyteLineAndTheFilesPermissions) {
 }
 
 TEST(ProfileFile, ReadOnlyFileIsLeftAlone) {
-  if (RunningAsRoot()) GTEST_SKIP() << "permissions do not bind root";
   TempFolder temp;
-  const fs::path file = temp.path() / "QuarnCard.ini";
-  WriteFile(file, "[A]\nx=1\n");
-  fs::permissions(file, fs::perms::owner_read);
-  CPrivateProfile p(file);
-  ASSERT_TRUE(p.Load());
-  p.SetInt("A", "x", 2);
-  EXPECT_FALSE(p.Save());
-  EXPECT_EQ(ReadFile(file), "[A]\nx=1\n");
+  AsOrdinaryUser(temp.path(), [&] {
+    const fs::path file = temp.path() / "QuarnCard.ini";
+    WriteFile(file, "[A]\nx=1\n");
+    fs::permissions(file, fs::perms::owner_read);
+    CPrivateProfile p(file);
+    ASSERT_TRUE(p.Load());
+    p.SetInt("A", "x", 2);
+    EXPECT_FALSE(p.Save());
+    EXPECT_EQ(ReadFile(file), "[A]\nx=1\n");
+  });
 }
 
 TEST(ProfileFile, ReadOnlyFolderWithAWritableFileIsRewrittenInPlace) {
-  if (RunningAsRoot()) GTEST_SKIP() << "permissions do not bind root";
   TempFolder temp;
-  const fs::path folder = temp.path() / "ro";
-  fs::create_directory(folder);
-  const fs::path file = folder / "QuarnCard.ini";
-  WriteFile(file, "; keep\n[A]\nx=1\n");
-  fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
-  CPrivateProfile p(file);
-  ASSERT_TRUE(p.Load());
-  p.SetInt("A", "x", 2);
-  EXPECT_TRUE(p.Save());
-  EXPECT_EQ(ReadFile(file), "; keep\n[A]\nx=2\n");
+  AsOrdinaryUser(temp.path(), [&] {
+    const fs::path folder = temp.path() / "ro";
+    fs::create_directory(folder);
+    const fs::path file = folder / "QuarnCard.ini";
+    WriteFile(file, "; keep\n[A]\nx=1\n");
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    CPrivateProfile p(file);
+    ASSERT_TRUE(p.Load());
+    p.SetInt("A", "x", 2);
+    EXPECT_TRUE(p.Save());
+    EXPECT_EQ(ReadFile(file), "; keep\n[A]\nx=2\n");
+  });
 }
 
 TEST(ProfileFile, ReadOnlyFolderWithoutAFileWritesNothing) {
-  if (RunningAsRoot()) GTEST_SKIP() << "permissions do not bind root";
   TempFolder temp;
-  const fs::path folder = temp.path() / "ro";
-  fs::create_directory(folder);
-  fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
-  CPrivateProfile p(folder / "QuarnCard.ini");
-  ASSERT_TRUE(p.Load());
-  p.SetInt("A", "x", 2);
-  EXPECT_FALSE(p.Save());
-  EXPECT_FALSE(fs::exists(folder / "QuarnCard.ini"));
+  AsOrdinaryUser(temp.path(), [&] {
+    const fs::path folder = temp.path() / "ro";
+    fs::create_directory(folder);
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    CPrivateProfile p(folder / "QuarnCard.ini");
+    ASSERT_TRUE(p.Load());
+    p.SetInt("A", "x", 2);
+    EXPECT_FALSE(p.Save());
+    EXPECT_FALSE(fs::exists(folder / "QuarnCard.ini"));
+  });
 }
 
 TEST(ProfileFile, UnreadableFileIsNeverOverwritten) {
   // The fault: saving an empty profile over a file that could not be read would erase it.
-  if (RunningAsRoot()) GTEST_SKIP() << "permissions do not bind root";
   TempFolder temp;
-  const fs::path file = temp.path() / "QuarnCard.ini";
-  WriteFile(file, "[A]\nx=1\n");
-  fs::permissions(file, fs::perms::owner_write);
-  CPrivateProfile p(file);
-  EXPECT_FALSE(p.Load());
-  EXPECT_EQ(p.GetInt("A", "x", 7), 7);
-  p.SetInt("B", "y", 2);
-  EXPECT_FALSE(p.Save());
-  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
-  EXPECT_EQ(ReadFile(file), "[A]\nx=1\n");
+  AsOrdinaryUser(temp.path(), [&] {
+    const fs::path file = temp.path() / "QuarnCard.ini";
+    WriteFile(file, "[A]\nx=1\n");
+    fs::permissions(file, fs::perms::owner_write);
+    CPrivateProfile p(file);
+    EXPECT_FALSE(p.Load());
+    EXPECT_EQ(p.GetInt("A", "x", 7), 7);
+    p.SetInt("B", "y", 2);
+    EXPECT_FALSE(p.Save());
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(ReadFile(file), "[A]\nx=1\n");
+  });
+}
+
+TEST(ProfileFile, AFailedSaveLeavesTheOldFileAndNoTemporaryFile) {
+  // The fault: a write past the file-size limit ended the program with SIGXFSZ in the middle of
+  // the save, leaving its temporary file beside the ini file.
+  struct Case {
+    const char* what;
+    rlim_t fileSizeLimit;
+    bool folderTakesTheName;  // the name is a folder when the new file is to replace it
+  };
+  const Case cases[] = {
+      {"a file-size limit below the new text", 16, false},
+      {"the rename fails", RLIM_INFINITY, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempFolder temp;
+    const fs::path file = temp.path() / "QuarnCard.ini";
+    const std::string original = "[A]\nx=1\n";
+    WriteFile(file, original);
+    CPrivateProfile p(file);
+    ASSERT_TRUE(p.Load());
+    p.SetString("A", "blob", std::string(100, 'y'));
+    if (c.folderTakesTheName) {
+      fs::remove(file);
+      fs::create_directory(file);
+    }
+    // In a child, which the limit binds alone; it exits with 1 when the save reported success.
+    const int status = RunInChild([&] {
+      rlimit limit{};
+      ::getrlimit(RLIMIT_FSIZE, &limit);
+      limit.rlim_cur = c.fileSizeLimit;
+      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 2;
+      return p.Save() ? 1 : 0;
+    });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "the save did not fail normally (wait status " << status << ")";
+    EXPECT_EQ(Entries(temp.path()), std::set<std::string>{"QuarnCard.ini"});
+    if (!c.folderTakesTheName) {
+      EXPECT_EQ(ReadFile(file), original);
+    }
+  }
 }
 
 TEST(ProfileFile, AFolderInPlaceOfTheFileIsNeitherReadNorReplaced) {
