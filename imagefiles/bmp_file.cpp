@@ -17,6 +17,8 @@
 #include <string>
 #include <utility>
 
+#include "unique_fd.h"
+
 // The records are copied to and from files byte for byte, which is their file layout only on a
 // little-endian machine.
 static_assert(std::endian::native == std::endian::little);
@@ -25,22 +27,6 @@ static_assert(sizeof(BITMAPINFO) == kBmpInfoHeaderBytes + kBmpPaletteBytes);
 namespace {
 
 namespace fs = std::filesystem;
-
-// An owned file descriptor, closed when it goes out of scope.
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  ~UniqueFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-
- private:
-  int fd_;
-};
 
 template <typename T>
 std::span<uint8_t> BytesOf(T& object) {

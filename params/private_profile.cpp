@@ -15,30 +15,11 @@
 #include <system_error>
 #include <utility>
 
+#include "unique_fd.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-// An owned file descriptor, closed when it goes out of scope.
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  ~UniqueFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  // Closes now and reports whether the close succeeded (a delayed write error shows up here).
-  bool Close() {
-    const int fd = std::exchange(fd_, -1);
-    return fd < 0 || ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
 
 // Holds SIGXFSZ back from this thread while it lives, so that a write past the file-size limit
 // fails (EFBIG) instead of ending the program; a SIGXFSZ such a write raised meanwhile is taken

@@ -28,6 +28,8 @@
 #include <utility>
 #include <vector>
 
+#include "unique_fd.h"
+
 namespace quarnsim {
 namespace {
 
@@ -48,34 +50,6 @@ constexpr std::string_view kTagsHeader = "quarn-sim frame tags 1";
 
 // ---------------------------------------------------------------------------------------------
 // Small owners of system resources.
-
-// Owns one file descriptor; closes it on destruction.
-class UniqueFd {
- public:
-  UniqueFd() = default;
-  explicit UniqueFd(int fd) : m_fd(fd) {}
-  UniqueFd(UniqueFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      m_fd = std::exchange(other.m_fd, -1);
-    }
-    return *this;
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  ~UniqueFd() { Reset(); }
-
-  int get() const { return m_fd; }
-  bool valid() const { return m_fd >= 0; }
-
- private:
-  void Reset() {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = -1;
-  }
-  int m_fd = -1;
-};
 
 // Owns one shared mapping; unmaps it on destruction.
 class MappedRegion {

@@ -539,6 +539,20 @@ TEST_F(HexmontLiveTest, PlaceVideoInScaleModeSendsEachCardsWholeImage) {
                           "QuarnSetOutputWindow(h2, 500, 0, 496, 398)"));
 }
 
+// Live video that cannot follow the window says so, once per placement (it used to say
+// nothing); idle, the same refusal goes unreported, as the grid keeps its windows anyway.
+TEST_F(HexmontLiveTest, ALiveCardThatRefusesItsOutputWindowShowsTheStatus) {
+  Start(2);
+  quarnfake::Script("QuarnSetOutputWindow", 2).Returns(QUARN_ERR_BUSY);
+  frame().PlaceVideo(RECT{0, 0, 1000, 400});
+  EXPECT_EQ(boxes().count(), 0u);
+  ASSERT_TRUE(h().Send(ID_VIEW_CAPTURE));
+  frame().PlaceVideo(RECT{0, 0, 1000, 400});
+  ASSERT_EQ(boxes().count(), 1u);
+  EXPECT_EQ(boxes().last().text, quarnfake::ErrorText(QUARN_ERR_BUSY));
+  EXPECT_EQ(boxes().last().caption, "Error message");
+}
+
 TEST_F(HexmontLiveTest, PlaceVideoDuringSnapStopsAndRestartsEachRingAfterThePreviousOne) {
   Start(3);
   HexmontFrameProbe::ScreenWidth(frame()) = 1280;

@@ -729,3 +729,80 @@ TEST_F(VideoCardTest, TransformFromStaticMemFailuresLeaveTheBuffer) {
 }
 
 }  // namespace
+
+// ---- What the policy changes ----
+
+// One row per program's policy: what the card keeps, what it sends for a card that did not
+// open, the order of a record, the snap guards, the windows and the display fill.
+struct PolicyCase {
+  const char* name;
+  CardPolicy policy;
+  bool keepsNotApplied;              // a setter answered QUARN_ERR_NOT_APPLIED keeps the value
+  bool sendsForUnopenedCard;         // detection, applying and ending go out with handle 0
+  bool windowKeptWhenRefused;        // an output window the card refuses is kept all the same
+  bool stopCallsWhenIdle;            // StopSnap of an idle card still calls the library
+  uint8_t fill;                      // the display buffer's first byte after set-up
+  std::vector<std::string> applied;  // the operations ApplyParameters sends, in order
+};
+
+class CardPolicyTest : public cardtest::CardTest,
+                       public ::testing::WithParamInterface<PolicyCase> {};
+
+TEST_P(CardPolicyTest, ThePolicyDecidesWhatTheProgramsDoDifferently) {
+  const PolicyCase& c = GetParam();
+  {
+    // A card that did not open.
+    CVideoCard card(1, c.policy);
+    card.DetectSource();
+    card.ApplyParameters();
+    card.Release();
+    EXPECT_EQ(!Texts().empty(), c.sendsForUnopenedCard);
+    EXPECT_EQ(quarnfake::CallCount("EndQuarnCard"), c.sendsForUnopenedCard ? 1u : 0u);
+  }
+  quarnfake::ClearCalls();
+  CVideoCard card(1, c.policy);
+  ASSERT_EQ(card.Begin(), QUARN_OK);
+
+  quarnfake::Script("QuarnSetVideoStandard").ReturnsNext(QUARN_ERR_NOT_APPLIED);
+  EXPECT_EQ(card.SetVideoStandard(kStandardNtsc), QUARN_ERR_NOT_APPLIED);
+  EXPECT_EQ(card.GetVideoStandard() == kStandardNtsc, c.keepsNotApplied);
+  quarnfake::Script("QuarnSetOutputWindow").ReturnsNext(QUARN_ERR_NOT_APPLIED);
+  card.SetOutputWindow(4, 6, 320, 240);
+  EXPECT_EQ(card.GetOutputWindow() == (VideoWindow{4, 6, 320, 240}), c.windowKeptWhenRefused);
+
+  quarnfake::ClearCalls();
+  card.ApplyParameters();
+  std::vector<std::string> names;
+  for (const quarnfake::Call& call : quarnfake::Calls()) names.emplace_back(call.op);
+  EXPECT_EQ(names, c.applied);
+
+  quarnfake::ClearCalls();
+  EXPECT_EQ(card.StopSnap(), QUARN_OK);
+  EXPECT_EQ(quarnfake::CallCount("QuarnStopSnapEx"), c.stopCallsWhenIdle ? 1u : 0u);
+
+  card.SetupDisplay();
+  ASSERT_NE(card.GetDisplayBuffer(), nullptr);
+  EXPECT_EQ(card.GetDisplayBuffer()[0], c.fill);
+  EXPECT_EQ(card.GetDisplayBuffer()[CDisplayPicture::kBufferBytes - 1], c.fill);
+}
+
+const std::vector<std::string> kEveryParameter = {
+    "QuarnSetVideoStandard",  "QuarnSetVideoSource", "QuarnSetVideoFormat",
+    "QuarnSetScanMode",       "QuarnSelectCryOSC",   "QuarnAdjustVideo",
+    "QuarnAdjustVideo",       "QuarnAdjustVideo",    "QuarnAdjustVideo",
+    "QuarnSetPLLFrequency",   "QuarnSetInputWindow", "QuarnSetOutputWindow",
+    "QuarnEnableMask",        "QuarnSetDelay",       "QuarnEnableVideoMirror",
+    "QuarnEnableVideoMirror", "QuarnLumaControl"};
+const std::vector<std::string> kGridParameters = {
+    "QuarnSetVideoStandard", "QuarnSetVideoSource", "QuarnSetVideoFormat", "QuarnSetScanMode",
+    "QuarnAdjustVideo",      "QuarnAdjustVideo",    "QuarnAdjustVideo",    "QuarnAdjustVideo",
+    "QuarnSetPLLFrequency",  "QuarnSetInputWindow", "QuarnSelectCryOSC"};
+
+INSTANTIATE_TEST_SUITE_P(Programs, CardPolicyTest,
+                         ::testing::Values(PolicyCase{"single", kSingleCardPolicy, true, false,
+                                                      false, false, 0xFF, kEveryParameter},
+                                           PolicyCase{"grid", kGridCardPolicy, false, true, true,
+                                                      true, 0x00, kGridParameters}),
+                         [](const ::testing::TestParamInfo<PolicyCase>& info) {
+                           return info.param.name;
+                         });

@@ -2,7 +2,9 @@
 # QuarnCard.ini through the whole programs on the simulated cards: a hexmont run with two cards
 # that changes nothing writes the expected file; values edited by hand are read at the next start
 # (a brightness of 300 comes back as its low byte, 44) and written back with every other line
-# kept; solvane adds its own section beside hexmont's and keeps a hand-edited clip flag.
+# kept; solvane adds its own section beside hexmont's and keeps a hand-edited clip flag; with
+# "All card" selected, Adjust... closed with OK untouched, or with Cancel after a moved bar, leaves
+# every card's section with its own values.
 set -euo pipefail
 hexmont=$1
 solvane=$2
@@ -55,4 +57,25 @@ grep -qx 'Clip=0' "$ini" || e2e_fail "solvane did not keep the edited clip flag"
 solvane_lines=$(sed -n '/^\[Video Parameter\]$/,$p' "$ini" | tr '\n' ' ')
 [[ $solvane_lines == "[Video Parameter] Standard=0 Source=0 Scan=0 Brightness=128 Contrast=128 Hue=128 Saturation=128 PLL=245 CryOsc=0 XDelay=0 YDelay=0 Horizon=0 Vertical=0 Chroma=1 Clip=0 Interline=1 Mask=0 " ]] ||
   e2e_fail "solvane's section is not as expected: $solvane_lines"
+
+# 4. "All card" (the selection at start) with cards whose values differ: Adjust... with OK and no
+# bar moved, then Adjust... with the brightness bar paged and Cancel. Each card keeps its own
+# values: card 2's section must not take card 1's brightness or contrast.
+{ section 0 0 100; section 1 0 200; } | sed '/^\[Video Parameter1\]/,$ s/^Contrast=128$/Contrast=60/' >"$ini"
+expected=$(cat "$ini")
+declare program
+e2e_launch program "$hexmont"
+window=$(e2e_window "$program" "Hexmont|Quarn Multi Performance") || e2e_fail "hexmont showed no main window"
+# Adjust... is the sixth item of the Paramter menu; the brightness bar has the focus.
+e2e_menu "$window" alt+p Down Down Down Down Down Return
+dialog=$(e2e_dialog "$program" Adjust) || e2e_fail "Adjust... showed no dialog"
+e2e_keys "$dialog" Return
+e2e_no_window "$program" Adjust || e2e_fail "Adjust did not close with Return"
+e2e_menu "$window" alt+p Down Down Down Down Down Return
+dialog=$(e2e_dialog "$program" Adjust) || e2e_fail "Adjust... showed no dialog the second time"
+e2e_keys "$dialog" Prior Prior
+e2e_keys "$dialog" Escape
+e2e_no_window "$program" Adjust || e2e_fail "Adjust did not close with Escape"
+e2e_close "$program" "$window" hexmont
+[[ $(cat "$ini") == "$expected" ]] || e2e_fail "a dialog on all cards changed a card's own values"
 echo "1 passed, 0 failed"

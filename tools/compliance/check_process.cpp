@@ -15,40 +15,13 @@
 #include <cstring>
 #include <sstream>
 
+#include "unique_fd.h"
+
 extern char** environ;
 
 namespace compliance {
 
 namespace {
-
-// An owned file descriptor, closed by the destructor.
-class UniqueFd {
- public:
-  UniqueFd() = default;
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept {
-    reset(other.release());
-    return *this;
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  ~UniqueFd() { reset(); }
-
-  int get() const { return fd_; }
-  [[nodiscard]] int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-  void reset(int fd = -1) {
-    if (fd_ >= 0) close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_ = -1;
-};
 
 // A pipe whose ends sit at descriptor 10 or above and close on exec, so that the child's
 // dup2 onto 1, 2 or 3 never meets one of them.
