@@ -803,6 +803,6 @@ INSTANTIATE_TEST_SUITE_P(Programs, CardPolicyTest,
                                                       false, false, 0xFF, kEveryParameter},
                                            PolicyCase{"grid", kGridCardPolicy, false, true, true,
                                                       true, 0x00, kGridParameters}),
-                         [](const ::testing::TestParamInfo<PolicyCase>& info) {
-                           return info.param.name;
+                         [](const ::testing::TestParamInfo<PolicyCase>& row) {
+                           return row.param.name;
                          });
