@@ -61,6 +61,10 @@ void ShowMessageBox(const std::string& text, const std::string& caption, unsigne
   if (const auto& box = Services().messageBox) box->Show(nullptr, text, caption, style);
 }
 
+std::string StatusText(int status) {
+  return QuarnGetErrorString(status);
+}
+
 void ShowStatusBox(int status) {
   ShowMessageBox(QuarnGetErrorString(status), "Error message", MB_OK | MB_ICONWARNING);
 }

@@ -24,6 +24,9 @@ int FormatForDepth(int depth);
 // (Hexmont probes a card that failed to open too; its calls fail on their own).
 void DetectSignalSource(QUARN_HANDLE handle, int32_t& sourceType, int32_t& sourceNumber);
 
+// The library's text for a status (QuarnGetErrorString).
+std::string StatusText(int status);
+
 // Shows a modal warning box, no owner, caption "Error message", text QuarnGetErrorString(status).
 void ShowStatusBox(int status);
 

@@ -321,6 +321,10 @@ int CVideoCard::GetCardType(int& type) const {
   return QuarnGetCardType(handle_, &type);
 }
 
+int CVideoCard::CardTotal(int& count) {
+  return QuarnGetCardTotal(&count);
+}
+
 int CVideoCard::GetStaticMem(int& pages) {
   return QuarnGetStaticMem(&pages);
 }

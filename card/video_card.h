@@ -195,6 +195,8 @@ class CVideoCard {
   int GetCardType(int& type) const;
   // Static memory reservation in pages (QuarnGetStaticMem / QuarnSetStaticMem); needs no card.
   static int GetStaticMem(int& pages);
+  // The number of installed cards (QuarnGetCardTotal); returns its status.
+  static int CardTotal(int& count);
   static int SetStaticMem(int pages);
 
   // ---- Read access ----

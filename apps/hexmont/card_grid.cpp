@@ -27,7 +27,7 @@ CCardGrid::~CCardGrid() {
 void CCardGrid::OpenCards() {
   int count = 0;
   // A failing count is taken as no card at all, whatever the library wrote.
-  if (QuarnGetCardTotal(&count) != QUARN_OK) count = 0;
+  if (CVideoCard::CardTotal(count) != QUARN_OK) count = 0;
   if (count < 1) {
     ShowStatusBox(QUARN_ERR_NO_CARD);
     count = 0;

@@ -140,7 +140,7 @@ void CMainFrame::OnCapture() {
       const int status = cell->card.Capture(window, start ? 1 : 0);
       if (status != QUARN_OK) {
         // Owned by the frame; the other cards still start or stop.
-        Services().messageBox->Show(this, QuarnGetErrorString(status), "Error message",
+        Services().messageBox->Show(this, StatusText(status), "Error message",
                                     MB_OK | MB_ICONWARNING);
         ++failures;
         continue;

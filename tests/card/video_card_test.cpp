@@ -777,8 +777,12 @@ TEST_P(CardPolicyTest, ThePolicyDecidesWhatTheProgramsDoDifferently) {
   EXPECT_EQ(names, c.applied);
 
   quarnfake::ClearCalls();
-  EXPECT_EQ(card.StopSnap(), QUARN_OK);
+  // The grid's stop goes out and the library answers for itself; the single card's is 0 unsent.
+  const int stopped = card.StopSnap();
   EXPECT_EQ(quarnfake::CallCount("QuarnStopSnapEx"), c.stopCallsWhenIdle ? 1u : 0u);
+  if (!c.stopCallsWhenIdle) {
+    EXPECT_EQ(stopped, QUARN_OK);
+  }
 
   card.SetupDisplay();
   ASSERT_NE(card.GetDisplayBuffer(), nullptr);
