@@ -38,7 +38,7 @@ void CDisplayPicture::Release() {
 }
 
 void CDisplayPicture::Describe(int width, int height, int bitCount) {
-  BITMAPINFOHEADER& header = storage_.info.bmiHeader;
+  BITMAPINFOHEADER& header = FillDisplayHeader(storage_)->bmiHeader;
   header.biWidth = width;
   header.biHeight = height;
   header.biBitCount = static_cast<WORD>(bitCount);
@@ -94,12 +94,10 @@ int CDisplayPicture::ReadBack(CDC& dc, int x, int y, int width, int height) {
     return QUARN_ERR_BAD_PARAMETER;
   }
   BITMAPINFOHEADER& header = storage_.info.bmiHeader;
-  // The library writes the depth into the description itself.
+  // The library writes the depth into the description itself; the rest of the description is
+  // then written afresh around it.
   const int status =
       QuarnGetDisplayBits(dc.GetSafeHdc(), x, y, width, height, &header.biBitCount, buffer_.data());
-  if (status == QUARN_OK) {
-    header.biWidth = width;
-    header.biHeight = height;
-  }
+  if (status == QUARN_OK) Describe(width, height, header.biBitCount);
   return status;
 }

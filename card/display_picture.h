@@ -52,7 +52,12 @@ class CDisplayPicture {
   // The grey palette 8-bit pictures are drawn with; null until SetUp and after Release.
   CPalette* Palette() const { return palette_.get(); }
 
-  // Sets the description's width, height and bit count.
+  // Describes a frame the card made: the whole description is written afresh (size 40, planes 1,
+  // uncompressed, no image size, resolutions or colour counts, the grey colour table) with this
+  // width, height and bit count. Whatever a BMP file read before left in it (a compression, a
+  // larger header size, a colour count, its palette) so never changes how a frame is drawn or
+  // saved. Every path that describes a frame (stored frames, the snap, playback, read-back) goes
+  // through here.
   void Describe(int width, int height, int bitCount);
 
   // Bytes of the bitmap a header describes as drawing reads it: rows padded to 4 bytes (15-bit
@@ -79,9 +84,10 @@ class CDisplayPicture {
   int Draw(CDC& dc, int x, int y);
 
   // Reads `width` x `height` pixels shown at client point (x, y) of `dc` into the buffer
-  // (QuarnGetDisplayBits, which writes the depth into the description); on 0 the description
-  // takes that size. A size whose 32-bit picture would not fit the buffer is refused with
-  // QUARN_ERR_BAD_PARAMETER, as is a call without a buffer or description; nothing is read then.
+  // (QuarnGetDisplayBits, which writes the depth into the description); on 0 the picture is
+  // described (Describe) with that size and depth. A size whose 32-bit picture would not fit the
+  // buffer is refused with QUARN_ERR_BAD_PARAMETER, as is a call without a buffer or description;
+  // nothing is read then.
   int ReadBack(CDC& dc, int x, int y, int width, int height);
 
  private:

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
+#include <functional>
 
 #include "QuarnVidEx.h"
 #include "backing_store.h"
@@ -133,6 +135,41 @@ TEST_F(DisplayPictureTest, AReadBackLargerThanTheBufferIsRefused) {
   EXPECT_EQ(picture.ReadBack(dc, 0, 0, 32, 24), QUARN_OK);
   EXPECT_EQ(picture.Description().biWidth, 32);
   EXPECT_EQ(picture.Description().biHeight, 24);
+}
+
+// What a BMP file may leave in the description: a larger header size, other planes, RLE8
+// compression, an image size, resolutions, colour counts and a palette of its own.
+void LeaveFileDescription(BITMAPINFO& info) {
+  info.bmiHeader = BITMAPINFOHEADER{124, 40, 30, 3, 8, 1, 1200, 2835, 2835, 16, 16};
+  for (RGBQUAD& entry : info.bmiColors) entry = RGBQUAD{0x10, 0x80, 0xF0, 0};
+}
+
+// Every step that describes a frame writes the whole description afresh: only the width, height
+// and bit count come from the frame, so a frame is drawn and saved the same whatever file was
+// read before.
+TEST_F(DisplayPictureTest, DescribingAFrameWritesTheWholeDescription) {
+  Surface view;
+  CClientDC dc(view.host);
+  struct Case {
+    const char* step;
+    std::function<void()> run;
+    int width, height, bits;
+  } const cases[] = {
+      {"Describe", [&] { picture.Describe(64, 48, 24); }, 64, 48, 24},
+      {"ReadBack", [&] { ASSERT_EQ(picture.ReadBack(dc, 0, 0, 32, 24), QUARN_OK); }, 32, 24, 32},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.step);
+    LeaveFileDescription(*picture.Header());
+    c.run();
+    const BITMAPINFOHEADER expected{40, c.width, c.height, 1, static_cast<WORD>(c.bits), 0, 0,
+                                    0,  0,       0,        0};
+    EXPECT_EQ(std::memcmp(&picture.Description(), &expected, sizeof expected), 0);
+    for (int j = 0; j < 256; ++j) {
+      const RGBQUAD& entry = picture.Header()->bmiColors[j];
+      ASSERT_TRUE(entry.rgbBlue == j && entry.rgbGreen == j && entry.rgbRed == j) << j;
+    }
+  }
 }
 
 // ---- Snap contexts ----

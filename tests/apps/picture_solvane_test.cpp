@@ -1,0 +1,141 @@
+// picture_solvane_test.cpp - Solvane's picture across its commands, through the frame on the
+// recording capture library and the recording file dialog: every acquisition after a BMP file
+// whose header claims RLE8 compression (and a larger header, colour counts and a palette of its
+// own) describes its frame whole, so the frame is shown and saved uncompressed.
+#include <QTemporaryDir>
+#include <array>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "bmp_file.h"
+#include "program_test_support.h"
+#include "solvane_test_support.h"
+
+namespace {
+
+constexpr int kWidth = 64;
+constexpr int kHeight = 48;
+
+// The first bytes of a file.
+std::vector<uint8_t> FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+uint32_t Le32(const std::vector<uint8_t>& bytes, size_t at) {
+  return uint32_t{bytes[at]} | uint32_t{bytes[at + 1]} << 8 | uint32_t{bytes[at + 2]} << 16 |
+         uint32_t{bytes[at + 3]} << 24;
+}
+
+class SolvanePictureTest : public apptest::SolvaneFrameTest {
+ protected:
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    SizeClient(kWidth, kHeight);
+  }
+  RecordingFileDialog& dialogs() { return *h().services().fileDialog; }
+  std::string In(const std::string& name) const {
+    return dir_.filePath(name.c_str()).toStdString();
+  }
+
+  // File > Open... of an 8-bit BMP file whose header says RLE8 compression, a 124-byte header, 16
+  // colours used and important, 3 planes, resolutions and an image size, with a red palette. The
+  // reader takes the header as it stands.
+  void OpenRle8File() {
+    BITMAPINFO info{};
+    info.bmiHeader = BITMAPINFOHEADER{124, 40, 30, 3, 8, 1, 1200, 2835, 2835, 16, 16};
+    for (RGBQUAD& entry : info.bmiColors) entry = RGBQUAD{0, 0, 0xFF, 0};
+    const std::vector<uint8_t> pixels(40 * 30, 7);
+    ASSERT_TRUE(WriteBmpFile(In("rle8.bmp"), info, pixels));
+    dialogs().ScriptPath(In("rle8.bmp"));
+    ASSERT_TRUE(h().Send(ID_FILE_OPEN_BMP));
+    ASSERT_EQ(card().GetDisplayHeader()->bmiHeader.biCompression, 1u) << "the file was not read";
+  }
+
+  // The description is the whole one of an uncompressed frame of that size and depth, with the
+  // grey colour table.
+  void ExpectWholeDescription(int width, int height, int bits) {
+    const BITMAPINFO& info = *card().GetDisplayHeader();
+    const BITMAPINFOHEADER expected{40, width, height, 1, static_cast<WORD>(bits), 0, 0,
+                                    0,  0,     0,      0};
+    EXPECT_EQ(std::memcmp(&info.bmiHeader, &expected, sizeof expected), 0)
+        << "size " << info.bmiHeader.biSize << ", " << info.bmiHeader.biWidth << " x "
+        << info.bmiHeader.biHeight << " x " << info.bmiHeader.biBitCount << ", planes "
+        << info.bmiHeader.biPlanes << ", compression " << info.bmiHeader.biCompression
+        << ", colours used " << info.bmiHeader.biClrUsed;
+    EXPECT_TRUE(info.bmiColors[200].rgbRed == 200 && info.bmiColors[200].rgbBlue == 200)
+        << "the file's palette is kept";
+  }
+
+  quarnfake::ScopedFake fake_;
+  QTemporaryDir dir_;
+};
+
+// Whatever acquisition follows the file, the frame it leaves is described whole: Capture Shot
+// and the stop of live video (read back at the display's 32 bits), the start of the snap and a
+// playback step (stored frames at 24 bits).
+TEST_F(SolvanePictureTest, EveryAcquisitionAfterAnRle8FileDescribesItsFrameWhole) {
+  struct Case {
+    const char* what;
+    std::function<void()> run;
+    int bits;
+  } const cases[] = {
+      {"Capture Shot", [&] { ASSERT_TRUE(h().Send(ID_VIEW_CAPTURE_SHOT)); }, 32},
+      {"live video on and off",
+       [&] {
+         ASSERT_TRUE(h().Send(ID_VIEW_CAPTURE));
+         ASSERT_TRUE(h().Send(ID_VIEW_CAPTURE));
+       },
+       32},
+      {"Snap",
+       [&] {
+         ASSERT_TRUE(h().Send(ID_VIEW_SNAP));
+         ASSERT_EQ(card().GetState(), CardState::kSnap);
+       },
+       24},
+      {"Snap Shot, Step",
+       [&] {
+         quarnfake::SetStaticMemPages(16);
+         ASSERT_TRUE(h().Send(ID_VIEW_SNAP_SHOT));
+         ASSERT_GT(frame().imageCount, 0);
+         ASSERT_TRUE(h().Send(ID_PLAYBACK_STEP));
+       },
+       24},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_NO_FATAL_FAILURE(OpenRle8File());
+    c.run();
+    ExpectWholeDescription(kWidth, kHeight, c.bits);
+    if (card().GetState() == CardState::kSnap) {
+      ASSERT_TRUE(h().Send(ID_VIEW_SNAP));
+    }
+    if (frame().playing != 0) {
+      ASSERT_TRUE(h().Send(ID_PLAYBACK_STOP));
+    }
+  }
+}
+
+// Capture Shot after the file: the view shows the picture read back (red the client x, green the
+// client y), and Save As writes it as an uncompressed 32-bit file with a 40-byte header.
+TEST_F(SolvanePictureTest, ACaptureShotAfterAnRle8FileIsShownAndSavedUncompressed) {
+  ASSERT_NO_FATAL_FAILURE(OpenRle8File());
+  ASSERT_TRUE(h().Send(ID_VIEW_CAPTURE_SHOT));
+  h().ProcessEvents();
+  EXPECT_EQ(PixelAt(10, 20), 0x0A1400u);
+
+  dialogs().ScriptPath(In("shot.bmp"));
+  ASSERT_TRUE(h().Send(ID_FILE_SAVE_BMP));
+  const std::vector<uint8_t> file = FileBytes(In("shot.bmp"));
+  ASSERT_EQ(file.size(), 54u + kWidth * kHeight * 4u);
+  EXPECT_EQ(Le32(file, 14), 40u);  // biSize
+  EXPECT_EQ(file[28], 32);         // biBitCount
+  EXPECT_EQ(Le32(file, 30), 0u);   // biCompression
+  EXPECT_EQ(Le32(file, 46), 0u);   // biClrUsed
+}
+
+}  // namespace
