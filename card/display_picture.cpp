@@ -4,8 +4,11 @@
 
 #include <cstdlib>
 #include <limits>
+#include <optional>
+#include <vector>
 
 #include "QuarnVidEx.h"
+#include "bmp_file.h"
 #include "card_helpers.h"
 #include "dc.h"
 #include "static_frames.h"
@@ -70,8 +73,23 @@ int CDisplayPicture::ConvertStoredFrame(uint64_t offset, uint64_t frameBytes, in
   if (written > buffer_.size()) return QUARN_ERR_BAD_PARAMETER;
   const StaticMemLock lock(offset, frameBytes);
   if (!lock.ok()) return lock.status();
+  const std::lock_guard frame(frameMutex_);
   return QuarnDataTransform(buffer_.data(), lock.address(), header.biWidth, header.biHeight,
                             BitsForFormat(format), QUARN_TRANSFORM_STORED);
+}
+
+bool CDisplayPicture::WriteBmpFile(const std::filesystem::path& path) const {
+  if (path.empty() || !setUp_ || buffer_.empty()) return false;
+  BITMAPINFO description;
+  std::vector<uint8_t> pixels;
+  {
+    const std::lock_guard frame(frameMutex_);
+    description = storage_.info;
+    const std::optional<uint64_t> bytes = BmpPixelBytes(description.bmiHeader);
+    if (!bytes || *bytes == 0 || *bytes > buffer_.size()) return false;
+    pixels.assign(buffer_.data(), buffer_.data() + *bytes);
+  }
+  return ::WriteBmpFile(path, description, pixels);
 }
 
 int CDisplayPicture::Draw(CDC& dc, int x, int y, int width, int height, int sx, int sy, int sw,

@@ -6,11 +6,18 @@
 //
 // Hexmont's card records and Solvane's card object each hold one. A description that says more
 // than the buffer holds is never drawn, converted into or read into: the step is refused.
+//
+// Threads: the snap callbacks convert frames into the picture on the library's thread while the
+// UI thread may save it (Solvane's Save As during Snap); the conversion and the copy a save takes
+// hold the picture's lock, so a file never holds part of one frame and part of the next. Every
+// other change of the description or buffer happens while no snap delivers.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
+#include <mutex>
 
 #include "display.h"
 #include "gdi_types.h"
@@ -73,8 +80,16 @@ class CDisplayPicture {
   // into the buffer as the bitmap the description gives the size of (8 bits for the 8-bit
   // formats, else 24): lock, QuarnDataTransform, unlock. Returns the transform's status; the
   // lock's status when it fails (the buffer keeps its picture); QUARN_ERR_BAD_PARAMETER without
-  // transforming when that bitmap would not fit the buffer.
+  // transforming when that bitmap would not fit the buffer. The transform runs under the
+  // picture's lock.
   int ConvertStoredFrame(uint64_t offset, uint64_t frameBytes, int format);
+
+  // Writes the picture as a BMP file at `path` (imagefiles' WriteBmpFile): the description and
+  // the pixel bytes it gives are copied under the picture's lock and written without it, so a
+  // conversion running meanwhile waits only for the copy, never for the disk. False without a
+  // path or buffer, when the description gives no pixel bytes or more than the buffer holds, or
+  // when the file cannot be written.
+  bool WriteBmpFile(const std::filesystem::path& path) const;
 
   // Draws the source rectangle (sx, sy, sw, sh) of the picture into (x, y, width, height) of
   // `dc`, an 8-bit picture with the palette selected for the call. Returns StretchDIBits' result;
@@ -95,4 +110,7 @@ class CDisplayPicture {
   DisplayHeaderStorage storage_;
   DisplayBuffer buffer_;
   std::unique_ptr<CPalette> palette_;
+  // Held while a stored frame is converted into the buffer and while a save copies the
+  // description and buffer (see Threads above).
+  mutable std::mutex frameMutex_;
 };

@@ -157,10 +157,12 @@ class CVideoCard {
 
   // ---- Image files (video_card_acquire.cpp) ----
   // Writes the picture as a BMP file at `path`; nothing without a name or a display buffer, or
-  // when the description gives no pixel bytes. Returns whether the file was written.
+  // when the description gives no pixel bytes. Returns whether the file was written. Valid while
+  // the snap delivers: the file holds one whole frame (CDisplayPicture::WriteBmpFile).
   bool WriteBmpFile(const std::string& path) const;
   // Reads a BMP file into the picture; a file that is refused leaves the description as it was.
-  // Fails without a name or a display buffer.
+  // Fails without a name or a display buffer, and while the snap is open (its callback converts
+  // frames into the picture by the description the file would replace).
   bool ReadBmpFile(const std::string& path);
 
   // ---- Queries and pass-throughs ----

@@ -133,12 +133,12 @@ int CVideoCard::TransformFromStaticMem(uint64_t offset, uint32_t index) {
 // ---- Image files ----
 
 bool CVideoCard::WriteBmpFile(const std::string& path) const {
-  if (path.empty() || !picture_.HasBuffer() || picture_.Header() == nullptr) return false;
-  return ::WriteBmpFile(path, *picture_.Header(),
-                        std::span<const uint8_t>(picture_.Buffer(), picture_.BufferSize()));
+  return picture_.WriteBmpFile(path);
 }
 
 bool CVideoCard::ReadBmpFile(const std::string& path) {
+  // The snap callback converts frames into the picture by its description meanwhile.
+  if (state_ == CardState::kSnap) return false;
   if (path.empty() || !picture_.HasBuffer() || picture_.Header() == nullptr) return false;
   return ::ReadBmpFile(path, *picture_.Header(),
                        std::span<uint8_t>(picture_.Buffer(), picture_.BufferSize()));

@@ -5,10 +5,21 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <future>
+#include <iterator>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "QuarnVidEx.h"
 #include "backing_store.h"
@@ -170,6 +181,38 @@ TEST_F(DisplayPictureTest, DescribingAFrameWritesTheWholeDescription) {
       ASSERT_TRUE(entry.rgbBlue == j && entry.rgbGreen == j && entry.rgbRed == j) << j;
     }
   }
+}
+
+// A save while a stored frame is being converted (the snap callback's conversion, Save As on the
+// UI thread) waits for the conversion: the file holds the whole converted frame, never the picture
+// before it nor part of each.
+TEST_F(DisplayPictureTest, ASaveDuringAConversionWritesTheWholeConvertedFrame) {
+  const uint64_t bytes = StoredFrameBytes(kFormatRgb888, 64, 48);
+  quarnfake::SetStaticMemPages(4);
+  std::span<uint8_t> frame = quarnfake::StaticMemory(0, bytes);
+  std::fill(frame.begin(), frame.end(), 0x99);
+  picture.Describe(64, 48, 24);  // over the buffer's 0x40
+  const std::filesystem::path path =
+      std::filesystem::temp_directory_path() / ("quarn-picture-save-" + std::to_string(getpid()));
+  std::promise<bool> saved;
+  std::future<bool> done = saved.get_future();
+  std::thread saver;
+  quarnfake::OnCall("QuarnDataTransform", [&] {
+    saver = std::thread([&] { saved.set_value(picture.WriteBmpFile(path)); });
+    // Unguarded, the save is over long before this wait ends; guarded, it waits for the
+    // conversion, which goes on once the wait has ended.
+    done.wait_for(std::chrono::milliseconds(200));
+  });
+  EXPECT_EQ(picture.ConvertStoredFrame(0, bytes, kFormatRgb888), QUARN_OK);
+  saver.join();
+  quarnfake::OnCall("QuarnDataTransform", {});
+  ASSERT_TRUE(done.get());
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<uint8_t> file{std::istreambuf_iterator<char>(in),
+                                  std::istreambuf_iterator<char>()};
+  std::filesystem::remove(path);
+  ASSERT_EQ(file.size(), 54 + bytes);
+  EXPECT_EQ(std::count(file.begin() + 54, file.end(), 0x99), static_cast<ptrdiff_t>(bytes));
 }
 
 // ---- Snap contexts ----
