@@ -7,7 +7,9 @@
 #include "services.h"
 
 void CMainFrame::RegisterFileCommands() {
-  On(ID_FILE_OPEN_BMP, [this] { OnOpenBmp(); });
+  On(ID_FILE_OPEN_BMP, [this] {
+    OnOpenBmp();
+  }).Rule(ID_FILE_OPEN_BMP, RuleOf<solvane::OpenBmpRule>());
   On(ID_FILE_SAVE_BMP, [this] { OnSaveBmp(); });
   On(ID_VIEW_SAVE_SERIALS, [this] {
     OnSaveSerials();

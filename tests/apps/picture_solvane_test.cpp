@@ -1,9 +1,10 @@
 // picture_solvane_test.cpp - Solvane's picture across its commands, through the frame on the
 // recording capture library and the recording file dialog: every acquisition after a BMP file
 // whose header claims RLE8 compression (and a larger header, colour counts and a palette of its
-// own) describes its frame whole, so the frame is shown and saved uncompressed.
+// own) describes its frame whole, so the frame is shown and saved uncompressed; while the snap
+// runs, Open... and Open Serials are refused and Save As writes the last frame.
 #include <QTemporaryDir>
-#include <array>
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -136,6 +137,38 @@ TEST_F(SolvanePictureTest, ACaptureShotAfterAnRle8FileIsShownAndSavedUncompresse
   EXPECT_EQ(file[28], 32);         // biBitCount
   EXPECT_EQ(Le32(file, 30), 0u);   // biCompression
   EXPECT_EQ(Le32(file, 46), 0u);   // biClrUsed
+}
+
+// While the snap runs, its callback converts frames into the picture by its description: Open...
+// and Open Serials are disabled (a command sent anyway runs nothing, and the card itself refuses
+// the read), while Save As writes the last frame whole. Once the snap is closed, Open... runs.
+TEST_F(SolvanePictureTest, WhileTheSnapRunsOpenIsRefusedAndSaveAsWritesTheFrame) {
+  ASSERT_NO_FATAL_FAILURE(OpenRle8File());
+  const std::string file = In("rle8.bmp");
+  ASSERT_TRUE(h().Send(ID_VIEW_SNAP));
+  ASSERT_EQ(card().GetState(), CardState::kSnap);
+  const size_t dialogsBefore = dialogs().count();
+  EXPECT_FALSE(h().IsEnabled(ID_FILE_OPEN_BMP));
+  EXPECT_FALSE(h().IsEnabled(ID_VIEW_OPEN_SERIALS));
+  EXPECT_FALSE(h().Send(ID_FILE_OPEN_BMP));
+  EXPECT_FALSE(h().Send(ID_VIEW_OPEN_SERIALS));
+  EXPECT_EQ(dialogs().count(), dialogsBefore);
+  EXPECT_FALSE(card().ReadBmpFile(file));
+  ExpectWholeDescription(kWidth, kHeight, 24);
+
+  EXPECT_TRUE(h().IsEnabled(ID_FILE_SAVE_BMP));
+  dialogs().ScriptPath(In("snap.bmp"));
+  ASSERT_TRUE(h().Send(ID_FILE_SAVE_BMP));
+  const std::vector<uint8_t> saved = FileBytes(In("snap.bmp"));
+  ASSERT_EQ(saved.size(), 54u + kWidth * kHeight * 3u);
+  EXPECT_EQ(saved[28], 24);
+  EXPECT_TRUE(std::equal(saved.begin() + 54, saved.end(), card().GetDisplayBuffer()));
+
+  ASSERT_TRUE(h().Send(ID_VIEW_SNAP));
+  EXPECT_TRUE(h().IsEnabled(ID_FILE_OPEN_BMP));
+  dialogs().ScriptPath(file);
+  ASSERT_TRUE(h().Send(ID_FILE_OPEN_BMP));
+  EXPECT_EQ(card().GetDisplayHeader()->bmiHeader.biCompression, 1u);
 }
 
 }  // namespace

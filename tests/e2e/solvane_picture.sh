@@ -4,7 +4,8 @@
 # Solvane's picture after an unusual BMP file, on the simulated card, as a person uses it: File >
 # Open... of an 8-bit BMP file whose header claims RLE8 compression, then Capture Shot: the view
 # shows the picture of card 1, and File > Save As ... writes it as a BMP file that ImageMagick
-# reads, uncompressed.
+# reads, uncompressed. Then with Snap running File > Open... is greyed (the keyboard passes over
+# it to Save As ...), and Save As ... writes the frame being shown as a whole BMP file.
 set -euo pipefail
 solvane=$(realpath "$1")
 render=$(realpath "$2")
@@ -12,6 +13,7 @@ source "$(dirname "$0")/lib.sh"
 e2e_start
 command -v xwd >/dev/null || e2e_fail "xwd (x11-apps) is needed"
 command -v identify >/dev/null || e2e_fail "identify (imagemagick) is needed"
+/usr/bin/python3 -c "import PIL" 2>/dev/null || e2e_fail "PIL (python3-pil) is needed"
 
 # The file dialogs open in the program's working folder.
 files="$E2E_WORK/files"
@@ -62,6 +64,22 @@ dialog=$(e2e_dialog "$program" "Save As") || e2e_fail "File > Save As ... showed
 e2e_type "$dialog" shot
 e2e_keys "$dialog" Return
 e2e_no_window "$program" "Save As" || e2e_fail "the file dialog did not close with Return"
+
+# Snap: the view shows the moving picture of card 1.
+e2e_keys "$window" ctrl+3
+e2e_until "Snap shows no picture of card 1" e2e_fresh snap \
+  e2e_shows "$E2E_WORK/card1.bmp" $label "$vx" "$vy"
+snap_title=$(xdotool getwindowname "$window")
+# The keyboard walks the enabled items only: with Open... greyed, the File menu's first item
+# reached is Save As ..., whose dialog opens.
+e2e_menu "$window" alt+f Return
+dialog=$(e2e_dialog "$program" "Save As|Open") || e2e_fail "the File menu's first item opened nothing"
+[[ $(xdotool getwindowname "$dialog") == "Save As" ]] ||
+  e2e_fail "with Snap running File > Open... is not greyed"
+e2e_type "$dialog" snap
+e2e_keys "$dialog" Return
+e2e_no_window "$program" "Save As" || e2e_fail "the file dialog did not close with Return"
+e2e_keys "$window" ctrl+3
 e2e_close "$program" "$window" solvane
 
 # shot.bmp: a BMP file ImageMagick reads, uncompressed, of the picture's size, showing exactly
@@ -73,4 +91,23 @@ read -r format compression w h < <(identify -format '%m %C %w %h\n' shot.bmp 2>/
     "file of ${width}x$height"
 e2e_shows shot "$files/shot.bmp" 0 0 "$width" "$height" "$vx" "$vy" ||
   e2e_fail "shot.bmp differs from the picture shown"
-echo "1 passed, 0 failed"
+
+# snap.bmp: a 24-bit BMP file of the snap's frame size, a frame of card 1.
+[[ $snap_title =~ \[([0-9]+)\ x\ ([0-9]+)\] ]] || e2e_fail "the title names no size: $snap_title"
+width=${BASH_REMATCH[1]} height=${BASH_REMATCH[2]}
+read -r format compression w h < <(identify -format '%m %C %w %h\n' snap.bmp 2>/dev/null) ||
+  e2e_fail "ImageMagick does not read snap.bmp: $(identify snap.bmp 2>&1 | head -n 3)"
+[[ "$format $compression $w $h" == "BMP3 None $width $height" ]] ||
+  e2e_fail "snap.bmp is a $format file ($compression) of ${w}x$h, not an uncompressed BMP" \
+    "file of ${width}x$height"
+/usr/bin/python3 - snap.bmp "$E2E_WORK/card1.bmp" <<'EOF' || e2e_fail "snap.bmp is no frame of card 1"
+import sys
+from PIL import Image
+snap, card = Image.open(sys.argv[1]), Image.open(sys.argv[2])
+bits = open(sys.argv[1], "rb").read(30)[28]
+if snap.mode != "RGB" or bits != 24:
+    sys.exit(f"snap.bmp: {snap.mode}, {bits} bits a pixel")
+if snap.crop((0, 0, 250, 28)).tobytes() != card.crop((0, 0, 250, 28)).tobytes():
+    sys.exit("snap.bmp's top-left corner does not name card 1")
+EOF
+echo "2 passed, 0 failed"
