@@ -63,19 +63,29 @@ bool CDisplayPicture::DescriptionFits() const {
 
 int CDisplayPicture::ConvertStoredFrame(uint64_t offset, uint64_t frameBytes, int format) {
   const BITMAPINFOHEADER& header = storage_.info.bmiHeader;
-  if (buffer_.empty() || header.biWidth <= 0 || header.biHeight <= 0) {
-    return QUARN_ERR_BAD_PARAMETER;
-  }
-  // What the transform writes: the description's size at 8 bits for the 8-bit formats, else 24.
-  const uint64_t written =
-      PaddedBytes(static_cast<uint64_t>(header.biWidth), StoredFrameBitCount(format),
-                  static_cast<uint64_t>(header.biHeight));
+  return Convert(offset, frameBytes, format, header.biWidth, header.biHeight, false);
+}
+
+int CDisplayPicture::ConvertStoredFrame(const StoredFrames& frames, uint32_t index) {
+  if (index >= frames.count) return QUARN_ERR_BAD_PARAMETER;
+  return Convert(frames.FrameOffset(index), frames.frameBytes, frames.format, frames.width,
+                 frames.height, true);
+}
+
+int CDisplayPicture::Convert(uint64_t offset, uint64_t frameBytes, int format, int width,
+                             int height, bool describe) {
+  if (buffer_.empty() || width <= 0 || height <= 0) return QUARN_ERR_BAD_PARAMETER;
+  // What the transform writes: width x height at 8 bits for the 8-bit formats, else 24.
+  const int bitCount = StoredFrameBitCount(format);
+  const uint64_t written = PaddedBytes(
+      static_cast<uint64_t>(width), static_cast<uint64_t>(bitCount), static_cast<uint64_t>(height));
   if (written > buffer_.size()) return QUARN_ERR_BAD_PARAMETER;
   const StaticMemLock lock(offset, frameBytes);
   if (!lock.ok()) return lock.status();
   const std::lock_guard frame(frameMutex_);
-  return QuarnDataTransform(buffer_.data(), lock.address(), header.biWidth, header.biHeight,
-                            BitsForFormat(format), QUARN_TRANSFORM_STORED);
+  if (describe) Describe(width, height, bitCount);
+  return QuarnDataTransform(buffer_.data(), lock.address(), width, height, BitsForFormat(format),
+                            QUARN_TRANSFORM_STORED);
 }
 
 bool CDisplayPicture::WriteBmpFile(const std::filesystem::path& path) const {

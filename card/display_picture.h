@@ -23,6 +23,7 @@
 #include "gdi_types.h"
 
 class CDC;
+struct StoredFrames;
 
 class CDisplayPicture {
  public:
@@ -84,6 +85,13 @@ class CDisplayPicture {
   // picture's lock.
   int ConvertStoredFrame(uint64_t offset, uint64_t frameBytes, int format);
 
+  // Converts frame `index` of a stored sequence into the buffer as it was stored (its format,
+  // offset and stride) and describes the picture as that frame (Describe: the stored width and
+  // height at 8 bits for the 8-bit formats, else 24). Returns as the conversion above; the
+  // description changes only once the frame is locked. QUARN_ERR_BAD_PARAMETER for an index
+  // outside the sequence or a frame whose bitmap would not fit the buffer.
+  int ConvertStoredFrame(const StoredFrames& frames, uint32_t index);
+
   // Writes the picture as a BMP file at `path` (imagefiles' WriteBmpFile): the description and
   // the pixel bytes it gives are copied under the picture's lock and written without it, so a
   // conversion running meanwhile waits only for the copy, never for the disk. False without a
@@ -109,6 +117,12 @@ class CDisplayPicture {
   bool setUp_ = false;
   DisplayHeaderStorage storage_;
   DisplayBuffer buffer_;
+  // Locks `frameBytes` of static memory at `offset` and, holding the picture's lock, describes the
+  // picture as `width` x `height` at the format's bitmap depth when `describe` is set, then
+  // transforms the frame into the buffer at that size.
+  int Convert(uint64_t offset, uint64_t frameBytes, int format, int width, int height,
+              bool describe);
+
   std::unique_ptr<CPalette> palette_;
   // Held while a stored frame is converted into the buffer and while a save copies the
   // description and buffer (see Threads above).

@@ -16,6 +16,7 @@
 #include "gdi_types.h"
 #include "host_window.h"
 #include "snap_context.h"
+#include "static_frames.h"
 #include "video_parameter_set.h"
 
 class CDC;
@@ -141,18 +142,29 @@ class CVideoCard {
   // Snap open only (else 0): QuarnStartSnapEx(handle, offset, interline, count) over a ring of
   // `count` frames. The display header describes the stored frames afterwards (SetFrameHeader);
   // it is written before the start, because the callback reads it as soon as frames arrive, and
-  // put back as it was when the start fails.
+  // put back as it was when the start fails. A started ring writes over what a snap shot stored,
+  // so the stored frames are forgotten then.
   int StartSnap(uint64_t offset, int interline, uint16_t count);
   // Snap open only (else 0): QuarnStopSnapEx, which returns when no callback runs any more.
   int StopSnap();
   // Idle only (else 0, nothing called): QuarnSnapShot(handle, offset, reserved, interline,
-  // count), then on 0 SetFrameHeader(interline).
+  // count), then on 0 SetFrameHeader(interline) and the stored frames are kept (GetStoredFrames):
+  // `count` frames from `offset`, of the current format, as wide and high as the header says,
+  // R x height bytes apart (R the row padded to 4 bytes).
   int SnapShot(uint64_t offset, uint32_t reserved, int interline, uint16_t count);
-  // Copies stored frame `index` of a sequence starting at `offset` into the display buffer as a
-  // bitmap the header describes. Frames are taken R x biHeight bytes apart, R being the row of
-  // biWidth pixels padded to 4 bytes. Returns 0 without a display buffer, the lock's status when
-  // the lock fails, else the transform's status (a frame too large for the buffer is refused with
-  // QUARN_ERR_BAD_PARAMETER).
+  // The frames the last successful snap shot stored; count 0 when there are none (no snap shot
+  // yet, or a ring started since).
+  const StoredFrames& GetStoredFrames() const { return storedFrames_; }
+  // Converts stored frame `index` into the display buffer as it was stored, whatever the card's
+  // format and windows are now, and describes the picture as that frame. Returns 0 without a
+  // display buffer, QUARN_ERR_BAD_PARAMETER for an index outside the stored frames, the lock's
+  // status when the lock fails (the picture is kept), else the transform's status.
+  int TransformStoredFrame(uint32_t index);
+  // Copies frame `index` of the snap ring starting at `offset` into the display buffer as a
+  // bitmap the header describes, in the card's current format. Frames are taken R x biHeight bytes
+  // apart, R being the row of biWidth pixels padded to 4 bytes. Returns 0 without a display buffer,
+  // the lock's status when the lock fails, else the transform's status (a frame too large for the
+  // buffer is refused with QUARN_ERR_BAD_PARAMETER).
   int TransformFromStaticMem(uint64_t offset, uint32_t index);
 
   // ---- Image files (video_card_acquire.cpp) ----
@@ -227,8 +239,9 @@ class CVideoCard {
   bool presetting_ = false;  // see SetPresetting
   int cardNumber_;           // passed to BeginQuarnCard
   CardState state_ = CardState::kIdle;
-  VideoParameterSet params_;  // scan mode .. mask enabled
-  CDisplayPicture picture_;   // description, display buffer and palette
+  VideoParameterSet params_;   // scan mode .. mask enabled
+  CDisplayPicture picture_;    // description, display buffer and palette
+  StoredFrames storedFrames_;  // what the last snap shot stored (count 0: nothing)
   CPalette* displacedPalette_ = nullptr;
   // What the snap callback is given; its target is what OpenSnap was given.
   CSnapContextOwner snapContext_;
