@@ -46,8 +46,9 @@ void CMainFrame::OnSaveSerials() {
   const CWaitCursor wait;
   const std::string base = SequenceBasePath(chosen);
   for (int i = 0; i < imageCount; ++i) {
-    // A failed lock leaves the previous picture, which is then written.
-    Card().TransformFromStaticMem(snapStartOffset, static_cast<uint32_t>(i));
+    // The frame as Snap Shot stored it. A failed lock leaves the previous picture, which is then
+    // written.
+    Card().TransformStoredFrame(static_cast<uint32_t>(i));
     Card().WriteBmpFile(FrameFileName(base, i + 1));
     InvalidateAll();
   }

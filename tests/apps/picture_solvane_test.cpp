@@ -2,7 +2,9 @@
 // recording capture library and the recording file dialog: every acquisition after a BMP file
 // whose header claims RLE8 compression (and a larger header, colour counts and a palette of its
 // own) describes its frame whole, so the frame is shown and saved uncompressed; while the snap
-// runs, Open... and Open Serials are refused and Save As writes the last frame.
+// runs, Open... and Open Serials are refused and Save As writes the last frame; playback and Save
+// Serials read the frames Snap Shot stored as they were stored, after the format, standard and
+// scan mode have changed.
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstring>
@@ -20,6 +22,8 @@ namespace {
 
 constexpr int kWidth = 64;
 constexpr int kHeight = 48;
+// One stored frame at the 32-bit display's format, RGB8888.
+constexpr uint64_t kFrame = uint64_t{kWidth} * kHeight * 4;
 
 // The first bytes of a file.
 std::vector<uint8_t> FileBytes(const std::string& path) {
@@ -169,6 +173,59 @@ TEST_F(SolvanePictureTest, WhileTheSnapRunsOpenIsRefusedAndSaveAsWritesTheFrame)
   dialogs().ScriptPath(file);
   ASSERT_TRUE(h().Send(ID_FILE_OPEN_BMP));
   EXPECT_EQ(card().GetDisplayHeader()->bmiHeader.biCompression, 1u);
+}
+
+// Snap Shot stores three 64 x 48 frames at 32 bits (RGB8888, the format of the 32-bit display).
+// Then the Paramter menu changes the format (RGB565: 2 bytes a pixel), the standard (NTSC) and
+// the scan mode (Field: half the lines), and a file replaces the picture. Save Serials and Step
+// still lock each frame at its stored place and size, transform it at its stored width, height
+// and depth, and the files and the picture have the stored frames' size.
+TEST_F(SolvanePictureTest, PlaybackAndSaveSerialsReadTheFramesAsTheyWereStored) {
+  quarnfake::SetStaticMemPages(static_cast<int>(3 * kFrame / QUARN_PAGE_SIZE));
+  ASSERT_TRUE(h().Send(ID_VIEW_SNAP_SHOT));
+  ASSERT_EQ(frame().imageCount, 3);
+  ASSERT_TRUE(h().Send(ID_FORMAT_RGB565));
+  ASSERT_TRUE(h().Send(ID_STANDARD_NTSC));
+  ASSERT_TRUE(h().Send(ID_SCAN_FIELD));
+  ASSERT_EQ(card().GetVideoFormat(), kFormatRgb565);
+  ASSERT_EQ(card().GetScanMode(), kScanField);
+  ASSERT_NO_FATAL_FAILURE(OpenRle8File());
+
+  // Each frame read: one lock at its stored place, one transform at its stored shape.
+  const auto expectStoredFramesRead = [](const std::vector<uint64_t>& frames) {
+    const quarnfake::CallList locks = quarnfake::Calls("QuarnStaticMemLock");
+    const quarnfake::CallList transforms = quarnfake::Calls("QuarnDataTransform");
+    ASSERT_EQ(locks.size(), frames.size()) << locks;
+    ASSERT_EQ(transforms.size(), frames.size()) << transforms;
+    for (size_t i = 0; i < frames.size(); ++i) {
+      EXPECT_EQ(locks[i].Unsigned(0), frames[i] * kFrame) << i;
+      EXPECT_EQ(locks[i].Unsigned(1), kFrame) << i;
+      EXPECT_EQ(transforms[i].Int(2), kWidth) << i;
+      EXPECT_EQ(transforms[i].Int(3), kHeight) << i;
+      EXPECT_EQ(transforms[i].Int(4), 32) << i;
+    }
+  };
+
+  quarnfake::ClearCalls();
+  dialogs().ScriptPath(In("run.bmp"));
+  ASSERT_TRUE(h().Send(ID_VIEW_SAVE_SERIALS));
+  expectStoredFramesRead({0, 1, 2});
+  for (int i = 1; i <= 3; ++i) {
+    const std::vector<uint8_t> file = FileBytes(In("run" + std::to_string(i) + ".bmp"));
+    ASSERT_EQ(file.size(), 54u + kWidth * kHeight * 3u) << i;
+    EXPECT_EQ(Le32(file, 18), uint32_t{kWidth}) << i;
+    EXPECT_EQ(Le32(file, 22), uint32_t{kHeight}) << i;
+    EXPECT_EQ(Le32(file, 30), 0u) << i;
+  }
+
+  ASSERT_NO_FATAL_FAILURE(OpenRle8File());
+  quarnfake::ClearCalls();
+  ASSERT_TRUE(h().Send(ID_PLAYBACK_STEP));
+  h().SendMessage(WM_LBUTTONDOWN, 0, 0);
+  h().SendMessage(WM_LBUTTONDOWN, 0, 0);
+  h().SendMessage(WM_LBUTTONDOWN, 0, 0);
+  expectStoredFramesRead({0, 1, 2, 0});
+  ExpectWholeDescription(kWidth, kHeight, 24);
 }
 
 }  // namespace
