@@ -92,6 +92,15 @@ class CDisplayPicture {
   // outside the sequence or a frame whose bitmap would not fit the buffer.
   int ConvertStoredFrame(const StoredFrames& frames, uint32_t index);
 
+  // Writes frame `index` of a stored sequence as a BMP file at `path` (Save Serials), straight
+  // from static memory: the frame is locked and transformed band by band into a small scratch
+  // buffer, each band written as soon as it is made (WriteBmpFileInBands), and the file describes
+  // it whole as the frame (as Describe would). The picture is not touched. A frame that cannot be
+  // locked or transformed gives the file the picture as it is (WriteBmpFile). Nothing for an index
+  // outside the sequence. Returns whether a file was written.
+  bool WriteStoredFrame(const StoredFrames& frames, uint32_t index,
+                        const std::filesystem::path& path) const;
+
   // Writes the picture as a BMP file at `path` (imagefiles' WriteBmpFile): the description and
   // the pixel bytes it gives are copied under the picture's lock and written without it, so a
   // conversion running meanwhile waits only for the copy, never for the disk. False without a

@@ -160,6 +160,11 @@ class CVideoCard {
   // display buffer, QUARN_ERR_BAD_PARAMETER for an index outside the stored frames, the lock's
   // status when the lock fails (the picture is kept), else the transform's status.
   int TransformStoredFrame(uint32_t index);
+  // Writes stored frame `index` as it was stored as a BMP file at `path`, straight from static
+  // memory without passing through the display buffer (CDisplayPicture::WriteStoredFrame: a frame
+  // that cannot be locked gives the file the picture as it is). Returns whether a file was
+  // written; nothing without a display buffer or for an index outside the stored frames.
+  bool WriteStoredFrame(uint32_t index, const std::string& path) const;
   // Copies frame `index` of the snap ring starting at `offset` into the display buffer as a
   // bitmap the header describes, in the card's current format. Frames are taken R x biHeight bytes
   // apart, R being the row of biWidth pixels padded to 4 bytes. Returns 0 without a display buffer,

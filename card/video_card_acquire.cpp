@@ -138,6 +138,11 @@ int CVideoCard::TransformStoredFrame(uint32_t index) {
   return picture_.ConvertStoredFrame(storedFrames_, index);
 }
 
+bool CVideoCard::WriteStoredFrame(uint32_t index, const std::string& path) const {
+  if (!picture_.HasBuffer() || picture_.Header() == nullptr) return false;
+  return picture_.WriteStoredFrame(storedFrames_, index, path);
+}
+
 int CVideoCard::TransformFromStaticMem(uint64_t offset, uint32_t index) {
   if (!picture_.HasBuffer() || picture_.Header() == nullptr) return QUARN_OK;
   const BITMAPINFOHEADER& header = picture_.Description();

@@ -215,6 +215,77 @@ TEST_F(DisplayPictureTest, ASaveDuringAConversionWritesTheWholeConvertedFrame) {
   EXPECT_EQ(std::count(file.begin() + 54, file.end(), 0x99), static_cast<ptrdiff_t>(bytes));
 }
 
+// The whole file of a picture written through WriteBmpFile.
+std::vector<uint8_t> FileOf(const CDisplayPicture& picture, const std::filesystem::path& path) {
+  if (!picture.WriteBmpFile(path)) return {};
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Save Serials writes a stored frame straight into its file (band by band through a scratch
+// buffer, or row by row from static memory when the transform only reverses the rows): for every
+// format, at a width of several bands and one whose rows need padding, the file is byte for byte
+// the one that converting the frame into the picture and saving that gives, and the picture is not
+// touched.
+TEST_F(DisplayPictureTest, AStoredFrameIsWrittenAsConvertingAndSavingItWould) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("quarn-stored-" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+  quarnfake::SetStaticMemPages(1000);
+  // 768 pixels: several bands of 128 KiB at 24 bits; 5 pixels: rows padded at 8 and 24 bits.
+  for (const int width : {768, 5}) {
+    for (int format = kFormatYuv422; format <= kFormatLimited8; ++format) {
+      SCOPED_TRACE(testing::Message() << width << " pixels, format " << format);
+      const int height = 300;
+      const uint64_t bytes = StoredFrameBytes(format, width, height);
+      const StoredFrames frames{.offset = 1000,
+                                .frameBytes = bytes,
+                                .count = 3,
+                                .format = format,
+                                .width = width,
+                                .height = height};
+      std::span<uint8_t> frame = quarnfake::StaticMemory(frames.FrameOffset(2), bytes);
+      for (size_t i = 0; i < frame.size(); ++i) {
+        frame[i] = static_cast<uint8_t>(i * 7 + i / 251 + format);  // no two rows alike
+      }
+      quarnfake::TagFrames(frames.FrameOffset(2), bytes, format);
+
+      picture.Describe(8, 8, 24);
+      std::fill_n(picture.Buffer(), 256, 0x40);
+      ASSERT_TRUE(picture.WriteStoredFrame(frames, 2, folder / "straight.bmp"));
+      EXPECT_EQ(picture.Description().biWidth, 8) << "the picture was touched";
+      EXPECT_EQ(picture.Buffer()[0], 0x40) << "the picture was touched";
+      ASSERT_EQ(picture.ConvertStoredFrame(frames, 2), QUARN_OK);
+      const std::vector<uint8_t> converted = FileOf(picture, folder / "converted.bmp");
+      ASSERT_FALSE(converted.empty());
+      std::ifstream in(folder / "straight.bmp", std::ios::binary);
+      const std::vector<uint8_t> straight{std::istreambuf_iterator<char>(in),
+                                          std::istreambuf_iterator<char>()};
+      EXPECT_TRUE(straight == converted) << straight.size() << " bytes, " << converted.size();
+    }
+  }
+  std::filesystem::remove_all(folder);
+}
+
+// A frame that cannot be locked gives the file the picture as it is; an index outside the
+// sequence writes nothing.
+TEST_F(DisplayPictureTest, AStoredFrameThatCannotBeLockedGivesTheFileThePicture) {
+  const std::filesystem::path path =
+      std::filesystem::temp_directory_path() / ("quarn-unlocked-" + std::to_string(getpid()));
+  const StoredFrames frames{
+      .offset = 0, .frameBytes = 192, .count = 2, .format = kFormatRgb888, .width = 8, .height = 8};
+  picture.Describe(4, 2, 32);
+  const std::vector<uint8_t> shown = FileOf(picture, path);
+  ASSERT_EQ(shown.size(), 54u + 4 * 2 * 4);
+  quarnfake::Script("QuarnStaticMemLock").ReturnsNext(QUARN_ERR_STATIC_MEM);
+  ASSERT_TRUE(picture.WriteStoredFrame(frames, 1, path));
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_EQ(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}), shown);
+  std::filesystem::remove(path);
+  EXPECT_FALSE(picture.WriteStoredFrame(frames, 2, path));
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
 // ---- Snap contexts ----
 
 // A context the library has let go of is freed with its owner; one it still holds is detached
