@@ -45,13 +45,15 @@ void CMainFrame::OnSaveSerials() {
   }
   const CWaitCursor wait;
   const std::string base = SequenceBasePath(chosen);
+  // Each frame as Snap Shot stored it goes from static memory into its file, without passing
+  // through the display buffer; a frame that cannot be locked gives its file the picture shown.
+  // A failed write is not reported.
   for (int i = 0; i < imageCount; ++i) {
-    // The frame as Snap Shot stored it. A failed lock leaves the previous picture, which is then
-    // written.
-    Card().TransformStoredFrame(static_cast<uint32_t>(i));
-    Card().WriteBmpFile(FrameFileName(base, i + 1));
+    Card().WriteStoredFrame(static_cast<uint32_t>(i), FrameFileName(base, i + 1));
     InvalidateAll();
   }
+  // The window then shows the last frame written.
+  if (imageCount > 0) Card().TransformStoredFrame(static_cast<uint32_t>(imageCount - 1));
 }
 
 void CMainFrame::OnOpenSerials() {

@@ -209,7 +209,8 @@ TEST_F(SolvanePictureTest, PlaybackAndSaveSerialsReadTheFramesAsTheyWereStored) 
   quarnfake::ClearCalls();
   dialogs().ScriptPath(In("run.bmp"));
   ASSERT_TRUE(h().Send(ID_VIEW_SAVE_SERIALS));
-  expectStoredFramesRead({0, 1, 2});
+  expectStoredFramesRead({0, 1, 2, 2});  // each into its file, then the last into the picture
+  ExpectWholeDescription(kWidth, kHeight, 24);
   for (int i = 1; i <= 3; ++i) {
     const std::vector<uint8_t> file = FileBytes(In("run" + std::to_string(i) + ".bmp"));
     ASSERT_EQ(file.size(), 54u + kWidth * kHeight * 3u) << i;

@@ -5,7 +5,8 @@
 # Open... of an 8-bit BMP file whose header claims RLE8 compression, then Capture Shot: the view
 # shows the picture of card 1, and File > Save As ... writes it as a BMP file that ImageMagick
 # reads, uncompressed. Then with Snap running File > Open... is greyed (the keyboard passes over
-# it to Save As ...), and Save As ... writes the frame being shown as a whole BMP file.
+# it to Save As ...), and Save As ... writes the frame being shown as a whole BMP file. Last,
+# Snap Shot and View > Save Serials... write every stored frame as a BMP file of card 1.
 set -euo pipefail
 solvane=$(realpath "$1")
 render=$(realpath "$2")
@@ -36,7 +37,8 @@ header = struct.pack("<2sIHHI", b"BM", offset + len(rows), 0, 0, offset)
 open("rle8.bmp", "wb").write(header + info + palette + rows)
 EOF
 
-e2e_launch program "$solvane"
+# The card stores frames unpaced, so Snap Shot takes a moment rather than seconds.
+QUARN_SIM_PACING=0 e2e_launch program "$solvane"
 window=$(e2e_window "$program" "Quarn Performance .*") || e2e_fail "solvane showed no main window"
 e2e_geometry "$window"
 wx=$gx wy=$gy
@@ -80,6 +82,18 @@ e2e_type "$dialog" snap
 e2e_keys "$dialog" Return
 e2e_no_window "$program" "Save As" || e2e_fail "the file dialog did not close with Return"
 e2e_keys "$window" ctrl+3
+
+# Snap Shot fills static memory with frames; Save Serials... (the View menu's next to last item)
+# writes them as ser1.bmp, ser2.bmp, ...
+e2e_keys "$window" ctrl+4
+notice=$(e2e_dialog "$program" Notice) || e2e_fail "Snap Shot showed no \"Notice\" box"
+e2e_keys "$notice" Return
+e2e_no_window "$program" Notice || e2e_fail "the \"Notice\" box did not close"
+e2e_menu "$window" alt+v Up Up Return
+dialog=$(e2e_dialog "$program" "Save As") || e2e_fail "View > Save Serials... showed no file dialog"
+e2e_type "$dialog" ser
+e2e_keys "$dialog" Return
+e2e_no_window "$program" "Save As" || e2e_fail "the file dialog did not close with Return"
 e2e_close "$program" "$window" solvane
 
 # shot.bmp: a BMP file ImageMagick reads, uncompressed, of the picture's size, showing exactly
@@ -110,4 +124,23 @@ if snap.mode != "RGB" or bits != 24:
 if snap.crop((0, 0, 250, 28)).tobytes() != card.crop((0, 0, 250, 28)).tobytes():
     sys.exit("snap.bmp's top-left corner does not name card 1")
 EOF
-echo "2 passed, 0 failed"
+
+# ser<n>.bmp: every stored frame, an uncompressed BMP file of the frame size showing card 1, and
+# not all the same frame.
+count=$(find . -maxdepth 1 -name 'ser*.bmp' | wc -l)
+((count >= 2)) || e2e_fail "Save Serials wrote $count files: $(ls)"
+expected=$(for n in $(seq "$count"); do echo "ser$n.bmp BMP3 None $width $height"; done | sort)
+found=$(identify -format '%f %m %C %w %h\n' ser*.bmp 2>&1 | sort)
+[[ $found == "$expected" ]] || e2e_fail "Save Serials did not write $count BMP files of" \
+  "${width}x$height: $(diff <(echo "$expected") <(echo "$found") | head)"
+/usr/bin/python3 - "$count" "$E2E_WORK/card1.bmp" <<'EOF' || e2e_fail "the serial files are not frames of card 1"
+import sys
+from PIL import Image
+count, label = int(sys.argv[1]), Image.open(sys.argv[2]).crop((0, 0, 250, 28)).tobytes()
+frames = [Image.open(f"ser{n}.bmp") for n in range(1, count + 1)]
+if any(frame.crop((0, 0, 250, 28)).tobytes() != label for frame in frames):
+    sys.exit("a file does not show card 1")
+if len({frame.tobytes() for frame in frames}) < 2:
+    sys.exit("the files all hold the same frame")
+EOF
+echo "3 passed, 0 failed"
