@@ -118,7 +118,10 @@ int CDisplayPicture::Convert(uint64_t offset, uint64_t frameBytes, int format, i
   const int bitCount = StoredFrameBitCount(format);
   const uint64_t written = PaddedBytes(
       static_cast<uint64_t>(width), static_cast<uint64_t>(bitCount), static_cast<uint64_t>(height));
-  if (written > buffer_.size()) return QUARN_ERR_BAD_PARAMETER;
+  // Neither more than the buffer holds, nor more than is locked.
+  if (written > buffer_.size() || StoredFrameBytes(format, width, height) > frameBytes) {
+    return QUARN_ERR_BAD_PARAMETER;
+  }
   const StaticMemLock lock(offset, frameBytes);
   if (!lock.ok()) return lock.status();
   const std::lock_guard frame(frameMutex_);
@@ -129,39 +132,45 @@ int CDisplayPicture::Convert(uint64_t offset, uint64_t frameBytes, int format, i
 
 bool CDisplayPicture::WriteStoredFrame(const StoredFrames& frames, uint32_t index,
                                        const std::filesystem::path& path) const {
-  if (path.empty() || index >= frames.count || frames.width <= 0 || frames.height <= 0) {
+  if (path.empty() || index >= frames.count || frames.width <= 0 || frames.height <= 0 ||
+      StoredFrameBytes(frames.format, frames.width, frames.height) > frames.frameBytes) {
     return false;
   }
   const StaticMemLock lock(frames.FrameOffset(index), frames.frameBytes);
-  if (lock.ok()) {
-    DisplayHeaderStorage description;
-    BITMAPINFOHEADER& header = FillDisplayHeader(description)->bmiHeader;
-    header.biWidth = frames.width;
-    header.biHeight = frames.height;
-    header.biBitCount = static_cast<WORD>(frames.BitCount());
-    // The stored frame's rows are packed, top row first; the file's go bottom up. The file's rows
-    // [first, first + lines) are the frame's rows [height - first - lines, height - first) from
-    // the top, which the transform turns bottom up: a band of rows is itself a stored frame.
-    const uint64_t sourceRow =
-        static_cast<uint64_t>(BytesPerPixelOf(frames.format)) * static_cast<uint64_t>(frames.width);
-    const auto* source = static_cast<const uint8_t*>(lock.address());
-    const auto height = static_cast<uint32_t>(frames.height);
-    if (TransformOnlyReversesRows(frames.format)) {
-      // No transform needed: the frame's rows go into the file from static memory, bottom first.
-      std::vector<const uint8_t*> rows(height);
-      for (uint32_t i = 0; i < height; ++i) rows[i] = source + sourceRow * (height - 1 - i);
-      if (WriteBmpFileFromRows(path, description.info, rows)) return true;
-      return WriteBmpFile(path);
-    }
-    const auto transform = [&](uint32_t first, uint32_t lines, std::span<uint8_t> out) {
-      const uint8_t* top = source + sourceRow * (height - first - lines);
-      return QuarnDataTransform(out.data(), top, frames.width, static_cast<int>(lines),
-                                BitsForFormat(frames.format), QUARN_TRANSFORM_STORED) == QUARN_OK;
-    };
-    if (WriteBmpFileInBands(path, description.info, kStoredFrameBandBytes, transform)) return true;
+  // Nothing of the frame can be had: the file gets the picture as it is.
+  if (!lock.ok()) return WriteBmpFile(path);
+
+  DisplayHeaderStorage description;
+  BITMAPINFOHEADER& header = FillDisplayHeader(description)->bmiHeader;
+  header.biWidth = frames.width;
+  header.biHeight = frames.height;
+  header.biBitCount = static_cast<WORD>(frames.BitCount());
+  // The stored frame's rows are packed, top row first; the file's go bottom up.
+  const uint64_t sourceRow =
+      static_cast<uint64_t>(BytesPerPixelOf(frames.format)) * static_cast<uint64_t>(frames.width);
+  const auto* source = static_cast<const uint8_t*>(lock.address());
+  const auto height = static_cast<uint32_t>(frames.height);
+  if (TransformOnlyReversesRows(frames.format)) {
+    // No transform needed: the frame's rows go into the file from static memory, bottom first.
+    std::vector<const uint8_t*> rows(height);
+    for (uint32_t i = 0; i < height; ++i) rows[i] = source + sourceRow * (height - 1 - i);
+    return WriteBmpFileFromRows(path, description.info, rows);
   }
-  // Nothing of the frame could be had: the file gets the picture as it is.
-  return WriteBmpFile(path);
+  // The file's rows [first, first + lines) are the frame's rows [height - first - lines,
+  // height - first) from the top, which the transform turns bottom up: a band of rows is itself
+  // a stored frame.
+  bool transformed = true;
+  const auto transform = [&](uint32_t first, uint32_t lines, std::span<uint8_t> out) {
+    const uint8_t* top = source + sourceRow * (height - first - lines);
+    transformed =
+        QuarnDataTransform(out.data(), top, frames.width, static_cast<int>(lines),
+                           BitsForFormat(frames.format), QUARN_TRANSFORM_STORED) == QUARN_OK;
+    return transformed;
+  };
+  if (WriteBmpFileInBands(path, description.info, kStoredFrameBandBytes, transform)) return true;
+  // A frame the library would not transform gives the file the picture as it is; a write that
+  // failed is not tried again.
+  return !transformed && WriteBmpFile(path);
 }
 
 bool CDisplayPicture::WriteBmpFile(const std::filesystem::path& path) const {

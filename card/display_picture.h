@@ -93,11 +93,13 @@ class CDisplayPicture {
   int ConvertStoredFrame(const StoredFrames& frames, uint32_t index);
 
   // Writes frame `index` of a stored sequence as a BMP file at `path` (Save Serials), straight
-  // from static memory: the frame is locked and transformed band by band into a small scratch
-  // buffer, each band written as soon as it is made (WriteBmpFileInBands), and the file describes
-  // it whole as the frame (as Describe would). The picture is not touched. A frame that cannot be
-  // locked or transformed gives the file the picture as it is (WriteBmpFile). Nothing for an index
-  // outside the sequence. Returns whether a file was written.
+  // from static memory, and describes it whole as the frame (as Describe would); the picture is
+  // not touched. The frame is locked and transformed band by band into a small scratch buffer,
+  // each band written as soon as it is made (WriteBmpFileInBands); where the library's transform
+  // of the format only reverses the rows, the rows are written from static memory as they lie
+  // (WriteBmpFileFromRows). A frame that cannot be locked or transformed gives the file the
+  // picture as it is (WriteBmpFile). Nothing for an index outside the sequence or a frame larger
+  // than its stride. Returns whether a file was written.
   bool WriteStoredFrame(const StoredFrames& frames, uint32_t index,
                         const std::filesystem::path& path) const;
 
@@ -123,15 +125,16 @@ class CDisplayPicture {
   int ReadBack(CDC& dc, int x, int y, int width, int height);
 
  private:
-  bool setUp_ = false;
-  DisplayHeaderStorage storage_;
-  DisplayBuffer buffer_;
   // Locks `frameBytes` of static memory at `offset` and, holding the picture's lock, describes the
   // picture as `width` x `height` at the format's bitmap depth when `describe` is set, then
-  // transforms the frame into the buffer at that size.
+  // transforms the frame into the buffer at that size. A frame larger than `frameBytes` or than
+  // the buffer is refused with QUARN_ERR_BAD_PARAMETER.
   int Convert(uint64_t offset, uint64_t frameBytes, int format, int width, int height,
               bool describe);
 
+  bool setUp_ = false;
+  DisplayHeaderStorage storage_;
+  DisplayBuffer buffer_;
   std::unique_ptr<CPalette> palette_;
   // Held while a stored frame is converted into the buffer and while a save copies the
   // description and buffer (see Threads above).

@@ -267,23 +267,36 @@ TEST_F(DisplayPictureTest, AStoredFrameIsWrittenAsConvertingAndSavingItWould) {
   std::filesystem::remove_all(folder);
 }
 
-// A frame that cannot be locked gives the file the picture as it is; an index outside the
-// sequence writes nothing.
-TEST_F(DisplayPictureTest, AStoredFrameThatCannotBeLockedGivesTheFileThePicture) {
+// A frame that cannot be locked, or that the library will not transform, gives the file the
+// picture as it is; an index outside the sequence, or a frame larger than its stride, writes
+// nothing.
+TEST_F(DisplayPictureTest, AStoredFrameThatCannotBeHadGivesTheFileThePicture) {
   const std::filesystem::path path =
       std::filesystem::temp_directory_path() / ("quarn-unlocked-" + std::to_string(getpid()));
-  const StoredFrames frames{
-      .offset = 0, .frameBytes = 192, .count = 2, .format = kFormatRgb888, .width = 8, .height = 8};
+  quarnfake::SetStaticMemPages(4);
   picture.Describe(4, 2, 32);
   const std::vector<uint8_t> shown = FileOf(picture, path);
   ASSERT_EQ(shown.size(), 54u + 4 * 2 * 4);
-  quarnfake::Script("QuarnStaticMemLock").ReturnsNext(QUARN_ERR_STATIC_MEM);
-  ASSERT_TRUE(picture.WriteStoredFrame(frames, 1, path));
-  std::ifstream in(path, std::ios::binary);
-  EXPECT_EQ(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}), shown);
-  std::filesystem::remove(path);
-  EXPECT_FALSE(picture.WriteStoredFrame(frames, 2, path));
-  EXPECT_FALSE(std::filesystem::exists(path));
+  for (const char* failing : {"QuarnStaticMemLock", "QuarnDataTransform"}) {
+    SCOPED_TRACE(failing);
+    const StoredFrames frames{.offset = 0,
+                              .frameBytes = 8 * 8 * 4,
+                              .count = 2,
+                              .format = kFormatRgb8888,
+                              .width = 8,
+                              .height = 8};
+    std::filesystem::remove(path);
+    quarnfake::Script(failing).ReturnsNext(QUARN_ERR_STATIC_MEM);
+    ASSERT_TRUE(picture.WriteStoredFrame(frames, 1, path));
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_EQ(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}), shown);
+    std::filesystem::remove(path);
+    EXPECT_FALSE(picture.WriteStoredFrame(frames, 2, path));
+    StoredFrames tooLarge = frames;
+    tooLarge.frameBytes -= 1;
+    EXPECT_FALSE(picture.WriteStoredFrame(tooLarge, 1, path));
+    EXPECT_FALSE(std::filesystem::exists(path));
+  }
 }
 
 // ---- Snap contexts ----
