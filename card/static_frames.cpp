@@ -14,6 +14,18 @@ uint64_t StoredFrameBytes(int format, int width, int height) {
          static_cast<uint64_t>(std::max(width, 0)) * static_cast<uint64_t>(std::max(height, 0));
 }
 
+uint64_t PaddedFrameBytes(int format, int width, int height) {
+  if (width <= 0 || height <= 0) return 0;
+  const uint64_t row =
+      (static_cast<uint64_t>(BytesPerPixelOf(format)) * static_cast<uint64_t>(width) * 8 + 31) /
+      32 * 4;
+  return row * static_cast<uint64_t>(height);
+}
+
+int StoredFrames::BitCount() const {
+  return StoredFrameBitCount(format);
+}
+
 int SnapShotLines(int outputHeight, int scanMode) {
   return scanMode == kScanField || scanMode == kScanField1 ? outputHeight / 2 : outputHeight;
 }

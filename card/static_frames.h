@@ -36,6 +36,27 @@ int BytesPerPixelOf(int format);
 // for an unknown format or a size not above 0.
 uint64_t StoredFrameBytes(int format, int width, int height);
 
+// Bytes of one stored frame counted with padded rows, as Solvane reads its sequences back: the
+// row of `width` pixels of `format` rounded up to a multiple of 4 bytes, times `height`; 0 for an
+// unknown format or a size not above 0.
+uint64_t PaddedFrameBytes(int format, int width, int height);
+
+// Where and how the frames a snap shot stored lie in static memory, kept when the snap shot
+// succeeds: playback and Save Serials read the frames as they were stored (format, size, stride),
+// whatever format, standard or scan mode has been chosen since.
+struct StoredFrames {
+  uint64_t offset = 0;      // where frame 0 lies
+  uint64_t frameBytes = 0;  // from one frame to the next, and the bytes locked for one
+  uint32_t count = 0;       // how many were stored; 0: none
+  int format = 0;           // the video format they were stored in
+  int width = 0;            // the bitmap each becomes: width x height at BitCount()
+  int height = 0;
+
+  // 8 bits for the 8-bit formats, else 24.
+  int BitCount() const;
+  uint64_t FrameOffset(uint32_t index) const { return offset + frameBytes * index; }
+};
+
 // Lines of a frame Snap Shot stores: the output height, halved (integer division) in the two
 // field scan modes.
 int SnapShotLines(int outputHeight, int scanMode);

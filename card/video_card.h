@@ -19,6 +19,7 @@
 #include "gdi_types.h"
 #include "host_window.h"
 #include "snap_context.h"
+#include "static_frames.h"
 #include "video_parameter_set.h"
 
 class CDC;
@@ -162,7 +163,8 @@ class CVideoCard {
   // Snap open only (else 0): QuarnStartSnapEx(handle, offset, interline, count) over a ring of
   // `count` frames. The display header describes the stored frames afterwards (SetFrameHeader);
   // it is written before the start, because the callback reads it as soon as frames arrive, and
-  // put back as it was when the start fails.
+  // put back as it was when the start fails. A started ring writes over what a snap shot stored,
+  // so the stored frames are forgotten then.
   int StartSnap(uint64_t offset, int interline, uint16_t count);
   // Snap open only (else 0): QuarnStopSnapEx, which returns when no callback runs any more.
   int StopSnap();
@@ -173,21 +175,38 @@ class CVideoCard {
   // Returns the transform's status; a failed lock leaves the old picture.
   int ConvertSnapSlot(uint64_t ringOffset, uint32_t slot);
   // Idle only (else 0, nothing called): QuarnSnapShot(handle, offset, reserved, interline,
-  // count), then on 0 SetFrameHeader(interline).
+  // count), then on 0 SetFrameHeader(interline) and the stored frames are kept (GetStoredFrames):
+  // `count` frames from `offset`, of the current format, as wide and high as the header says,
+  // R x height bytes apart (R the row padded to 4 bytes).
   int SnapShot(uint64_t offset, uint32_t reserved, int interline, uint16_t count);
-  // Copies stored frame `index` of a sequence starting at `offset` into the display buffer as a
-  // bitmap the header describes. Frames are taken R x biHeight bytes apart, R being the row of
-  // biWidth pixels padded to 4 bytes. Returns 0 without a display buffer, the lock's status when
-  // the lock fails, else the transform's status (a frame too large for the buffer is refused with
-  // QUARN_ERR_BAD_PARAMETER).
+  // The frames the last successful snap shot stored; count 0 when there are none (no snap shot
+  // yet, or a ring started since).
+  const StoredFrames& GetStoredFrames() const { return storedFrames_; }
+  // Converts stored frame `index` into the display buffer as it was stored, whatever the card's
+  // format and windows are now, and describes the picture as that frame. Returns 0 without a
+  // display buffer, QUARN_ERR_BAD_PARAMETER for an index outside the stored frames, the lock's
+  // status when the lock fails (the picture is kept), else the transform's status.
+  int TransformStoredFrame(uint32_t index);
+  // Writes stored frame `index` as it was stored as a BMP file at `path`, straight from static
+  // memory without passing through the display buffer (CDisplayPicture::WriteStoredFrame: a frame
+  // that cannot be locked gives the file the picture as it is). Returns whether a file was
+  // written; nothing without a display buffer or for an index outside the stored frames.
+  bool WriteStoredFrame(uint32_t index, const std::string& path) const;
+  // Copies frame `index` of the snap ring starting at `offset` into the display buffer as a
+  // bitmap the header describes, in the card's current format. Frames are taken R x biHeight bytes
+  // apart, R being the row of biWidth pixels padded to 4 bytes. Returns 0 without a display buffer,
+  // the lock's status when the lock fails, else the transform's status (a frame too large for the
+  // buffer is refused with QUARN_ERR_BAD_PARAMETER).
   int TransformFromStaticMem(uint64_t offset, uint32_t index);
 
   // ---- Image files (video_card_acquire.cpp) ----
   // Writes the picture as a BMP file at `path`; nothing without a name or a display buffer, or
-  // when the description gives no pixel bytes. Returns whether the file was written.
+  // when the description gives no pixel bytes. Returns whether the file was written. Valid while
+  // the snap delivers: the file holds one whole frame (CDisplayPicture::WriteBmpFile).
   bool WriteBmpFile(const std::string& path) const;
   // Reads a BMP file into the picture; a file that is refused leaves the description as it was.
-  // Fails without a name or a display buffer.
+  // Fails without a name or a display buffer, and while the snap is open (its callback converts
+  // frames into the picture by the description the file would replace).
   bool ReadBmpFile(const std::string& path);
 
   // ---- Queries and pass-throughs ----
@@ -260,8 +279,9 @@ class CVideoCard {
   int cardNumber_;           // passed to BeginQuarnCard
   CardPolicy policy_;
   CardState state_ = CardState::kIdle;
-  VideoParameterSet params_;  // scan mode .. mask enabled
-  CDisplayPicture picture_;   // description, display buffer and palette
+  VideoParameterSet params_;   // scan mode .. mask enabled
+  CDisplayPicture picture_;    // description, display buffer and palette
+  StoredFrames storedFrames_;  // what the last snap shot stored (count 0: nothing)
   CPalette* displacedPalette_ = nullptr;
   // What the snap callback is given; its target is what OpenSnap was given.
   CSnapContextOwner snapContext_;

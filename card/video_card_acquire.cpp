@@ -109,7 +109,11 @@ int CVideoCard::StartSnap(uint64_t offset, int interline, uint16_t count) {
   const BITMAPINFOHEADER before = picture_.Description();
   SetFrameHeader(interline);
   const int status = QuarnStartSnapEx(handle_, offset, interline, count);
-  if (status != QUARN_OK) picture_.Description() = before;
+  if (status != QUARN_OK) {
+    picture_.Description() = before;
+  } else {
+    storedFrames_ = StoredFrames{};
+  }
   return status;
 }
 
@@ -128,8 +132,29 @@ int CVideoCard::ConvertSnapSlot(uint64_t ringOffset, uint32_t slot) {
 int CVideoCard::SnapShot(uint64_t offset, uint32_t reserved, int interline, uint16_t count) {
   if (policy_.guardsSnapByState && state_ != CardState::kIdle) return QUARN_OK;
   const int status = QuarnSnapShot(handle_, offset, reserved, interline, count);
-  if (status == QUARN_OK) SetFrameHeader(interline);
+  if (status == QUARN_OK) {
+    SetFrameHeader(interline);
+    const BITMAPINFOHEADER& header = picture_.Description();
+    storedFrames_ = StoredFrames{
+        .offset = offset,
+        .frameBytes = PaddedFrameBytes(params_.format, header.biWidth, header.biHeight),
+        .count = count,
+        .format = params_.format,
+        .width = header.biWidth,
+        .height = header.biHeight,
+    };
+  }
   return status;
+}
+
+int CVideoCard::TransformStoredFrame(uint32_t index) {
+  if (!picture_.HasBuffer() || picture_.Header() == nullptr) return QUARN_OK;
+  return picture_.ConvertStoredFrame(storedFrames_, index);
+}
+
+bool CVideoCard::WriteStoredFrame(uint32_t index, const std::string& path) const {
+  if (!picture_.HasBuffer() || picture_.Header() == nullptr) return false;
+  return picture_.WriteStoredFrame(storedFrames_, index, path);
 }
 
 int CVideoCard::TransformFromStaticMem(uint64_t offset, uint32_t index) {
@@ -138,21 +163,19 @@ int CVideoCard::TransformFromStaticMem(uint64_t offset, uint32_t index) {
   if (header.biWidth <= 0 || header.biHeight <= 0) return QUARN_ERR_BAD_PARAMETER;
   // Stored frames are counted with padded rows: R = the row of biWidth pixels rounded up to a
   // multiple of 4 bytes.
-  const uint64_t row =
-      (static_cast<uint64_t>(BytesPerPixelOf(params_.format)) * header.biWidth * 8 + 31) / 32 * 4;
-  const uint64_t frameBytes = row * static_cast<uint64_t>(header.biHeight);
+  const uint64_t frameBytes = PaddedFrameBytes(params_.format, header.biWidth, header.biHeight);
   return picture_.ConvertStoredFrame(offset + frameBytes * index, frameBytes, params_.format);
 }
 
 // ---- Image files ----
 
 bool CVideoCard::WriteBmpFile(const std::string& path) const {
-  if (path.empty() || !picture_.HasBuffer() || picture_.Header() == nullptr) return false;
-  return ::WriteBmpFile(path, *picture_.Header(),
-                        std::span<const uint8_t>(picture_.Buffer(), picture_.BufferSize()));
+  return picture_.WriteBmpFile(path);
 }
 
 bool CVideoCard::ReadBmpFile(const std::string& path) {
+  // The snap callback converts frames into the picture by its description meanwhile.
+  if (state_ == CardState::kSnap) return false;
   if (path.empty() || !picture_.HasBuffer() || picture_.Header() == nullptr) return false;
   return ::ReadBmpFile(path, *picture_.Header(),
                        std::span<uint8_t>(picture_.Buffer(), picture_.BufferSize()));

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "unique_fd.h"
 
@@ -348,4 +349,108 @@ bool ReadBmpBytes(std::span<const uint8_t> file, BITMAPINFO& description,
                   std::span<uint8_t> buffer) {
   MemorySource source(file);
   return ReadBmp(source, description, buffer);
+}
+
+namespace {
+
+// The file header and the sizes of a BMP file for `description`, as WriteBmpFile makes them:
+// empty when it describes no pixel bytes, a negative size, or a file too large for the size
+// field.
+struct BmpLayout {
+  std::array<uint8_t, kBmpFileHeaderBytes> fileHeader{'B', 'M'};
+  size_t paletteBytes = 0;
+  uint64_t pixelBytes = 0;
+};
+
+std::optional<BmpLayout> LayoutFor(const BITMAPINFO& description) {
+  const std::optional<uint64_t> pixelBytes = BmpPixelBytes(description.bmiHeader);
+  if (!pixelBytes || *pixelBytes == 0) return std::nullopt;
+  BmpLayout layout;
+  layout.pixelBytes = *pixelBytes;
+  // 256 palette entries for any depth of 8 bits or less.
+  layout.paletteBytes = description.bmiHeader.biBitCount <= 8 ? kBmpPaletteBytes : 0;
+  const uint64_t pixelOffset = kBmpHeadersBytes + layout.paletteBytes;
+  const uint64_t fileSize = pixelOffset + layout.pixelBytes;
+  if (fileSize > UINT32_MAX) return std::nullopt;  // the file header holds the size in 32 bits
+  StoreLe32(&layout.fileHeader[2], static_cast<uint32_t>(fileSize));
+  StoreLe32(&layout.fileHeader[10], static_cast<uint32_t>(pixelOffset));
+  return layout;
+}
+
+}  // namespace
+
+bool WriteBmpFileInBands(const fs::path& path, const BITMAPINFO& description, size_t bandBytes,
+                         const BmpBandFill& fill) {
+  if (path.empty() || !fill) return false;
+  const std::optional<BmpLayout> layout = LayoutFor(description);
+  if (!layout) return false;
+  const auto height = static_cast<uint32_t>(description.bmiHeader.biHeight);
+  const uint64_t rowBytes = layout->pixelBytes / height;
+  const auto bandLines =
+      static_cast<uint32_t>(std::clamp<uint64_t>(bandBytes / rowBytes, 1, height));
+  std::vector<uint8_t> band(static_cast<size_t>(rowBytes * bandLines));
+
+  // As WriteBmpFile: through a symbolic link to its file, keeping the replaced file's mode.
+  const std::optional<fs::path> target = FinalTarget(path);
+  if (!target) return false;
+  PendingFile file(*target);
+  if (!file.valid()) return false;
+  file.KeepModeOf(*target);
+  // The headers as WriteBmpFile writes them; writev only reads through its non-const bases.
+  std::array<uint8_t, kBmpFileHeaderBytes> fileHeader = layout->fileHeader;
+  std::array<iovec, 2> headers{{
+      {fileHeader.data(), fileHeader.size()},
+      {const_cast<BITMAPINFO*>(&description), kBmpInfoHeaderBytes + layout->paletteBytes},
+  }};
+  if (!WriteAll(file.fd(), headers)) return false;
+  for (uint32_t first = 0; first < height; first += bandLines) {
+    const uint32_t lines = std::min(bandLines, height - first);
+    const std::span<uint8_t> out(band.data(), static_cast<size_t>(rowBytes * lines));
+    if (!fill(first, lines, out)) return false;
+    std::array<iovec, 1> rows{{{out.data(), out.size()}}};
+    if (!WriteAll(file.fd(), rows)) return false;
+  }
+  return file.Commit(*target);
+}
+
+bool WriteBmpFileFromRows(const fs::path& path, const BITMAPINFO& description,
+                          std::span<const uint8_t* const> rows) {
+  if (path.empty()) return false;
+  const std::optional<BmpLayout> layout = LayoutFor(description);
+  if (!layout || rows.size() != static_cast<uint64_t>(description.bmiHeader.biHeight)) {
+    return false;
+  }
+  const uint64_t rowBytes = layout->pixelBytes / rows.size();
+  const uint64_t pixels =
+      (static_cast<uint64_t>(description.bmiHeader.biWidth) * description.bmiHeader.biBitCount +
+       7) /
+      8;
+  static constexpr std::array<uint8_t, 3> kPadding{};  // a row is padded by at most 3 bytes
+  const size_t padding = static_cast<size_t>(rowBytes - pixels);
+
+  // The headers, then each row with its padding, as few writes as the system takes parts.
+  std::array<uint8_t, kBmpFileHeaderBytes> fileHeader = layout->fileHeader;
+  std::vector<iovec> parts;
+  parts.reserve(2 + rows.size() * (padding != 0 ? 2 : 1));
+  parts.push_back({fileHeader.data(), fileHeader.size()});
+  parts.push_back(
+      {const_cast<BITMAPINFO*>(&description), kBmpInfoHeaderBytes + layout->paletteBytes});
+  for (const uint8_t* row : rows) {
+    if (row == nullptr) return false;
+    parts.push_back({const_cast<uint8_t*>(row), static_cast<size_t>(pixels)});
+    if (padding != 0) parts.push_back({const_cast<uint8_t*>(kPadding.data()), padding});
+  }
+
+  // As WriteBmpFile: through a symbolic link to its file, keeping the replaced file's mode.
+  const std::optional<fs::path> target = FinalTarget(path);
+  if (!target) return false;
+  PendingFile file(*target);
+  if (!file.valid()) return false;
+  file.KeepModeOf(*target);
+  const auto maxParts = static_cast<size_t>(IOV_MAX);
+  for (size_t at = 0; at < parts.size(); at += maxParts) {
+    const std::span<iovec> some(parts.data() + at, std::min(maxParts, parts.size() - at));
+    if (!WriteAll(file.fd(), some)) return false;
+  }
+  return file.Commit(*target);
 }

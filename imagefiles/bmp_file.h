@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 
@@ -68,3 +69,23 @@ bool ReadBmpFile(const std::filesystem::path& path, BITMAPINFO& description,
 // ReadBmpFile over the bytes of a file held in memory, with the same steps and results.
 bool ReadBmpBytes(std::span<const uint8_t> file, BITMAPINFO& description,
                   std::span<uint8_t> buffer);
+
+// Makes `lines` pixel rows of a BMP file into `out` (lines x the row size S / height), starting
+// at row `first` in the file's order (a bottom-up picture's bottom row first). Returns false to
+// stop the write.
+using BmpBandFill = std::function<bool(uint32_t first, uint32_t lines, std::span<uint8_t> out)>;
+
+// Writes a BMP file as WriteBmpFile does (the same bytes, the same refusals, the same temporary
+// file renamed into place), the pixel rows made by `fill` band after band in a scratch buffer of
+// about `bandBytes` (at least one row) and written as each band is made: the rows pass through a
+// buffer small enough to stay in the processor's cache instead of a whole picture's. Fails, with
+// nothing left at the path, when `fill` returns false.
+bool WriteBmpFileInBands(const std::filesystem::path& path, const BITMAPINFO& description,
+                         size_t bandBytes, const BmpBandFill& fill);
+
+// Writes a BMP file as WriteBmpFile does (the same bytes, the same refusals, the same temporary
+// file renamed into place), its pixel rows taken in file order from `rows`: each points to a
+// row's pixels ((biWidth x biBitCount + 7) / 8 bytes), which are written straight from where they
+// lie, with the zeros that pad a row to 4 bytes. Fails when `rows` does not hold biHeight rows.
+bool WriteBmpFileFromRows(const std::filesystem::path& path, const BITMAPINFO& description,
+                          std::span<const uint8_t* const> rows);

@@ -139,6 +139,10 @@ MenuRule SaveSerialsRule(const SolvaneFrameState& s) {
   return {s.imageCount > 0 && !s.playing, {}};
 }
 
+MenuRule OpenBmpRule(const SolvaneFrameState& s) {
+  return {s.state != State::kSnap, {}};
+}
+
 MenuRule FormatItemRule(const SolvaneFrameState& s, int format) {
   return {s.state == State::kIdle, Checked(s.shown.format == format)};
 }

@@ -102,6 +102,9 @@ MenuRule CircleRule(const SolvaneFrameState& s);
 MenuRule StopRule(const SolvaneFrameState& s);
 // Save Serials: frames stored and playback off.
 MenuRule SaveSerialsRule(const SolvaneFrameState& s);
+// Open...: not while the snap runs, whose callback converts each frame into the picture (by its
+// description) that a file read would replace under it.
+MenuRule OpenBmpRule(const SolvaneFrameState& s);
 
 // Parameter items: the check mark is the card's value; format, standard and scan items need an
 // idle card. The crystal items are enabled only for a card of type 0, mirror and chroma trap only

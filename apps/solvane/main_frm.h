@@ -122,12 +122,13 @@ class CMainFrame : public CVideoWnd, public CViewPainter {
   // ---- Image files (main_frm_files.cpp) ----
   void RegisterFileCommands();
   // Open... (32808): the open dialog, then the chosen file read into the picture (a failure shows
-  // nothing) and the window repainted.
+  // nothing) and the window repainted. Disabled while the snap runs.
   void OnOpenBmp();
-  // Save As ... (32809): the save dialog, then the picture written to the chosen path.
+  // Save As ... (32809): the save dialog, then the picture written to the chosen path; during
+  // Snap, the last whole frame converted.
   void OnSaveBmp();
-  // Save Serials (32812): the stored frames as <base><frame>.bmp, each converted first. Busy
-  // pointer meanwhile.
+  // Save Serials (32812): the stored frames as <base><frame>.bmp, each converted from static
+  // memory straight into its file; the picture then shows the last one. Busy pointer meanwhile.
   void OnSaveSerials();
   // Open Serials (32811): the prefix of the chosen sequence file, the sequence flag, then Step.
   void OnOpenSerials();

@@ -7,7 +7,9 @@
 #include "services.h"
 
 void CMainFrame::RegisterFileCommands() {
-  On(ID_FILE_OPEN_BMP, [this] { OnOpenBmp(); });
+  On(ID_FILE_OPEN_BMP, [this] {
+    OnOpenBmp();
+  }).Rule(ID_FILE_OPEN_BMP, RuleOf<solvane::OpenBmpRule>());
   On(ID_FILE_SAVE_BMP, [this] { OnSaveBmp(); });
   On(ID_VIEW_SAVE_SERIALS, [this] {
     OnSaveSerials();
@@ -43,12 +45,15 @@ void CMainFrame::OnSaveSerials() {
   }
   const CWaitCursor wait;
   const std::string base = SequenceBasePath(chosen);
+  // Each frame as Snap Shot stored it goes from static memory into its file, without passing
+  // through the display buffer; a frame that cannot be locked gives its file the picture shown.
+  // A failed write is not reported.
   for (int i = 0; i < imageCount; ++i) {
-    // A failed lock leaves the previous picture, which is then written.
-    Card().TransformFromStaticMem(snapStartOffset, static_cast<uint32_t>(i));
-    Card().WriteBmpFile(FrameFileName(base, i + 1));
+    Card().WriteStoredFrame(static_cast<uint32_t>(i), FrameFileName(base, i + 1));
     InvalidateAll();
   }
+  // The window then shows the last frame written.
+  if (imageCount > 0) Card().TransformStoredFrame(static_cast<uint32_t>(imageCount - 1));
 }
 
 void CMainFrame::OnOpenSerials() {

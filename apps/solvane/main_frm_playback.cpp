@@ -86,8 +86,9 @@ void CMainFrame::ShowNextFrame() {
     }
   } else {
     if (playbackIndex >= imageCount) playbackIndex = 0;
-    // A failed lock leaves the buffer as it was; the old picture is drawn again.
-    Card().TransformFromStaticMem(snapStartOffset, static_cast<uint32_t>(playbackIndex));
+    // The frame as Snap Shot stored it, whatever format or windows are in force now. A failed
+    // lock leaves the buffer as it was; the old picture is drawn again.
+    Card().TransformStoredFrame(static_cast<uint32_t>(playbackIndex));
     ++playbackIndex;
   }
   Card().Draw(&dc);

@@ -26,7 +26,8 @@ int SnapFrameCallback(QuarnSnapInfo* info) {
 }
 
 // Runs on the library's thread. It touches only what the UI thread leaves alone while the snap
-// runs (the card's windows, header and display buffer change only while the snap is stopped, and
+// runs (the card's windows, header and display buffer change only while the snap is stopped, Open
+// is refused while it runs, Save As copies the picture under the lock the conversion holds, and
 // the window it draws into was fixed before the snap opened), draws through the view's host
 // window (usable from any thread), counts in atomics and hands the title over without waiting
 // for the UI thread. No widget or frame window is asked anything here.

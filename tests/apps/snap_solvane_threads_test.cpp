@@ -1,17 +1,21 @@
 // snap_solvane_threads_test.cpp - Solvane's continuous Snap on the simulated card, whose worker
 // thread calls the snap callback while the UI thread switches the snap on and off, resizes the
 // window and scrolls the view: meant to run under ThreadSanitizer, which reports any access the
-// callback and the UI thread share without a hand-over. Frames arrive unpaced (as fast as the
+// callback and the UI thread share without a hand-over; and Save As (with Open refused) while
+// frames arrive. Frames arrive unpaced (as fast as the
 // card can make them); static memory lives in a private folder. QUARN_SOAK_CYCLES sets the
 // number of cycles (scripts/tsan_soak.sh).
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QTemporaryDir>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <vector>
 
+#include "bmp_file.h"
 #include "command_ids.h"
 #include "harness.h"
 #include "main_frm.h"
@@ -114,6 +118,42 @@ TEST_F(SolvaneSnapThreadsTest, ClosingTheWindowWhileSnapping) {
   h().SendMessage(WM_CLOSE);
   h().ProcessEvents();
   EXPECT_EQ(h().app().m_pMainWnd, nullptr);
+}
+
+// Save As while frames arrive: the callback's conversion into the picture and the copy the save
+// takes of it never interleave, so each file holds one whole frame of the ring's size; Open...
+// and the card's own read are refused meanwhile, since the callback converts by the picture's
+// description. The saves follow each other closely, so that many of them fall on a conversion.
+TEST_F(SolvaneSnapThreadsTest, SavingAndOpeningFilesWhileFramesArrive) {
+  SizeClient(640, 480);
+  ASSERT_TRUE(h().Send(ID_VIEW_SNAP));
+  ASSERT_TRUE(RunUntilCounted(2));
+  QTemporaryDir dir;
+  RecordingFileDialog& dialogs = *h().services().fileDialog;
+  std::vector<std::string> saved;
+  for (int i = 0; i < 60; ++i) {
+    SCOPED_TRACE(i);
+    saved.push_back(dir.filePath(QString("snap%1.bmp").arg(i)).toStdString());
+    dialogs.ScriptPath(saved.back());
+    ASSERT_TRUE(h().Send(ID_FILE_SAVE_BMP));
+    ASSERT_FALSE(h().Send(ID_FILE_OPEN_BMP));
+    ASSERT_FALSE(frame().Card().ReadBmpFile(saved.front()));
+    if (i % 10 == 9) {
+      ASSERT_TRUE(RunUntilCounted(frame().frameCounter.load() + 1));
+    }
+  }
+  ASSERT_TRUE(h().Send(ID_VIEW_SNAP));
+  EXPECT_EQ(dialogs.count(), saved.size()) << "an Open... dialog was shown";
+
+  std::vector<uint8_t> pixels(640 * 480 * 3);
+  for (const std::string& path : saved) {
+    BITMAPINFO info{};
+    ASSERT_TRUE(ReadBmpFile(path, info, pixels)) << path;
+    EXPECT_EQ(info.bmiHeader.biWidth, 640) << path;
+    EXPECT_EQ(info.bmiHeader.biHeight, 480) << path;
+    EXPECT_EQ(info.bmiHeader.biBitCount, 24) << path;
+    EXPECT_EQ(std::filesystem::file_size(path), 54u + pixels.size()) << path;
+  }
 }
 
 }  // namespace

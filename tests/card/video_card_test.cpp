@@ -728,6 +728,57 @@ TEST_F(VideoCardTest, TransformFromStaticMemFailuresLeaveTheBuffer) {
   EXPECT_EQ(quarnfake::CallCount("QuarnStaticMemUnlock"), 0u);
 }
 
+// A successful snap shot keeps where and how its frames lie: 7 frames of 5 x 4 pixels at 24 bits
+// from 1000, each 64 bytes (rows padded to 16). A later change of format and window does not move
+// them: frame 2 is still read from 1128 at 5 x 4 x 24 and the picture described so. An index
+// outside the sequence reads nothing; a lock that fails leaves the picture and its description;
+// a failed snap shot keeps the frames it found, and a started ring forgets them.
+TEST_F(VideoCardTest, StoredFramesKeepTheShapeTheyWereStoredIn) {
+  OpenCard();
+  ASSERT_EQ(card_.SetVideoFormat(kFormatRgb888), QUARN_OK);
+  ASSERT_EQ(card_.SetOutputWindow(0, 0, 5, 4), QUARN_OK);
+  ASSERT_EQ(card_.SnapShot(1000, 0, 1, 7), QUARN_OK);
+  const StoredFrames& stored = card_.GetStoredFrames();
+  EXPECT_EQ(stored.offset, 1000u);
+  EXPECT_EQ(stored.frameBytes, 64u);
+  EXPECT_EQ(stored.count, 7u);
+  EXPECT_EQ(stored.format, kFormatRgb888);
+  EXPECT_EQ(stored.width, 5);
+  EXPECT_EQ(stored.height, 4);
+
+  ASSERT_EQ(card_.SetVideoFormat(kFormatRgb565), QUARN_OK);
+  ASSERT_EQ(card_.SetOutputWindow(0, 0, 320, 240), QUARN_OK);
+  card_.SetFrameHeader(1);
+  quarnfake::ClearCalls();
+  EXPECT_EQ(card_.TransformStoredFrame(2), QUARN_OK);
+  EXPECT_EQ(card_.TransformStoredFrame(7), QUARN_ERR_BAD_PARAMETER);
+  EXPECT_THAT(Texts(), ElementsAre(::testing::StartsWith("QuarnStaticMemLock(1128, 64, "),
+                                   ::testing::StartsWith("QuarnDataTransform("),
+                                   ::testing::StartsWith("QuarnStaticMemUnlock(")));
+  const quarnfake::Call transform = quarnfake::Calls("QuarnDataTransform").back();
+  EXPECT_EQ(transform.Int(2), 5);
+  EXPECT_EQ(transform.Int(3), 4);
+  EXPECT_EQ(transform.Int(4), 24);
+  const BITMAPINFOHEADER& header = card_.GetDisplayHeader()->bmiHeader;
+  EXPECT_EQ(header.biWidth, 5);
+  EXPECT_EQ(header.biHeight, 4);
+  EXPECT_EQ(header.biBitCount, 24);
+
+  card_.SetFrameHeader(1);
+  card_.GetDisplayBuffer()[0] = 0x42;
+  quarnfake::Script("QuarnStaticMemLock").ReturnsNext(QUARN_ERR_STATIC_MEM);
+  EXPECT_EQ(card_.TransformStoredFrame(0), QUARN_ERR_STATIC_MEM);
+  EXPECT_EQ(card_.GetDisplayBuffer()[0], 0x42);
+  EXPECT_EQ(header.biWidth, 320);
+
+  quarnfake::Script("QuarnSnapShot").ReturnsNext(QUARN_ERR_STATIC_MEM);
+  EXPECT_EQ(card_.SnapShot(0, 0, 1, 3), QUARN_ERR_STATIC_MEM);
+  EXPECT_EQ(card_.GetStoredFrames().count, 7u);
+  ASSERT_EQ(card_.OpenSnap(&NoCallback, nullptr), QUARN_OK);
+  ASSERT_EQ(card_.StartSnap(0, 1, 2), QUARN_OK);
+  EXPECT_EQ(card_.GetStoredFrames().count, 0u);
+}
+
 }  // namespace
 
 // ---- What the policy changes ----

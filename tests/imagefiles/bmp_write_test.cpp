@@ -1,6 +1,8 @@
 // bmp_write_test.cpp - WriteBmpFile: the exact bytes of the file, its size at each depth, the
 // descriptions and names it refuses without leaving a file, replacing a file (keeping its mode,
-// writing through a symbolic link), and a write that fails part-way.
+// writing through a symbolic link), and a write that fails part-way; WriteBmpFileInBands: the
+// same bytes band by band, and a band that fails; WriteBmpFileFromRows: the same bytes from rows
+// where they lie, padded.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -11,7 +13,10 @@
 
 #include <cstring>
 #include <optional>
+#include <span>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "bmp_file.h"
 #include "bmp_test_util.h"
@@ -275,6 +280,100 @@ TEST(WriteBmpFile, AWriteFailingPartWayLeavesNoPartialFile) {
     } else {
       EXPECT_TRUE(folder.Names().empty());
     }
+  }
+}
+
+// Written band by band, a file has the same bytes as written whole: the fill is asked for the
+// rows in file order, in bands of the rows that fit the band size (at least one row, the last
+// band what is left), and each band lands in its place.
+TEST(WriteBmpFileInBands, WritesTheSameBytesAsAWholeWrite) {
+  // {width, height, bits, band bytes, expected bands}: rows of 2300 bytes (766 x 24 bits), 8
+  // bytes (3 x 8 bits, 256 palette entries), 12 bytes (3 x 24 bits).
+  struct Case {
+    int32_t width, height;
+    uint16_t bits;
+    size_t bandBytes;
+    std::vector<std::pair<uint32_t, uint32_t>> bands;  // (first, lines)
+  } const table[] = {
+      {766, 5, 24, 4600, {{0, 2}, {2, 2}, {4, 1}}},
+      {766, 5, 24, 100, {{0, 1}, {1, 1}, {2, 1}, {3, 1}, {4, 1}}},
+      {3, 2, 8, 1 << 20, {{0, 2}}},
+      {3, 4, 24, 36, {{0, 3}, {3, 1}}},
+  };
+  for (const Case& c : table) {
+    TempFolder folder;
+    BITMAPINFO info = Description(c.width, c.height, c.bits);
+    info.bmiHeader.biClrUsed = 9;  // written as held
+    const size_t row = (static_cast<size_t>(c.width) * c.bits + 31) / 32 * 4;
+    const Bytes pixels = Pattern(row * static_cast<size_t>(c.height));
+    std::vector<std::pair<uint32_t, uint32_t>> asked;
+    ASSERT_TRUE(WriteBmpFileInBands(folder / "f.bmp", info, c.bandBytes,
+                                    [&](uint32_t first, uint32_t lines, std::span<uint8_t> out) {
+                                      asked.emplace_back(first, lines);
+                                      EXPECT_EQ(out.size(), row * lines);
+                                      std::memcpy(out.data(), pixels.data() + row * first,
+                                                  out.size());
+                                      return true;
+                                    }))
+        << c.width << " x " << c.bits;
+    EXPECT_EQ(asked, c.bands) << c.width << " x " << c.bits;
+    EXPECT_EQ(ReadAll(folder / "f.bmp"), ExpectedFile(info, pixels, pixels.size()))
+        << c.width << " x " << c.bits;
+    EXPECT_EQ(folder.Names(), std::set<std::string>{"f.bmp"});
+  }
+}
+
+// A band that cannot be made stops the write: no file (and no temporary one) is left, an old
+// file stays as it was; a description without pixel bytes asks for no band.
+TEST(WriteBmpFileInBands, AFailedBandLeavesNoFile) {
+  TempFolder folder;
+  const Bytes old = Pattern(300, 9);
+  WriteAll(folder / "old.bmp", old);
+  int bands = 0;
+  const auto failSecond = [&](uint32_t, uint32_t, std::span<uint8_t>) { return ++bands < 2; };
+  EXPECT_FALSE(WriteBmpFileInBands(folder / "new.bmp", Description(8, 8, 24), 24, failSecond));
+  bands = 0;
+  EXPECT_FALSE(WriteBmpFileInBands(folder / "old.bmp", Description(8, 8, 24), 24, failSecond));
+  EXPECT_EQ(folder.Names(), std::set<std::string>{"old.bmp"});
+  EXPECT_EQ(ReadAll(folder / "old.bmp"), old);
+  bands = 0;
+  EXPECT_FALSE(WriteBmpFileInBands(folder / "none.bmp", Description(8, 8, 0), 24, failSecond));
+  EXPECT_EQ(bands, 0);
+}
+
+// Rows taken from where they lie give the same file as the padded picture written whole: the
+// writer adds each row's padding (766 x 24 bits: 2298 bytes padded to 2300; 3 x 8 bits: 3 to
+// 4; 4 x 24 bits: none), even for more rows than one write takes parts (1,500). A row count
+// other than the height, or a missing row, writes nothing.
+TEST(WriteBmpFileFromRows, WritesTheRowsPaddedAsAWholeWriteWould) {
+  struct Case {
+    int32_t width, height;
+    uint16_t bits;
+  } const table[] = {{766, 3, 24}, {3, 2, 8}, {4, 1500, 24}};
+  for (const Case& c : table) {
+    TempFolder folder;
+    const BITMAPINFO info = Description(c.width, c.height, c.bits);
+    const size_t row = (static_cast<size_t>(c.width) * c.bits + 7) / 8;
+    const size_t padded = (row + 3) / 4 * 4;
+    const Bytes packed = Pattern(row * static_cast<size_t>(c.height));
+    // The file's rows are the packed rows in reverse order, as a stored frame's are.
+    std::vector<const uint8_t*> rows;
+    Bytes whole;
+    for (int32_t i = c.height - 1; i >= 0; --i) {
+      rows.push_back(packed.data() + row * static_cast<size_t>(i));
+      whole.insert(whole.end(), rows.back(), rows.back() + row);
+      whole.insert(whole.end(), padded - row, 0);
+    }
+    ASSERT_TRUE(WriteBmpFileFromRows(folder / "f.bmp", info, rows)) << c.width << " x " << c.bits;
+    EXPECT_EQ(ReadAll(folder / "f.bmp"), ExpectedFile(info, whole, whole.size()))
+        << c.width << " x " << c.bits;
+    EXPECT_EQ(folder.Names(), std::set<std::string>{"f.bmp"});
+
+    rows.pop_back();
+    EXPECT_FALSE(WriteBmpFileFromRows(folder / "short.bmp", info, rows));
+    rows.push_back(nullptr);
+    EXPECT_FALSE(WriteBmpFileFromRows(folder / "null.bmp", info, rows));
+    EXPECT_EQ(folder.Names(), std::set<std::string>{"f.bmp"});
   }
 }
 

@@ -57,7 +57,8 @@ TEST(HexmontRules, EachModeEnablesAndChecksItsCommands) {
 }
 
 // Solvane: the card's state and the frame's playback decide, in the order Capture,
-// Shot/Snap Shot/Open Serials, Snap, Mask, Step, Circle, Stop, Save Serials.
+// Shot/Snap Shot/Open Serials, Snap, Mask, Step, Circle, Stop, Save Serials, Open... (which the
+// running snap alone disables).
 TEST(SolvaneRules, EachStateAndPlaybackEnableAndCheckTheirCommands) {
   struct Case {
     SolvaneFrameState state;
@@ -75,15 +76,18 @@ TEST(SolvaneRules, EachStateAndPlaybackEnableAndCheckTheirCommands) {
     return s;
   };
   const Case cases[] = {
-      {state(CardState::kIdle, false, 1, 0), {"e0", "e.", "e0", "e0", "-0", "-0", "-.", "-."}},
+      {state(CardState::kIdle, false, 1, 0),
+       {"e0", "e.", "e0", "e0", "-0", "-0", "-.", "-.", "e."}},
       {state(CardState::kIdle, false, 1, 2, false, 1),
-       {"e0", "e.", "e0", "e1", "e0", "e0", "-.", "e."}},
+       {"e0", "e.", "e0", "e1", "e0", "e0", "-.", "e.", "e."}},
       {state(CardState::kIdle, false, 1, 0, true),
-       {"e0", "e.", "e0", "e0", "e0", "e0", "-.", "-."}},
-      {state(CardState::kLive, false, 1, 2), {"e1", "-.", "-0", "-0", "e0", "e0", "-.", "e."}},
-      {state(CardState::kSnap, false, 1, 0), {"-0", "-.", "e1", "-0", "-0", "-0", "-.", "-."}},
-      {state(CardState::kIdle, true, 1, 2), {"-0", "-.", "-0", "e0", "e1", "e0", "e.", "-."}},
-      {state(CardState::kIdle, true, 0, 2), {"-0", "-.", "-0", "e0", "e0", "e1", "e.", "-."}},
+       {"e0", "e.", "e0", "e0", "e0", "e0", "-.", "-.", "e."}},
+      {state(CardState::kLive, false, 1, 2),
+       {"e1", "-.", "-0", "-0", "e0", "e0", "-.", "e.", "e."}},
+      {state(CardState::kSnap, false, 1, 0),
+       {"-0", "-.", "e1", "-0", "-0", "-0", "-.", "-.", "-."}},
+      {state(CardState::kIdle, true, 1, 2), {"-0", "-.", "-0", "e0", "e1", "e0", "e.", "-.", "e."}},
+      {state(CardState::kIdle, true, 0, 2), {"-0", "-.", "-0", "e0", "e0", "e1", "e.", "-.", "e."}},
   };
   for (const Case& c : cases) {
     const SolvaneFrameState& s = c.state;
@@ -91,7 +95,8 @@ TEST(SolvaneRules, EachStateAndPlaybackEnableAndCheckTheirCommands) {
         Show(solvane::CaptureRule(s)), Show(solvane::IdleOnlyRule(s)),
         Show(solvane::SnapRule(s)),    Show(solvane::MaskRule(s)),
         Show(solvane::StepRule(s)),    Show(solvane::CircleRule(s)),
-        Show(solvane::StopRule(s)),    Show(solvane::SaveSerialsRule(s))};
+        Show(solvane::StopRule(s)),    Show(solvane::SaveSerialsRule(s)),
+        Show(solvane::OpenBmpRule(s))};
     EXPECT_EQ(shown, c.expected) << "state " << ToInt(s.state) << (s.playing ? ", playing" : "")
                                  << ", step " << s.stepFlag << ", " << s.imageCount << " images";
   }
