@@ -39,6 +39,9 @@ struct CardPolicy {
   bool windowsFollowLayout = false;
   // The byte the display buffer is filled with when it is set up.
   uint8_t displayFill = 0xFF;
+  // Frames a snap shot stored are read R x height bytes apart, R the row padded to 4 bytes; when
+  // not set, back to back with unpadded rows.
+  bool storedRowsPadded = true;
 };
 
 // Solvane: one card, which holds its own acquisition state and palette; a value is kept on 0 or
@@ -51,6 +54,7 @@ inline constexpr CardPolicy kSingleCardPolicy{
     .guardsSnapByState = true,
     .windowsFollowLayout = false,
     .displayFill = 0xFF,
+    .storedRowsPadded = true,
 };
 
 // Hexmont: many cards in a grid under one frame, which holds the acquisition mode and the palette;
@@ -63,4 +67,5 @@ inline constexpr CardPolicy kGridCardPolicy{
     .guardsSnapByState = false,
     .windowsFollowLayout = true,
     .displayFill = 0x00,
+    .storedRowsPadded = false,
 };

@@ -177,7 +177,7 @@ class CVideoCard {
   // Idle only (else 0, nothing called): QuarnSnapShot(handle, offset, reserved, interline,
   // count), then on 0 SetFrameHeader(interline) and the stored frames are kept (GetStoredFrames):
   // `count` frames from `offset`, of the current format, as wide and high as the header says,
-  // R x height bytes apart (R the row padded to 4 bytes).
+  // R x height bytes apart (R the row padded to 4 bytes, or unpadded, by the policy).
   int SnapShot(uint64_t offset, uint32_t reserved, int interline, uint16_t count);
   // The frames the last successful snap shot stored; count 0 when there are none (no snap shot
   // yet, or a ring started since).

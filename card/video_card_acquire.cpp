@@ -137,7 +137,9 @@ int CVideoCard::SnapShot(uint64_t offset, uint32_t reserved, int interline, uint
     const BITMAPINFOHEADER& header = picture_.Description();
     storedFrames_ = StoredFrames{
         .offset = offset,
-        .frameBytes = PaddedFrameBytes(params_.format, header.biWidth, header.biHeight),
+        .frameBytes = policy_.storedRowsPadded
+                          ? PaddedFrameBytes(params_.format, header.biWidth, header.biHeight)
+                          : StoredFrameBytes(params_.format, header.biWidth, header.biHeight),
         .count = count,
         .format = params_.format,
         .width = header.biWidth,

@@ -30,12 +30,12 @@ void CMainFrame::OnSaveSerials() {
     CDisplayPicture& picture = cell.card.Picture();
     if (picture.Header() == nullptr) continue;
     for (int i = 0; i < storedFrames_; ++i) {
-      // A failed lock converts nothing: the file gets the picture the buffer held before.
-      cell.card.ConvertSnapSlot(cell.snapOffset, static_cast<uint32_t>(i));
-      // A failed write is not reported; the next file follows.
-      WriteBmpFile(CardFrameFileName(base, c + 1, i + 1), *picture.Header(),
-                   std::span<const uint8_t>(picture.Buffer(), picture.BufferSize()));
-      Invalidate(TRUE);
+      // Each frame as it was stored, straight from static memory into its file. A failed write
+      // is not reported; the next file follows.
+      cell.card.WriteStoredFrame(static_cast<uint32_t>(i), CardFrameFileName(base, c + 1, i + 1));
     }
+    // The view shows the last frame written, as it did when each went through the picture.
+    if (storedFrames_ > 0) cell.card.TransformStoredFrame(static_cast<uint32_t>(storedFrames_ - 1));
+    Invalidate(TRUE);
   }
 }

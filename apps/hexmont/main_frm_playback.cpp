@@ -87,7 +87,8 @@ void CMainFrame::ShowNextFrame() {
     CDisplayPicture& picture = card.Picture();
     const BITMAPINFOHEADER& info = picture.Description();
     // A failed lock leaves the buffer as it was; the old picture is drawn again.
-    card.ConvertSnapSlot(cell->snapOffset, static_cast<uint32_t>(playbackIndex_));
+    // The frame as it was stored, whatever format or window the card has now.
+    card.TransformStoredFrame(static_cast<uint32_t>(playbackIndex_));
     POINT origin{cell->cellRect.left, cell->cellRect.top};
     view->ScreenToClient(&origin);
     // Shrunk to the output window when larger, never enlarged.
