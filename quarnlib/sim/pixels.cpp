@@ -476,11 +476,20 @@ void CopyOpaqueRowPlain(const uint8_t* in, uint32_t* out, int count) {
   }
 }
 
+// Converts `count` pixels B G R into opaque FFRRGGBB words.
+void Rgb24ToXrgbRowPlain(const uint8_t* in, uint32_t* out, int count) {
+  for (int x = 0; x < count; ++x) {
+    const uint8_t* p = in + static_cast<size_t>(x) * 3;
+    out[x] = 0xFF000000u | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+  }
+}
+
 #ifdef QUARN_HAVE_AVX2_ROWS
 __attribute__((target("avx2"))) void CopyOpaqueRowAvx2(const uint8_t* in, uint32_t* out,
                                                        int count) {
   const __m256i opaque = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-  int x = 0;
+  int x = PixelsToAlign(out, count);
+  CopyOpaqueRowPlain(in, out, x);
   for (; x + 16 <= count; x += 16) {
     const uint8_t* p = in + static_cast<size_t>(x) * 4;
     const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
@@ -488,17 +497,79 @@ __attribute__((target("avx2"))) void CopyOpaqueRowAvx2(const uint8_t* in, uint32
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), _mm256_or_si256(a, opaque));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x + 8), _mm256_or_si256(b, opaque));
   }
-  CopyOpaqueRowPlain(in + static_cast<size_t>(x) * 4, out + x, count - x);
+  // The pixels left over go in blocks of eight, the last ending at the row's end over pixels
+  // already written (with the same words; `in` may be `out`).
+  if (count < 8) return CopyOpaqueRowPlain(in + static_cast<size_t>(x) * 4, out + x, count - x);
+  for (; x < count; x += 8) {
+    const int at = std::min(x, count - 8);
+    const __m256i a =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + static_cast<size_t>(at) * 4));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + at), _mm256_or_si256(a, opaque));
+  }
+}
+
+// Eight pixels B G R (24 bytes at `p`) as opaque FFRRGGBB words. Each 128-bit lane takes four
+// pixels (12 bytes) of a 16-byte load and spreads them to four words with one byte shuffle; the
+// high lane's load starts 8 bytes on, so its pixels sit at bytes 4..15 and nothing past the 24
+// bytes is read.
+__attribute__((target("avx2"))) inline __m256i EightRgb24(const uint8_t* p) {
+  const __m256i spread =
+      _mm256_setr_epi8(0, 1, 2, -128, 3, 4, 5, -128, 6, 7, 8, -128, 9, 10, 11, -128,  //
+                       4, 5, 6, -128, 7, 8, 9, -128, 10, 11, 12, -128, 13, 14, 15, -128);
+  const __m256i bytes = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + 8),
+                                            reinterpret_cast<const __m128i*>(p));
+  return _mm256_or_si256(_mm256_shuffle_epi8(bytes, spread),
+                         _mm256_set1_epi32(static_cast<int>(0xFF000000u)));
+}
+
+// `count` pixels B G R into opaque FFRRGGBB words, 32 bytes a store from the first 32-byte
+// boundary of `out` (libyuv's converter stores 16 bytes at a time on this processor).
+__attribute__((target("avx2"))) void Rgb24ToXrgbRowAvx2(const uint8_t* in, uint32_t* out,
+                                                        int count) {
+  int x = PixelsToAlign(out, count);
+  Rgb24ToXrgbRowPlain(in, out, x);
+  for (; x + 32 <= count; x += 32) {
+    const uint8_t* p = in + static_cast<size_t>(x) * 3;
+    const __m256i a = EightRgb24(p);
+    const __m256i b = EightRgb24(p + 24);
+    const __m256i c = EightRgb24(p + 48);
+    const __m256i d = EightRgb24(p + 72);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), a);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x + 8), b);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x + 16), c);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x + 24), d);
+  }
+  for (; x + 8 <= count; x += 8) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
+                        EightRgb24(in + static_cast<size_t>(x) * 3));
+  }
+  // The pixels left over go in one more block of eight ending at the row's end, over pixels
+  // already written (with the same words).
+  if (x < count && count >= 8) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + count - 8),
+                        EightRgb24(in + static_cast<size_t>(count - 8) * 3));
+    x = count;
+  }
+  Rgb24ToXrgbRowPlain(in + static_cast<size_t>(x) * 3, out + x, count - x);
 }
 #endif
 
 // `rows` stored rows of `width` pixels, `srcStride` bytes apart, into opaque FFRRGGBB words
 // `dstStride` bytes apart. Every pixel is converted on its own except YUV422's pairs: its rows
 // must start on a pair and end where the frame's rows end, or on a pair's end.
+//
+// The rows go from the last up. The frame was rendered top row first just before, so its last
+// rows are the ones still in the cache; and the host's paint copies its picture out top row
+// first, so the rows it reads first are the ones written last.
 void RowsToXrgb(const uint8_t* src, size_t srcStride, int format, int width, int rows, uint8_t* dst,
                 size_t dstStride) {
-  const int inStride = static_cast<int>(srcStride);
-  const int outStride = static_cast<int>(dstStride);
+  const auto inStep = -static_cast<ptrdiff_t>(srcStride);
+  const auto outStep = -static_cast<ptrdiff_t>(dstStride);
+  const uint8_t* in = src + static_cast<size_t>(rows - 1) * srcStride;
+  uint8_t* out = dst + static_cast<size_t>(rows - 1) * dstStride;
+  // libyuv takes negative strides as rows running backwards.
+  const auto inStride = static_cast<int>(inStep);
+  const auto outStride = static_cast<int>(outStep);
   auto opaque = CopyOpaqueRowPlain;
 #ifdef QUARN_HAVE_AVX2_ROWS
   if (HaveAvx2()) opaque = CopyOpaqueRowAvx2;
@@ -512,39 +583,45 @@ void RowsToXrgb(const uint8_t* src, size_t srcStride, int format, int width, int
       if (HaveAvx2()) yuv = Yuv422XrgbRowAvx2;
 #endif
       for (int y = 0; y < rows; ++y) {
-        yuv(src + static_cast<size_t>(y) * srcStride,
-            reinterpret_cast<uint32_t*>(dst + static_cast<size_t>(y) * dstStride), width);
+        yuv(in + y * inStep, reinterpret_cast<uint32_t*>(out + y * outStep), width);
       }
       break;
     }
     case QUARN_FORMAT_RGB565:
-      StoredToArgb(format, src, inStride, width, rows, dst, outStride);
+      StoredToArgb(format, in, inStride, width, rows, out, outStride);
       break;
     case QUARN_FORMAT_RGB555:
       // The converter takes the unused top bit for alpha: each row is made opaque while it is
       // still in the cache.
       for (int y = 0; y < rows; ++y) {
-        uint8_t* row = dst + static_cast<size_t>(y) * dstStride;
-        StoredToArgb(format, src + static_cast<size_t>(y) * srcStride, inStride, width, 1, row,
-                     outStride);
+        uint8_t* row = out + y * outStep;
+        StoredToArgb(format, in + y * inStep, inStride, width, 1, row, outStride);
         opaque(row, reinterpret_cast<uint32_t*>(row), width);
       }
       break;
     case QUARN_FORMAT_RGB888:
-      libyuv::RGB24ToARGB(src, inStride, dst, outStride, width, rows);
+#ifdef QUARN_HAVE_AVX2_ROWS
+      if (HaveAvx2()) {
+        for (int y = 0; y < rows; ++y) {
+          Rgb24ToXrgbRowAvx2(in + y * inStep, reinterpret_cast<uint32_t*>(out + y * outStep),
+                             width);
+        }
+        break;
+      }
+#endif
+      libyuv::RGB24ToARGB(in, inStride, out, outStride, width, rows);
       break;
     case QUARN_FORMAT_RGB8888:
       for (int y = 0; y < rows; ++y) {
-        opaque(src + static_cast<size_t>(y) * srcStride,
-               reinterpret_cast<uint32_t*>(dst + static_cast<size_t>(y) * dstStride), width);
+        opaque(in + y * inStep, reinterpret_cast<uint32_t*>(out + y * outStep), width);
       }
       break;
     case QUARN_FORMAT_ALL8:
-      libyuv::J400ToARGB(src, inStride, dst, outStride, width, rows);
+      libyuv::J400ToARGB(in, inStride, out, outStride, width, rows);
       break;
     case QUARN_FORMAT_LIMITED8:
       // Studio-range luma 16..235 is shown stretched to black .. white.
-      libyuv::I400ToARGB(src, inStride, dst, outStride, width, rows);
+      libyuv::I400ToARGB(in, inStride, out, outStride, width, rows);
       break;
     default:
       break;
