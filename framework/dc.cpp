@@ -163,14 +163,21 @@ __attribute__((target("avx2"))) void Rgb24RowAvx2(const uint8_t* in, uint32_t* o
     const __m256i b = EightRgb24(p + 24);
     const __m256i c = EightRgb24(p + 48);
     const __m256i d = EightRgb24(p + 72);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(out + x), a);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(out + x + 8), b);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(out + x + 16), c);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(out + x + 24), d);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), a);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x + 8), b);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x + 16), c);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x + 24), d);
   }
   for (; x + 8 <= count; x += 8) {
-    _mm256_store_si256(reinterpret_cast<__m256i*>(out + x),
-                       EightRgb24(in + static_cast<size_t>(x) * 3));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
+                        EightRgb24(in + static_cast<size_t>(x) * 3));
+  }
+  // The pixels left over go in one more block of eight ending at the row's end, over pixels
+  // already written (with the same words).
+  if (x < count && count >= 8) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + count - 8),
+                        EightRgb24(in + static_cast<size_t>(count - 8) * 3));
+    x = count;
   }
   for (; x < count; ++x) out[x] = Rgb24Pixel(in + static_cast<size_t>(x) * 3);
 }
