@@ -117,9 +117,14 @@ class RatioReporter : public MeanReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The simulated cards run unpaced, with one card and static memory in a private folder.
-  std::string dir = (std::filesystem::temp_directory_path() / "quarn-bench-XXXXXX").string();
-  if (mkdtemp(dir.data()) == nullptr) return 2;
+  // The simulated cards run unpaced, with one card and static memory in a private folder. The
+  // simulator keeps static memory in the folder named; it lies in RAM (/dev/shm), as the
+  // programs' static memory does and as reserved memory is, not in a file on the disk.
+  std::string dir = "/dev/shm/quarn-bench-XXXXXX";
+  if (!std::filesystem::is_directory("/dev/shm") || mkdtemp(dir.data()) == nullptr) {
+    dir = (std::filesystem::temp_directory_path() / "quarn-bench-XXXXXX").string();
+    if (mkdtemp(dir.data()) == nullptr) return 2;
+  }
   setenv("QUARN_SIM_STATE_DIR", dir.c_str(), 1);
   setenv("QUARN_SIM_PACING", "0", 1);
   setenv("QUARN_SIM_CARDS", "1", 1);
