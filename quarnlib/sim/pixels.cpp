@@ -272,7 +272,8 @@ __attribute__((target("avx2"))) void Yuv422XrgbRowAvx2(const uint8_t* src, uint3
                                                        int width) {
   const int pairs = width & ~1;  // pixels in whole pairs
   if (pairs < 32) return Yuv422XrgbRowScalar(src, out, 0, width);
-  // Whole pairs up to a 32-byte boundary of `out`, when that takes an even number of pixels.
+  // Whole pairs up to a 32-byte boundary of `out` (a pixel short of it when the boundary falls
+  // inside a pair).
   int x = PixelsToAlign(out, width) & ~1;
   Yuv422XrgbRowScalar(src, out, 0, x);
   for (; x + 32 <= pairs; x += 32) Yuv422XrgbBlock(src, out, x);
