@@ -1,7 +1,7 @@
 // snap_callback_bench.cpp - the cost of Solvane's snap callback for one PAL frame at 24 bits
 // (RGB888, 768 x 576) stored by the simulated card: the static-memory lock, the conversion into
 // the display buffer, the unlock, the 1:1 draw into the view's backing store, and the frame-rate
-// title; next to a memcpy of the 768 x 576 x 3 bytes of the frame. The target is at most 6 x
+// title; next to a memcpy of the 768 x 576 x 3 bytes of the frame. The target is at most 2.5 x
 // memcpy, printed at the end of the run with the ratio.
 #include <benchmark/benchmark.h>
 
@@ -24,7 +24,7 @@ namespace {
 constexpr int kWidth = QUARN_PAL_WIDTH;
 constexpr int kHeight = QUARN_PAL_HEIGHT;
 constexpr size_t kFrameBytes = static_cast<size_t>(kWidth) * kHeight * 3;
-constexpr double kTarget = 6.0;
+constexpr double kTarget = 2.5;
 const char* const kMemcpyName = "Memcpy/768x576x3";
 const char* const kCallbackName = "SnapCallback/PAL/RGB888";
 
@@ -104,10 +104,12 @@ class RatioReporter : public MeanReporter {
       if (name.rfind(kCallbackName, 0) != 0) continue;
       const double ratio = time / base;
       const bool whole = name.find("steps:3") != std::string::npos;
-      std::printf("  %-36s %6.2fx memcpy%s\n", name.c_str(), ratio,
-                  !whole             ? ""
-                  : ratio <= kTarget ? "  (target at most 6x: within target)"
-                                     : "  (target at most 6x: OVER TARGET)");
+      std::printf("  %-36s %6.2fx memcpy", name.c_str(), ratio);
+      if (whole) {
+        std::printf("  (target at most %.1fx: %s)", kTarget,
+                    ratio <= kTarget ? "within target" : "OVER TARGET");
+      }
+      std::printf("\n");
     }
   }
 };
@@ -115,9 +117,14 @@ class RatioReporter : public MeanReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The simulated cards run unpaced, with one card and static memory in a private folder.
-  std::string dir = (std::filesystem::temp_directory_path() / "quarn-bench-XXXXXX").string();
-  if (mkdtemp(dir.data()) == nullptr) return 2;
+  // The simulated cards run unpaced, with one card and static memory in a private folder. The
+  // simulator keeps static memory in the folder named; it lies in RAM (/dev/shm), as the
+  // programs' static memory does and as reserved memory is, not in a file on the disk.
+  std::string dir = "/dev/shm/quarn-bench-XXXXXX";
+  if (!std::filesystem::is_directory("/dev/shm") || mkdtemp(dir.data()) == nullptr) {
+    dir = (std::filesystem::temp_directory_path() / "quarn-bench-XXXXXX").string();
+    if (mkdtemp(dir.data()) == nullptr) return 2;
+  }
   setenv("QUARN_SIM_STATE_DIR", dir.c_str(), 1);
   setenv("QUARN_SIM_PACING", "0", 1);
   setenv("QUARN_SIM_CARDS", "1", 1);

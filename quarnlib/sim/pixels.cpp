@@ -4,7 +4,9 @@
 //
 // YUV422 and the 16-bit RGB formats go into 24-bit B G R in one pass of our own (AVX2 when the
 // processor has it, with a scalar twin that gives the same bytes): libyuv only offers these
-// through 32-bit pixels, and that second pass made them cost over three times a memcpy.
+// through 32-bit pixels, and that second pass made them cost over three times a memcpy. Live
+// video's YUV422 rows are ours too, on the same arithmetic, so that a frame shows in the colours
+// its stored copy converts to.
 #include "pixels.h"
 
 #include <QuarnVideo.h>
@@ -51,42 +53,10 @@ bool SizeOk(int width, int height) {
 #endif
 }
 
-// Converts `rows` YUV422 rows (Y0 U Y1 V per pixel pair, `srcStride` bytes apart) into 32-bit
-// rows. libyuv converts whole pairs; the lone last pixel of an odd width is stored as Y U, so it
-// borrows V from the pair before it (neutral chroma for a one-pixel-wide frame).
-void Yuv422ToArgb(const uint8_t* src, int srcStride, int width, int rows, uint8_t* argb,
-                  int argbStride) {
-  const int even = width & ~1;
-  if (even > 0) libyuv::YUY2ToARGB(src, srcStride, argb, argbStride, even, rows);
-  if ((width & 1) == 0) return;
-  constexpr int kBatch = 32;
-  uint8_t groups[kBatch * 4];
-  uint8_t pixels[kBatch * 8];
-  for (int r0 = 0; r0 < rows; r0 += kBatch) {
-    const int n = std::min(kBatch, rows - r0);
-    for (int i = 0; i < n; ++i) {
-      const uint8_t* lone = src + static_cast<ptrdiff_t>(r0 + i) * srcStride + (width - 1) * 2;
-      uint8_t* g = groups + i * 4;
-      g[0] = lone[0];
-      g[1] = lone[1];
-      g[2] = lone[0];
-      g[3] = width >= 3 ? lone[-1] : 128;
-    }
-    libyuv::YUY2ToARGB(groups, 4, pixels, 8, 2, n);
-    for (int i = 0; i < n; ++i) {
-      std::memcpy(argb + static_cast<ptrdiff_t>(r0 + i) * argbStride + (width - 1) * 4,
-                  pixels + i * 8, 4);
-    }
-  }
-}
-
-// Converts `rows` stored rows of `format` (YUV422, RGB565 or RGB555) into 32-bit rows B G R A.
+// Converts `rows` stored rows of `format` (RGB565 or RGB555) into 32-bit rows B G R A.
 void StoredToArgb(int format, const uint8_t* src, int srcStride, int width, int rows, uint8_t* argb,
                   int argbStride) {
   switch (format) {
-    case QUARN_FORMAT_YUV422:
-      Yuv422ToArgb(src, srcStride, width, rows, argb, argbStride);
-      break;
     case QUARN_FORMAT_RGB565:
       libyuv::RGB565ToARGB(src, srcStride, argb, argbStride, width, rows);
       break;
@@ -136,6 +106,26 @@ void Yuv422RowScalar(const uint8_t* src, uint8_t* dst, int x, int width) {
   }
 }
 
+inline uint32_t YuvToXrgb(int y, int u, int v) {
+  uint8_t bgr[3];
+  YuvToBgr(y, u, v, bgr);
+  return 0xFF000000u | (uint32_t{bgr[2]} << 16) | (uint32_t{bgr[1]} << 8) | bgr[0];
+}
+
+// Pixels [x, width) of a YUV422 row (x even) into opaque FFRRGGBB words, in the colours
+// Yuv422RowScalar gives, so that live video shows a frame as its stored copy is converted.
+void Yuv422XrgbRowScalar(const uint8_t* src, uint32_t* out, int x, int width) {
+  for (; x + 1 < width; x += 2) {
+    const uint8_t* p = src + static_cast<size_t>(x) * 2;
+    out[x] = YuvToXrgb(p[0], p[1], p[3]);
+    out[x + 1] = YuvToXrgb(p[2], p[1], p[3]);
+  }
+  if (x < width) {
+    const uint8_t* p = src + static_cast<size_t>(x) * 2;
+    out[x] = YuvToXrgb(p[0], p[1], width >= 3 ? p[-1] : 128);
+  }
+}
+
 // Pixels [x, width) of a little-endian 16-bit row; the 5- and 6-bit fields are widened by
 // repeating their top bits (31 -> 255, 63 -> 255).
 void Rgb16RowScalar(const uint8_t* src, uint8_t* dst, int x, int width, bool is565) {
@@ -152,6 +142,13 @@ void Rgb16RowScalar(const uint8_t* src, uint8_t* dst, int x, int width, bool is5
 }
 
 #ifdef QUARN_HAVE_AVX2_ROWS
+// Pixels before the first 32-byte boundary of `out` (all of them when fewer), so that the vector
+// stores after them never split a cache line of the host's picture.
+int PixelsToAlign(const uint32_t* out, int count) {
+  const auto misaligned = static_cast<int>((reinterpret_cast<uintptr_t>(out) & 31) / 4);
+  return std::min(count, misaligned == 0 ? 0 : 8 - misaligned);
+}
+
 // pshufb masks that interleave 16 B, 16 G and 16 R bytes of one 128-bit lane into the 48 bytes
 // B G R B G R ...: mask [part][channel] selects that channel's bytes of output bytes
 // 16 * part .. 16 * part + 15 (0x80 = leave zero). Both lanes use the same pattern.
@@ -231,6 +228,59 @@ __attribute__((target("avx2"))) void Yuv422RowAvx2(const uint8_t* src, uint8_t* 
     StoreBgr32(dst + static_cast<size_t>(x) * 3, b0, g0, r0, b1, g1, r1);
   }
   Yuv422RowScalar(src, dst, x, width);
+}
+
+// Stores 32 pixels given as 16-bit B, G, R values (b0, g0, r0 pixels 0..15 and b1, g1, r1
+// pixels 16..31, each lane holding 8 pixels in order) as opaque FFRRGGBB words. Values outside
+// 0..255 saturate, as Clamp6 does.
+__attribute__((target("avx2"))) inline void StoreXrgb32(uint32_t* out, __m256i b0, __m256i g0,
+                                                        __m256i r0, __m256i b1, __m256i g1,
+                                                        __m256i r1) {
+  // Packing puts pixels 0..7 and 16..23 in the low lane, 8..15 and 24..31 in the high lane.
+  const __m256i b = _mm256_packus_epi16(b0, b1);
+  const __m256i g = _mm256_packus_epi16(g0, g1);
+  const __m256i r = _mm256_packus_epi16(r0, r1);
+  const __m256i a = _mm256_set1_epi8(-1);
+  const __m256i bgLow = _mm256_unpacklo_epi8(b, g);   // pixels 0..7 | 8..15
+  const __m256i bgHigh = _mm256_unpackhi_epi8(b, g);  // pixels 16..23 | 24..31
+  const __m256i raLow = _mm256_unpacklo_epi8(r, a);
+  const __m256i raHigh = _mm256_unpackhi_epi8(r, a);
+  const __m256i w0 = _mm256_unpacklo_epi16(bgLow, raLow);    // pixels 0..3 | 8..11
+  const __m256i w1 = _mm256_unpackhi_epi16(bgLow, raLow);    // pixels 4..7 | 12..15
+  const __m256i w2 = _mm256_unpacklo_epi16(bgHigh, raHigh);  // pixels 16..19 | 24..27
+  const __m256i w3 = _mm256_unpackhi_epi16(bgHigh, raHigh);  // pixels 20..23 | 28..31
+  auto* o = reinterpret_cast<__m256i*>(out);
+  _mm256_storeu_si256(o, _mm256_permute2x128_si256(w0, w1, 0x20));
+  _mm256_storeu_si256(o + 1, _mm256_permute2x128_si256(w0, w1, 0x31));
+  _mm256_storeu_si256(o + 2, _mm256_permute2x128_si256(w2, w3, 0x20));
+  _mm256_storeu_si256(o + 3, _mm256_permute2x128_si256(w2, w3, 0x31));
+}
+
+// Pixels x .. x + 31 of a YUV422 row (x even) into opaque FFRRGGBB words.
+__attribute__((target("avx2"))) inline void Yuv422XrgbBlock(const uint8_t* src, uint32_t* out,
+                                                            int x) {
+  const uint8_t* p = src + static_cast<size_t>(x) * 2;
+  __m256i b0, g0, r0, b1, g1, r1;
+  Yuv16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), &b0, &g0, &r0);
+  Yuv16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), &b1, &g1, &r1);
+  StoreXrgb32(out + x, b0, g0, r0, b1, g1, r1);
+}
+
+// A YUV422 row into opaque FFRRGGBB words, the same colours as Yuv422RowAvx2 (the vector code
+// that converts stored frames) and as Yuv422XrgbRowScalar.
+__attribute__((target("avx2"))) void Yuv422XrgbRowAvx2(const uint8_t* src, uint32_t* out,
+                                                       int width) {
+  const int pairs = width & ~1;  // pixels in whole pairs
+  if (pairs < 32) return Yuv422XrgbRowScalar(src, out, 0, width);
+  // Whole pairs up to a 32-byte boundary of `out` (a pixel short of it when the boundary falls
+  // inside a pair).
+  int x = PixelsToAlign(out, width) & ~1;
+  Yuv422XrgbRowScalar(src, out, 0, x);
+  for (; x + 32 <= pairs; x += 32) Yuv422XrgbBlock(src, out, x);
+  // The pairs left over go in one more block ending where they end, over pixels already written
+  // (with the same words).
+  if (x < pairs) Yuv422XrgbBlock(src, out, pairs - 32);
+  Yuv422XrgbRowScalar(src, out, pairs, width);
 }
 
 // 16 pixels of 16-bit RGB into 16-bit B, G, R. A field masked in place (bits at the top for B
@@ -427,11 +477,20 @@ void CopyOpaqueRowPlain(const uint8_t* in, uint32_t* out, int count) {
   }
 }
 
+// Converts `count` pixels B G R into opaque FFRRGGBB words.
+void Rgb24ToXrgbRowPlain(const uint8_t* in, uint32_t* out, int count) {
+  for (int x = 0; x < count; ++x) {
+    const uint8_t* p = in + static_cast<size_t>(x) * 3;
+    out[x] = 0xFF000000u | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+  }
+}
+
 #ifdef QUARN_HAVE_AVX2_ROWS
 __attribute__((target("avx2"))) void CopyOpaqueRowAvx2(const uint8_t* in, uint32_t* out,
                                                        int count) {
   const __m256i opaque = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-  int x = 0;
+  int x = PixelsToAlign(out, count);
+  CopyOpaqueRowPlain(in, out, x);
   for (; x + 16 <= count; x += 16) {
     const uint8_t* p = in + static_cast<size_t>(x) * 4;
     const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
@@ -439,51 +498,134 @@ __attribute__((target("avx2"))) void CopyOpaqueRowAvx2(const uint8_t* in, uint32
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), _mm256_or_si256(a, opaque));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x + 8), _mm256_or_si256(b, opaque));
   }
-  CopyOpaqueRowPlain(in + static_cast<size_t>(x) * 4, out + x, count - x);
+  // The pixels left over go in blocks of eight, the last ending at the row's end over pixels
+  // already written (with the same words; `in` may be `out`).
+  if (count < 8) return CopyOpaqueRowPlain(in + static_cast<size_t>(x) * 4, out + x, count - x);
+  for (; x < count; x += 8) {
+    const int at = std::min(x, count - 8);
+    const __m256i a =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + static_cast<size_t>(at) * 4));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + at), _mm256_or_si256(a, opaque));
+  }
+}
+
+// Eight pixels B G R (24 bytes at `p`) as opaque FFRRGGBB words. Each 128-bit lane takes four
+// pixels (12 bytes) of a 16-byte load and spreads them to four words with one byte shuffle; the
+// high lane's load starts 8 bytes on, so its pixels sit at bytes 4..15 and nothing past the 24
+// bytes is read.
+__attribute__((target("avx2"))) inline __m256i EightRgb24(const uint8_t* p) {
+  const __m256i spread =
+      _mm256_setr_epi8(0, 1, 2, -128, 3, 4, 5, -128, 6, 7, 8, -128, 9, 10, 11, -128,  //
+                       4, 5, 6, -128, 7, 8, 9, -128, 10, 11, 12, -128, 13, 14, 15, -128);
+  const __m256i bytes = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + 8),
+                                            reinterpret_cast<const __m128i*>(p));
+  return _mm256_or_si256(_mm256_shuffle_epi8(bytes, spread),
+                         _mm256_set1_epi32(static_cast<int>(0xFF000000u)));
+}
+
+// `count` pixels B G R into opaque FFRRGGBB words, 32 bytes a store from the first 32-byte
+// boundary of `out` (libyuv's converter stores 16 bytes at a time on this processor).
+__attribute__((target("avx2"))) void Rgb24ToXrgbRowAvx2(const uint8_t* in, uint32_t* out,
+                                                        int count) {
+  int x = PixelsToAlign(out, count);
+  Rgb24ToXrgbRowPlain(in, out, x);
+  for (; x + 32 <= count; x += 32) {
+    const uint8_t* p = in + static_cast<size_t>(x) * 3;
+    const __m256i a = EightRgb24(p);
+    const __m256i b = EightRgb24(p + 24);
+    const __m256i c = EightRgb24(p + 48);
+    const __m256i d = EightRgb24(p + 72);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), a);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x + 8), b);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x + 16), c);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x + 24), d);
+  }
+  for (; x + 8 <= count; x += 8) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
+                        EightRgb24(in + static_cast<size_t>(x) * 3));
+  }
+  // The pixels left over go in one more block of eight ending at the row's end, over pixels
+  // already written (with the same words).
+  if (x < count && count >= 8) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + count - 8),
+                        EightRgb24(in + static_cast<size_t>(count - 8) * 3));
+    x = count;
+  }
+  Rgb24ToXrgbRowPlain(in + static_cast<size_t>(x) * 3, out + x, count - x);
 }
 #endif
 
 // `rows` stored rows of `width` pixels, `srcStride` bytes apart, into opaque FFRRGGBB words
 // `dstStride` bytes apart. Every pixel is converted on its own except YUV422's pairs: its rows
 // must start on a pair and end where the frame's rows end, or on a pair's end.
+//
+// The rows go from the last up, except YUV422's. The frame was rendered top row first just
+// before, so its last rows are the ones still in the cache; and the host's paint copies its
+// picture out top row first, so the rows it reads first are the ones written last. YUV422 rows,
+// whose arithmetic is heavier, went a fifth slower that way with nothing gained in the paint
+// (bench/live_draw_bench), so they go top row first.
 void RowsToXrgb(const uint8_t* src, size_t srcStride, int format, int width, int rows, uint8_t* dst,
                 size_t dstStride) {
-  const int inStride = static_cast<int>(srcStride);
-  const int outStride = static_cast<int>(dstStride);
+  const auto inStep = -static_cast<ptrdiff_t>(srcStride);
+  const auto outStep = -static_cast<ptrdiff_t>(dstStride);
+  const uint8_t* in = src + static_cast<size_t>(rows - 1) * srcStride;
+  uint8_t* out = dst + static_cast<size_t>(rows - 1) * dstStride;
+  // libyuv takes negative strides as rows running backwards.
+  const auto inStride = static_cast<int>(inStep);
+  const auto outStride = static_cast<int>(outStep);
   auto opaque = CopyOpaqueRowPlain;
 #ifdef QUARN_HAVE_AVX2_ROWS
   if (HaveAvx2()) opaque = CopyOpaqueRowAvx2;
 #endif
   switch (format) {
-    case QUARN_FORMAT_YUV422:
+    case QUARN_FORMAT_YUV422: {
+      auto yuv = +[](const uint8_t* row, uint32_t* words, int count) {
+        Yuv422XrgbRowScalar(row, words, 0, count);
+      };
+#ifdef QUARN_HAVE_AVX2_ROWS
+      if (HaveAvx2()) yuv = Yuv422XrgbRowAvx2;
+#endif
+      for (int y = 0; y < rows; ++y) {
+        yuv(src + static_cast<size_t>(y) * srcStride,
+            reinterpret_cast<uint32_t*>(dst + static_cast<size_t>(y) * dstStride), width);
+      }
+      break;
+    }
     case QUARN_FORMAT_RGB565:
-      StoredToArgb(format, src, inStride, width, rows, dst, outStride);
+      StoredToArgb(format, in, inStride, width, rows, out, outStride);
       break;
     case QUARN_FORMAT_RGB555:
       // The converter takes the unused top bit for alpha: each row is made opaque while it is
       // still in the cache.
       for (int y = 0; y < rows; ++y) {
-        uint8_t* row = dst + static_cast<size_t>(y) * dstStride;
-        StoredToArgb(format, src + static_cast<size_t>(y) * srcStride, inStride, width, 1, row,
-                     outStride);
+        uint8_t* row = out + y * outStep;
+        StoredToArgb(format, in + y * inStep, inStride, width, 1, row, outStride);
         opaque(row, reinterpret_cast<uint32_t*>(row), width);
       }
       break;
     case QUARN_FORMAT_RGB888:
-      libyuv::RGB24ToARGB(src, inStride, dst, outStride, width, rows);
+#ifdef QUARN_HAVE_AVX2_ROWS
+      if (HaveAvx2()) {
+        for (int y = 0; y < rows; ++y) {
+          Rgb24ToXrgbRowAvx2(in + y * inStep, reinterpret_cast<uint32_t*>(out + y * outStep),
+                             width);
+        }
+        break;
+      }
+#endif
+      libyuv::RGB24ToARGB(in, inStride, out, outStride, width, rows);
       break;
     case QUARN_FORMAT_RGB8888:
       for (int y = 0; y < rows; ++y) {
-        opaque(src + static_cast<size_t>(y) * srcStride,
-               reinterpret_cast<uint32_t*>(dst + static_cast<size_t>(y) * dstStride), width);
+        opaque(in + y * inStep, reinterpret_cast<uint32_t*>(out + y * outStep), width);
       }
       break;
     case QUARN_FORMAT_ALL8:
-      libyuv::J400ToARGB(src, inStride, dst, outStride, width, rows);
+      libyuv::J400ToARGB(in, inStride, out, outStride, width, rows);
       break;
     case QUARN_FORMAT_LIMITED8:
       // Studio-range luma 16..235 is shown stretched to black .. white.
-      libyuv::I400ToARGB(src, inStride, dst, outStride, width, rows);
+      libyuv::I400ToARGB(in, inStride, out, outStride, width, rows);
       break;
     default:
       break;

@@ -127,6 +127,70 @@ TEST(StretchDIBitsLayout, NegativeHeightIsTopDown) {
   EXPECT_EQ(s.At(0, 1), 0x222222u);
 }
 
+// 24-bit rows 1:1 of every length the row converter splits differently (blocks of 32 and of 8
+// pixels, single pixels before the image's aligned part and after the last block), drawn at
+// several destination columns and from several source columns, bottom-up and top-down: every
+// pixel lands where it belongs with its own colour, and nothing beside the destination changes.
+TEST(StretchDIBitsLayout, TwentyFourBitRowsOfEveryLengthAndPlace) {
+  struct Case {
+    int width;  // pixels drawn
+    int x;      // destination column
+    int sx;     // source column
+  };
+  const Case cases[] = {{1, 0, 0},   {7, 3, 0},   {8, 0, 0},   {9, 1, 2},  {31, 2, 0},
+                        {32, 0, 0},  {33, 5, 1},  {40, 7, 3},  {71, 1, 0}, {100, 4, 13},
+                        {768, 0, 0}, {768, 3, 0}, {767, 1, 1}, {65, 6, 31}};
+  constexpr int kHeight = 3;
+  for (const bool bottomUp : {true, false}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << "width " << c.width << " at " << c.x << " from " << c.sx
+                                      << (bottomUp ? ", bottom-up" : ", top-down"));
+      const int pictureWidth = c.sx + c.width;
+      const size_t stride = (static_cast<size_t>(pictureWidth) * 3 + 3) / 4 * 4;
+      std::vector<uint8_t> bits(stride * kHeight, 0xEE);
+      const auto colour = [](int x, int y) {
+        return (static_cast<uint32_t>((x * 7 + y * 101) & 0xFF) << 16) |
+               (static_cast<uint32_t>((x * 13 + y * 3 + 1) & 0xFF) << 8) |
+               static_cast<uint32_t>((255 - x + y * 57) & 0xFF);
+      };
+      for (int y = 0; y < kHeight; ++y) {
+        uint8_t* row = bits.data() + stride * static_cast<size_t>(bottomUp ? kHeight - 1 - y : y);
+        for (int x = 0; x < pictureWidth; ++x) {
+          const uint32_t rgb = colour(x, y);
+          row[3 * x] = static_cast<uint8_t>(rgb);
+          row[3 * x + 1] = static_cast<uint8_t>(rgb >> 8);
+          row[3 * x + 2] = static_cast<uint8_t>(rgb >> 16);
+        }
+      }
+      const BITMAPINFO info = MakeInfo(pictureWidth, bottomUp ? kHeight : -kHeight, 24);
+      const int surfaceWidth = c.x + c.width + 2;
+      TestSurface s(surfaceWidth, kHeight + 2);
+      s.Fill(kGrey);
+      CClientDC dc(s.host);
+      ASSERT_EQ(dc.StretchDIBits(c.x, 1, c.width, kHeight, c.sx, 0, c.width, kHeight, bits.data(),
+                                 &info, DIB_RGB_COLORS, SRCCOPY),
+                kHeight);
+      std::vector<uint32_t> shown(static_cast<size_t>(surfaceWidth * (kHeight + 2)));
+      ASSERT_EQ(s.host.ReadPixels(0, 0, surfaceWidth, kHeight + 2, shown.data(),
+                                  static_cast<size_t>(surfaceWidth) * 4),
+                0);
+      int wrong = 0;
+      for (int y = 0; y < kHeight + 2; ++y) {
+        for (int x = 0; x < surfaceWidth; ++x) {
+          const bool inside = x >= c.x && x < c.x + c.width && y >= 1 && y <= kHeight;
+          const uint32_t expected = inside ? colour(c.sx + x - c.x, y - 1) : kGrey;
+          const uint32_t got = shown[static_cast<size_t>(y * surfaceWidth + x)];
+          if (got != expected && ++wrong <= 5) {
+            ADD_FAILURE() << "pixel " << x << "," << y << ": " << std::hex << got << " instead of "
+                          << expected;
+          }
+        }
+      }
+      EXPECT_EQ(wrong, 0);
+    }
+  }
+}
+
 // --- Rectangles -----------------------------------------------------------------------------
 
 // The source origin is the top-left of the picture as shown, not the first stored row.

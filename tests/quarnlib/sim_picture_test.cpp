@@ -957,6 +957,62 @@ TEST(HostPixels, PartsAreWrittenAsTheWholeFrameWouldBe) {
   }
 }
 
+// Live video shows a frame in the colours a stored frame of it is converted to: for every format
+// with a 24-bit bitmap, each host word is the bitmap's pixel, opaque. The widths split the rows
+// differently (vector blocks of 8, 16 and 32 pixels, YUV422's lone last pixel, single pixels
+// before the host's picture reaches a 32-byte boundary and after the last block), and the host's
+// rows start off that boundary by a few words.
+TEST(HostPixels, LiveFramesShowWhatStoredFramesShow) {
+  constexpr int kRows = 3;
+  constexpr uint32_t kHostWord = 0x12345678;
+  for (int format : {QUARN_FORMAT_YUV422, QUARN_FORMAT_RGB565, QUARN_FORMAT_RGB555,
+                     QUARN_FORMAT_RGB888, QUARN_FORMAT_RGB8888}) {
+    for (int width : {1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 32, 33, 63, 64, 65, 95, 97, 768}) {
+      for (int offset : {0, 1, 5}) {
+        SCOPED_TRACE(testing::Message() << "format " << format << ", width " << width
+                                        << ", host offset " << offset << " words");
+        // Bytes from a small generator, so that every chroma pair and component differs.
+        std::vector<uint8_t> frame(quarnsim::PackedFrameBytes(format, width, kRows));
+        uint32_t seed = 12345;
+        for (uint8_t& byte : frame) {
+          seed = seed * 1103515245u + 12345u;
+          byte = static_cast<uint8_t>(seed >> 16);
+        }
+        const size_t dibStride = quarnsim::DibStride(width, 24);
+        std::vector<uint8_t> dib(dibStride * kRows);
+        ASSERT_TRUE(quarnsim::TransformFrame(dib.data(), frame.data(), width, kRows, format));
+        const size_t hostStride = static_cast<size_t>(width + offset + 1);
+        std::vector<uint32_t> host(hostStride * kRows + 8, kHostWord);
+        // A host picture starting on a 32-byte boundary, then `offset` words on.
+        uint32_t* aligned =
+            host.data() + (8 - reinterpret_cast<uintptr_t>(host.data()) % 32 / 4) % 8;
+        uint32_t* first = aligned + offset;
+        ASSERT_TRUE(
+            quarnsim::FrameToXrgb(frame.data(), format, width, kRows, first, hostStride * 4));
+        int wrong = 0;
+        for (int y = 0; y < kRows; ++y) {
+          const uint8_t* bgr = dib.data() + dibStride * static_cast<size_t>(kRows - 1 - y);
+          for (int x = 0; x < width; ++x) {
+            const uint32_t expected = 0xFF000000u | (uint32_t{bgr[3 * x + 2]} << 16) |
+                                      (uint32_t{bgr[3 * x + 1]} << 8) | bgr[3 * x];
+            const uint32_t got =
+                first[static_cast<size_t>(y) * hostStride + static_cast<size_t>(x)];
+            if (got != expected && ++wrong <= 3) {
+              ADD_FAILURE() << "pixel " << x << "," << y << ": " << std::hex << got
+                            << " instead of " << expected;
+            }
+          }
+          EXPECT_EQ(first[static_cast<size_t>(y) * hostStride + static_cast<size_t>(width)],
+                    kHostWord)
+              << "written past row " << y;
+        }
+        EXPECT_EQ(wrong, 0);
+        EXPECT_TRUE(std::all_of(host.data(), first, [](uint32_t w) { return w == kHostWord; }));
+      }
+    }
+  }
+}
+
 TEST(HostPixels, BadFramesAreRefused) {
   std::vector<uint8_t> src(64, 0);
   std::vector<uint32_t> out(16, 7);
