@@ -18,7 +18,7 @@ if [[ -z $cxx ]]; then
 fi
 
 mkdir -p "$out/corpus"
-common=(-std=c++20 -g -O1 -fno-omit-frame-pointer -Wall -Wextra -Werror -Iimagefiles -Iframework
+common=(-std=c++20 -g -O1 -fno-omit-frame-pointer -Wall -Wextra -Werror -Ibase -Iimagefiles -Iframework
         -Ifuzz)
 sanitizers=("-fsanitize=address,undefined" -fno-sanitize-recover=undefined)
 reader=(imagefiles/bmp_file.cpp)
