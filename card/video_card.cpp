@@ -321,6 +321,13 @@ int CVideoCard::GetCardType(int& type) const {
   return QuarnGetCardType(handle_, &type);
 }
 
+int CVideoCard::SignalPresent(bool& present) const {
+  int answer = 0;
+  const int status = QuarnVideoPresent(handle_, &answer);
+  if (status == QUARN_OK) present = answer != 0;
+  return status;
+}
+
 int CVideoCard::CardTotal(int& count) {
   return QuarnGetCardTotal(&count);
 }

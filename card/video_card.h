@@ -19,6 +19,7 @@
 #include "gdi_types.h"
 #include "host_window.h"
 #include "snap_context.h"
+#include "static_claims.h"
 #include "static_frames.h"
 #include "video_parameter_set.h"
 
@@ -37,6 +38,11 @@ class CVideoCard {
   virtual ~CVideoCard();
   CVideoCard(const CVideoCard&) = delete;
   CVideoCard& operator=(const CVideoCard&) = delete;
+
+  // Who the card's claims are made for (static_claims.h): the programs' cards share
+  // kProgramOwner; a source element claims for itself. Set before the card opens.
+  void SetClaimOwner(ClaimOwner owner) { claimOwner_ = owner; }
+  ClaimOwner GetClaimOwner() const { return claimOwner_; }
 
   // ---- Lifecycle (virtual, in this order) ----
   // Nothing (0) when already open. Else Begin; a failure is returned unchanged and the handle
@@ -212,6 +218,9 @@ class CVideoCard {
   // ---- Queries and pass-throughs ----
   // QuarnGetCardType(handle, &type); returns its status.
   int GetCardType(int& type) const;
+  // QuarnVideoPresent(handle, &present): whether the selected input carries a signal; returns its
+  // status (`present` is left as it was on a failure).
+  int SignalPresent(bool& present) const;
   // Static memory reservation in pages (QuarnGetStaticMem / QuarnSetStaticMem); needs no card.
   static int GetStaticMem(int& pages);
   // The number of installed cards (QuarnGetCardTotal); returns its status.
@@ -278,6 +287,7 @@ class CVideoCard {
   bool released_ = false;    // Release ran: the card is not ended again
   int cardNumber_;           // passed to BeginQuarnCard
   CardPolicy policy_;
+  ClaimOwner claimOwner_ = kProgramOwner;
   CardState state_ = CardState::kIdle;
   VideoParameterSet params_;   // scan mode .. mask enabled
   CDisplayPicture picture_;    // description, display buffer and palette
