@@ -132,14 +132,23 @@ double MemcpyNs(size_t bytes) {
   std::condition_variable changed;
   int written = 0;  // frames the writer has finished
   int copied = 0;   // frames the reader has finished
-  constexpr int kRounds = 200;
+  constexpr int kRounds = 100;
+  constexpr size_t kRowBytes = 1536;
   std::thread writer([&] {
     for (int k = 0; k < kRounds; ++k) {
       {
         std::unique_lock lock(mutex);
         changed.wait(lock, [&] { return copied + 2 > k; });  // never more than 2 ahead
       }
-      std::memset(ring[k % 4].data(), k, bytes);
+      // At the card's pace: a copy that follows 40 ms of idling meets colder caches and a slower
+      // core than one of a tight loop, as the element's copies do.
+      std::this_thread::sleep_for(std::chrono::milliseconds(40));
+      // Row by row, as the simulated card renders a frame (a memset of the whole frame would
+      // bypass the cache and leave the reader an easier frame than the card's).
+      std::vector<uint8_t>& frame = ring[k % 4];
+      for (size_t row = 0; row < bytes; row += kRowBytes)
+        std::memset(frame.data() + row, k + static_cast<int>(row),
+                    std::min(kRowBytes, bytes - row));
       {
         std::lock_guard lock(mutex);
         written = k + 1;
