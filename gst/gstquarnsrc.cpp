@@ -622,8 +622,13 @@ gboolean Start(GstBaseSrc* base) {
     card->SetClaimOwner(self);
     card->SetRecord(settings.params);
     if (const int status = card->Begin(); status != QUARN_OK) {
-      PostCardError(self, GST_RESOURCE_ERROR_NOT_FOUND,
-                    "Card " + std::to_string(cardNumber) + " could not be opened", status);
+      // Another user of the card, no such card, or a card that would not open.
+      const GstResourceError code = status == QUARN_ERR_BUSY ? GST_RESOURCE_ERROR_BUSY
+                                    : status == QUARN_ERR_CARD_NUMBER || status == QUARN_ERR_NO_CARD
+                                        ? GST_RESOURCE_ERROR_NOT_FOUND
+                                        : GST_RESOURCE_ERROR_OPEN_READ;
+      PostCardError(self, code, "Card " + std::to_string(cardNumber) + " could not be opened",
+                    status);
       return FALSE;
     }
     if (!settings.sourceChosen) card->DetectSource();
@@ -667,9 +672,14 @@ gboolean Start(GstBaseSrc* base) {
 }
 
 // Stops the running ring and lets go of its memory. Streaming thread, or stop.
-void StopRing(QuarnSrcState& state) {
-  if (state.ring.running && state.card) state.card->StopSnap();
+// A stop that fails leaves the card filling the ring: the ring stays claimed and mapped then, so
+// nobody else is given its memory, and the failure is returned.
+int StopRing(QuarnSrcState& state) {
+  if (state.ring.running && state.card) {
+    if (const int status = state.card->StopSnap(); status != QUARN_OK) return status;
+  }
   state.ring = Ring{};
+  return QUARN_OK;
 }
 
 gboolean Stop(GstBaseSrc* base) {
@@ -791,7 +801,13 @@ gboolean SetCaps(GstBaseSrc* base, GstCaps* caps) {
   // be the same packed rows.
   if (GST_VIDEO_INFO_SIZE(&info) != StoredFrameBytes(*format, shape.width, shape.height))
     return FALSE;
-  StopRing(state);
+  if (const int status = StopRing(state); status != QUARN_OK) {
+    PostCardError(self, GST_RESOURCE_ERROR_FAILED,
+                  "The snap of card " + std::to_string(state.card->GetCardNumber()) +
+                      " could not be stopped to change its frames",
+                  status);
+    return FALSE;
+  }
   state.negotiated = false;
   state.minLatency = 0;
   if (!StartRing(self, state, *format, shape)) {
