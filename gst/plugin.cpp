@@ -2,11 +2,14 @@
 // cards.
 #include <gst/gst.h>
 
+#include "gstquarndeviceprovider.h"
 #include "gstquarnsrc.h"
 #include "quarn_plugin.h"
 
 gboolean quarn_plugin_register(GstPlugin* plugin) {
-  return gst_element_register(plugin, "quarnsrc", GST_RANK_NONE, GST_TYPE_QUARN_SRC);
+  return gst_element_register(plugin, "quarnsrc", GST_RANK_NONE, GST_TYPE_QUARN_SRC) &&
+         gst_device_provider_register(plugin, "quarndeviceprovider", GST_RANK_PRIMARY,
+                                      GST_TYPE_QUARN_DEVICE_PROVIDER);
 }
 
 #ifndef QUARN_GST_STATIC
