@@ -5,7 +5,7 @@
 # the system searches by itself: a card maker's libQuarnVideo.so / libQuarnVidEx.so (same
 # sonames) installed on the system keeps its place and is never shadowed or overwritten.
 #
-# An installed program's DT_RUNPATH lists, in this order:
+# An installed program's (and the GStreamer plugin's) DT_RUNPATH lists, in this order:
 #   1. $ORIGIN/../${CMAKE_INSTALL_LIBDIR}      the prefix's own library folder
 #   2. QUARN_SYSTEM_LIBRARY_DIRS               the system's library folders
 #   3. $ORIGIN/../${CMAKE_INSTALL_LIBDIR}/quarn the simulated cards, last
@@ -41,13 +41,29 @@ function(quarn_install_program target)
   if(ARGC GREATER 1)
     set(destination ${ARGV1})
   endif()
-  # The way up from the program's folder to the prefix (the prefix itself does not matter).
+  _quarn_capture_library_runpath(${target} ${destination})
+  install(TARGETS ${target} RUNTIME DESTINATION ${destination} COMPONENT Runtime)
+  add_dependencies(installable ${target})
+endfunction()
+
+# quarn_install_module(target destination): installs a module that links the capture library and
+# is loaded by another program (the GStreamer plugin) into `destination`, relative to the prefix,
+# with the same search order, its $ORIGIN paths counted from that folder. The loader applies a
+# module's own DT_RUNPATH to the libraries the module needs, whatever program loads it.
+function(quarn_install_module target destination)
+  _quarn_capture_library_runpath(${target} ${destination})
+  install(TARGETS ${target} LIBRARY DESTINATION ${destination} COMPONENT Runtime)
+  add_dependencies(installable ${target})
+endfunction()
+
+# _quarn_capture_library_runpath(target destination): the search order above as the installed
+# target's DT_RUNPATH, for a target installed into `destination`.
+function(_quarn_capture_library_runpath target destination)
+  # The way up from the target's folder to the prefix (the prefix itself does not matter).
   file(RELATIVE_PATH up /prefix/${destination} /prefix)
   string(REGEX REPLACE "/$" "" up "${up}")
   set_target_properties(${target} PROPERTIES INSTALL_RPATH
     "$ORIGIN/${up}/${CMAKE_INSTALL_LIBDIR};${QUARN_SYSTEM_LIBRARY_DIRS};$ORIGIN/${up}/${QUARN_SIM_LIBDIR}")
   # RUNPATH (searched after LD_LIBRARY_PATH), not the older RPATH (searched before it).
   target_link_options(${target} PRIVATE "LINKER:--enable-new-dtags")
-  install(TARGETS ${target} RUNTIME DESTINATION ${destination} COMPONENT Runtime)
-  add_dependencies(installable ${target})
 endfunction()

@@ -1,6 +1,7 @@
 # The Debian package (`cpack -G DEB` in a build folder, or scripts/package.sh): everything
-# `cmake --install` installs, under /usr, with its Depends computed from the binaries by
-# dpkg-shlibdeps (Debian's dpkg-dev). Included last, after every install rule.
+# `cmake --install` installs, under /usr, with its Depends computed from the binaries (the
+# programs, the simulated cards and the GStreamer plugin) by dpkg-shlibdeps (Debian's dpkg-dev).
+# Included last, after every install rule.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quarn-workbench)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -14,7 +15,8 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
        "play stored frames back, save them as BMP files and set every acquisition"
        "parameter. Without a card they run on the simulated cards that come with"
        "the package, in a private folder: a card maker's capture library"
-       "installed on the system is used instead.")
+       "installed on the system is used instead. The GStreamer plugin quarn makes"
+       "every card a live source (the element quarnsrc) for GStreamer pipelines.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -18,7 +18,8 @@ esac
 
 scripts/setup.sh
 cmake --preset default >/dev/null
-cmake --build --preset default -j "$(nproc)" --target "$program"
+# The GStreamer plugin too (build/default/gst), for the README's pipelines.
+cmake --build --preset default -j "$(nproc)" --target "$program" gstquarn
 binary="build/default/apps/$program/$program"
 
 if [[ -n ${DISPLAY:-} ]] && xdpyinfo >/dev/null 2>&1; then

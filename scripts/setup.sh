@@ -13,6 +13,9 @@ PACKAGES=(
   clang libclang-rt-14-dev
   imagemagick python3-pil
   desktop-file-utils appstream dpkg-dev file binutils
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
+  gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  gstreamer1.0-plugins-base-apps gstreamer1.0-x python3-gi
 )
 
 missing=()

@@ -3,16 +3,20 @@
 # `cmake --install` into a DESTDIR puts every file in place, with desktop entries and AppStream
 # entries that validate, icons that exist in their sizes, and programs that find the capture
 # library in the intended order; the installed solvane runs from another folder on the simulated
-# cards. Then the Debian package: cpack builds it from the same build, its Depends come from the
-# binaries, and solvane unpacked from it runs too.
-#   install.sh BUILD_DIR LIBDIR
+# cards, and the installed GStreamer plugin loads from the prefix and captures from them. Then the
+# Debian package: cpack builds it from the same build, its Depends come from the binaries (the
+# plugin's among them), and solvane and the plugin unpacked from it run too.
+#   install.sh BUILD_DIR LIBDIR PLUGINDIR   (PLUGINDIR: the plugin's folder, relative to the prefix)
 set -euo pipefail
 build=$1
 libdir=$2
+plugindir=$3
 # shellcheck source=../e2e/lib.sh
 source "$(dirname "$0")/../e2e/lib.sh"
 e2e_start
-unset LD_LIBRARY_PATH
+unset LD_LIBRARY_PATH GST_PLUGIN_PATH GST_PLUGIN_PATH_1_0
+# GStreamer's registry cache goes to the scratch folder, never to the user's.
+export GST_REGISTRY="$E2E_WORK/gst-registry.bin"
 # Caches (fonts, AppStream) go to the scratch folder too.
 export XDG_CACHE_HOME="$E2E_WORK/cache"
 
@@ -36,6 +40,7 @@ expected_files() {
   echo "include/quarn/QuarnVideo.h"
   echo "include/quarn/QuarnVidEx.h"
   echo "bin/quarn-compliance"
+  echo "$plugindir/libgstquarn.so"
   echo "libexec/quarn-compliance/quarn-compliance-checks"
 }
 
@@ -88,16 +93,24 @@ loaded() {
   realpath "$(ldd "$1" | awk -v lib="$2" '$1 == lib { print $3 }')"
 }
 
-# check_loader PROGRAM SIMDIR: PROGRAM finds the simulated cards in SIMDIR through its RUNPATH,
-# with the simulated cards' folder last (after the system's folders), and a library of the same
-# soname named through LD_LIBRARY_PATH wins over them.
+# check_loader PROGRAM SIMDIR: PROGRAM (or module) finds the simulated cards in SIMDIR through its
+# RUNPATH, which lists the prefix's library folder first, then the system's folders, and the
+# simulated cards' folder last; and a library of the same soname named through LD_LIBRARY_PATH
+# wins over them.
 check_loader() {
-  local program=$1 simdir=$2 runpath lib other
+  local program=$1 simdir=$2 runpath lib other origin first last
   readelf -d "$program" | grep -q '(RPATH)' && e2e_fail "$program has an RPATH, which would come before LD_LIBRARY_PATH"
   runpath=$(readelf -d "$program" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')
-  [[ $runpath == *:\$ORIGIN/*../$libdir/quarn ]] ||
-    e2e_fail "$program's RUNPATH does not end with the simulated cards: $runpath"
+  [[ $runpath == \$ORIGIN/*:\$ORIGIN/*../$libdir/quarn ]] ||
+    e2e_fail "$program's RUNPATH does not start with the prefix and end with the simulated cards: $runpath"
   [[ $runpath == *:/usr/lib:* ]] || e2e_fail "$program's RUNPATH misses the system's folders: $runpath"
+  # Its $ORIGIN entries, counted from the program's folder, reach the prefix's folders.
+  origin=$(dirname "$program")
+  first=${runpath%%:*} last=${runpath##*:}
+  [[ $(realpath -m "$origin/${first#\$ORIGIN/}") == $(realpath -m "$simdir/..") ]] ||
+    e2e_fail "$program's RUNPATH starts with $first, not the prefix's $libdir"
+  [[ $(realpath -m "$origin/${last#\$ORIGIN/}") == $(realpath -m "$simdir") ]] ||
+    e2e_fail "$program's RUNPATH ends with $last, not the simulated cards' folder"
   for lib in libQuarnVideo.so libQuarnVidEx.so; do
     [[ $(loaded "$program" $lib) == $(realpath "$simdir/$lib") ]] ||
       e2e_fail "$program does not use the simulated $lib: $(ldd "$program" | grep Quarn)"
@@ -107,6 +120,28 @@ check_loader() {
   cp "$simdir/libQuarnVideo.so" "$other/"
   [[ $(LD_LIBRARY_PATH=$other loaded "$program" libQuarnVideo.so) == "$(realpath "$other")/libQuarnVideo.so" ]] ||
     e2e_fail "LD_LIBRARY_PATH does not choose the capture library of $program"
+}
+
+# check_plugin PREFIX: GStreamer, told of the prefix's plugin folder alone, finds quarnsrc in the
+# installed plugin, and a pipeline run from another folder captures five frames of a simulated
+# card through the capture library in the prefix's private folder.
+check_plugin() {
+  local prefix=$1 plugin="$1/$plugindir/libgstquarn.so" out file
+  check_loader "$plugin" "$prefix/$libdir/quarn"
+  out=$(GST_PLUGIN_PATH="$prefix/$plugindir" gst-inspect-1.0 quarnsrc 2>&1) ||
+    e2e_fail "gst-inspect-1.0 finds no quarnsrc in $prefix/$plugindir: $out"
+  file=$(sed -n 's/^ *Filename *//p' <<<"$out")
+  [[ $(realpath "$file") == $(realpath "$plugin") ]] ||
+    e2e_fail "quarnsrc was loaded from $file, not from $plugin"
+  mkdir -p "$E2E_WORK/elsewhere"
+  out=$(cd "$E2E_WORK/elsewhere" && GST_PLUGIN_PATH="$prefix/$plugindir" LD_DEBUG=libs \
+    timeout 60 gst-launch-1.0 quarnsrc num-buffers=5 ! fakesink 2>&1) ||
+    e2e_fail "the installed quarnsrc did not capture five frames: $(grep -v '^ *[0-9]*:' <<<"$out")"
+  grep -q '^Got EOS from element' <<<"$out" ||
+    e2e_fail "the pipeline did not end with the fifth frame: $(grep -v '^ *[0-9]*:' <<<"$out")"
+  file=$(sed -n 's/.*calling init: \(.*libQuarnVideo\.so\)$/\1/p' <<<"$out" | head -n 1)
+  [[ -n $file && $(realpath "$file") == $(realpath "$prefix/$libdir/quarn/libQuarnVideo.so") ]] ||
+    e2e_fail "the installed quarnsrc used ${file:-no} libQuarnVideo.so, not the prefix's simulated cards"
 }
 
 # run_solvane PROGRAM: PROGRAM (an installed solvane), started from a folder of its own, shows its
@@ -148,6 +183,7 @@ done < <(expected_files)
 for program in "${programs[@]}"; do check_loader "$prefix/bin/$program" "$prefix/$libdir/quarn"; done
 run_solvane "$prefix/bin/solvane"
 check_compliance "$prefix"
+check_plugin "$prefix"
 
 # 2. The Debian package, built from the same build into the scratch folder.
 cpack --config "$build/CPackConfig.cmake" -G DEB -B "$E2E_WORK/package" >"$E2E_WORK/cpack.log" ||
@@ -156,7 +192,8 @@ deb=$(find "$E2E_WORK/package" -maxdepth 1 -name 'quarn-workbench_1.1.6.0_*.deb'
 [[ -n $deb ]] || e2e_fail "cpack made no quarn-workbench_1.1.6.0 package"
 info=$(dpkg-deb -I "$deb")
 depends=$(sed -n 's/^ Depends: //p' <<<"$info")
-for dependency in libc6 libstdc++6 libqt6widgets6 libyuv0; do
+for dependency in libc6 libstdc++6 libqt6widgets6 libyuv0 libgstreamer1.0-0 \
+  libgstreamer-plugins-base1.0-0; do
   [[ ", $depends" == *", $dependency (>= "* ]] ||
     e2e_fail "the package's Depends, computed from the binaries, miss $dependency: $depends"
 done
@@ -166,4 +203,5 @@ check_tree "$E2E_WORK/root/usr"
 check_loader "$E2E_WORK/root/usr/bin/solvane" "$E2E_WORK/root/usr/$libdir/quarn"
 run_solvane "$E2E_WORK/root/usr/bin/solvane"
 check_compliance "$E2E_WORK/root/usr"
+check_plugin "$E2E_WORK/root/usr"
 echo "1 passed, 0 failed"
