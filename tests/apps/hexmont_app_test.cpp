@@ -81,7 +81,9 @@ TEST_F(HexmontTest, OpensEveryCardThenDetectsSourcesThenAppliesParameters) {
       expected.push_back(line);
     }
   // Then the shown window's first move and size place every card's video (live video's tests).
-  std::vector<std::string> calls = quarnfake::Calls().Texts();
+  // (The process's first card claim may look for the claims file in static memory first.)
+  std::vector<std::string> calls =
+      quarnfake::Calls().Without("QuarnStaticMemLock").Without("QuarnStaticMemUnlock").Texts();
   ASSERT_GE(calls.size(), expected.size());
   EXPECT_THAT(std::vector<std::string>(calls.begin(),
                                        calls.begin() + static_cast<ptrdiff_t>(expected.size())),
