@@ -1,12 +1,15 @@
 // static_claims_process_test.cpp - claims between processes, over the simulated cards' static
-// memory (a file in this test's own simulator state folder, set by the test main): a forked child
-// claims and reports through a pipe while it holds its claims.
+// memory (a file in this test's own simulator state folder, set by main): a forked child claims
+// and reports through a pipe while it holds its claims.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "QuarnVideo.h"
@@ -162,3 +165,17 @@ TEST(StaticClaimsProcessTest, HighestFreeRangeSkipsAnotherProcessesClaims) {
 }
 
 }  // namespace
+
+// A fresh simulator state folder for the process, which is also where its claims file goes, so
+// that parallel tests never share static memory or claims and nothing is left behind.
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  std::string dir = (std::filesystem::temp_directory_path() / "quarn-claims-test-XXXXXX").string();
+  if (mkdtemp(dir.data()) == nullptr) return 2;
+  setenv("QUARN_SIM_STATE_DIR", dir.c_str(), 1);
+  setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+  const int result = RUN_ALL_TESTS();
+  std::error_code ignored;
+  std::filesystem::remove_all(dir, ignored);
+  return result;
+}
