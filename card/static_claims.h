@@ -35,15 +35,17 @@ class CClaim {
 
 // Claims `size` bytes of static memory from `offset` for `owner`. Returns QUARN_OK with the claim,
 // or QUARN_ERR_BUSY when any of the range is claimed by another owner, in this process or
-// another. A size of 0 claims nothing and succeeds.
+// another. A size of 0 claims nothing and succeeds; a range reaching 2^60 or beyond (where the
+// card claims lie) is refused with QUARN_ERR_STATIC_MEM.
 int ClaimStaticMem(ClaimOwner owner, uint64_t offset, uint64_t size,
                    std::unique_ptr<CClaim>& claim);
 
 // Claims `size` bytes in the first `limit` bytes of static memory for `owner`, as high up as a
 // free range lies, starting on a multiple of `align` bytes (a power of two). The programs put their
 // rings and snap shots at the bottom of static memory, so claims from the top leave them room.
-// Returns QUARN_OK with the claim, or QUARN_ERR_STATIC_MEM when no free range of that size lies
-// within the limit.
+// Returns QUARN_OK with the claim, QUARN_ERR_STATIC_MEM when no free range of that size lies
+// within the limit, or QUARN_ERR_BAD_PARAMETER for a size of 0 or an `align` that is not a power
+// of two.
 int ClaimHighestFreeStaticMem(ClaimOwner owner, uint64_t limit, uint64_t size, uint64_t align,
                               std::unique_ptr<CClaim>& claim);
 
