@@ -100,6 +100,12 @@ UniqueFd OpenClaimsFile(const std::string& path) {
   return fd;
 }
 
+// The programs' claims are shared locks: Hexmont and Solvane beside it share cards and memory as
+// they always have, while any other owner's exclusive lock conflicts with them and they with it.
+short LockTypeOf(ClaimOwner owner) {
+  return owner == kProgramOwner ? F_RDLCK : F_WRLCK;
+}
+
 struct flock LockRecord(short type, const Range& range) {
   struct flock record {};
   record.l_type = type;
@@ -126,7 +132,7 @@ class ClaimTable {
     std::lock_guard guard(mutex_);
     ForgetParentAfterFork();
     if (FirstConflict(owner, range)) return QUARN_ERR_BUSY;
-    if (const int status = LockInFile(range); status != QUARN_OK) return status;
+    if (const int status = LockInFile(owner, range); status != QUARN_OK) return status;
     id = Add(owner, range);
     return QUARN_OK;
   }
@@ -146,11 +152,11 @@ class ClaimTable {
         end = *taken;
         continue;
       }
-      if (const std::optional<uint64_t> taken = OtherProcessLockIn(candidate)) {
+      if (const std::optional<uint64_t> taken = OtherProcessLockIn(owner, candidate)) {
         end = *taken;
         continue;
       }
-      const int status = LockInFile(candidate);
+      const int status = LockInFile(owner, candidate);
       if (status == QUARN_ERR_BUSY) continue;  // another process took it meanwhile: look again
       if (status != QUARN_OK) return status;
       range = candidate;
@@ -209,21 +215,23 @@ class ClaimTable {
     if (!path_.empty()) file_ = OpenClaimsFile(path_);
   }
 
-  // Locks `range` in the claims file for this process: QUARN_ERR_BUSY when another process holds
-  // any of it. Nothing to do while claims stay within the process.
-  int LockInFile(const Range& range) {
+  // Locks `range` in the claims file for this process and `owner`: QUARN_ERR_BUSY when another
+  // process holds any of it in a conflicting way. Nothing to do while claims stay within the
+  // process. (The locks of one open file description replace each other rather than conflict;
+  // the table lets only one owner claim a byte, so a byte keeps one lock type.)
+  int LockInFile(ClaimOwner owner, const Range& range) {
     EnsureFile();
     if (!file_.valid()) return QUARN_OK;
-    struct flock record = LockRecord(F_WRLCK, range);
+    struct flock record = LockRecord(LockTypeOf(owner), range);
     if (::fcntl(file_.get(), F_OFD_SETLK, &record) == 0) return QUARN_OK;
     return errno == EAGAIN || errno == EACCES ? QUARN_ERR_BUSY : QUARN_ERR_GENERAL;
   }
 
-  // Where another process's lock overlapping `range` starts, if any.
-  std::optional<uint64_t> OtherProcessLockIn(const Range& range) {
+  // Where another process's lock in `range` that conflicts with one for `owner` starts, if any.
+  std::optional<uint64_t> OtherProcessLockIn(ClaimOwner owner, const Range& range) {
     EnsureFile();
     if (!file_.valid()) return std::nullopt;
-    struct flock record = LockRecord(F_WRLCK, range);
+    struct flock record = LockRecord(LockTypeOf(owner), range);
     if (::fcntl(file_.get(), F_OFD_GETLK, &record) != 0 || record.l_type == F_UNLCK) {
       return std::nullopt;
     }

@@ -100,33 +100,40 @@ int Claim(Held& held, ClaimOwner owner, uint64_t offset, uint64_t size) {
   return status;
 }
 
-// The programs in two processes are two users: one owner in name, but they must not share.
-TEST(StaticClaimsProcessTest, AnotherProcessesClaimsConflictWhateverTheOwner) {
+// Solvane beside Hexmont shares cards and memory as it always has; a pipeline in another process
+// is kept out of what the programs hold, and they out of what it holds.
+TEST(StaticClaimsProcessTest, ProcessesConflictUnlessBothAreThePrograms) {
   std::unique_ptr<CClaim> mine;
   ASSERT_EQ(ClaimStaticMem(kProgramOwner, 4096, 8192, mine), QUARN_OK);
   std::unique_ptr<CClaim> card;
   ASSERT_EQ(ClaimCard(kProgramOwner, 1, card), QUARN_OK);
   ClaimingChild child([](Held& held) {
-    std::unique_ptr<CClaim> childCard;
-    const int cardStatus = ClaimCard(kProgramOwner, 1, childCard);
+    std::unique_ptr<CClaim> pipelineCard;
+    std::unique_ptr<CClaim> programCard;
+    const int pipelineCardStatus = ClaimCard(kPipelineOwner, 1, pipelineCard);
+    const int programCardStatus = ClaimCard(kProgramOwner, 1, programCard);
     return std::vector<int>{
-        Claim(held, kProgramOwner, 0, 4097),       // reaches into the parent's
-        Claim(held, kPipelineOwner, 12287, 1),     // its last byte
-        Claim(held, kProgramOwner, 0, 4096),       // below it
-        Claim(held, kPipelineOwner, 12288, 4096),  // above it
-        cardStatus,
+        Claim(held, kProgramOwner, 4000, 200),     // over the parent's start: shared
+        Claim(held, kPipelineOwner, 12287, 1),     // the parent's last byte
+        Claim(held, kPipelineOwner, 0, 4000),      // below everything
+        Claim(held, kPipelineOwner, 12288, 4096),  // right above the parent's
+        pipelineCardStatus,
+        programCardStatus,
     };
   });
-  EXPECT_EQ(child.Statuses(),
-            (std::vector<int>{QUARN_ERR_BUSY, QUARN_ERR_BUSY, QUARN_OK, QUARN_OK, QUARN_ERR_BUSY}));
+  EXPECT_EQ(child.Statuses(), (std::vector<int>{QUARN_OK, QUARN_ERR_BUSY, QUARN_OK, QUARN_OK,
+                                                QUARN_ERR_BUSY, QUARN_OK}));
   // And the parent sees what the child holds, until the child ends.
   std::unique_ptr<CClaim> claim;
-  EXPECT_EQ(ClaimStaticMem(kProgramOwner, 12288, 1, claim), QUARN_ERR_BUSY);
+  EXPECT_EQ(ClaimStaticMem(kProgramOwner, 12288, 1, claim), QUARN_ERR_BUSY) << "its pipeline's";
+  EXPECT_EQ(ClaimStaticMem(kPipelineOwner, 4000, 1, claim), QUARN_ERR_BUSY) << "its program's";
   EXPECT_EQ(ClaimHighestFreeStaticMem(kPipelineOwner, 16384, 4096, 4096, claim),
             QUARN_ERR_STATIC_MEM)
       << "every page below 16384 is held, by the child or by another owner here";
   ASSERT_TRUE(child.Finish());
   EXPECT_EQ(ClaimStaticMem(kProgramOwner, 12288, 1, claim), QUARN_OK);
+  claim.reset();
+  EXPECT_EQ(ClaimStaticMem(kPipelineOwner, 0, 4096, claim), QUARN_OK);
 }
 
 // A release unlocks only what no other claim of the process still covers.
