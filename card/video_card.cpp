@@ -26,10 +26,18 @@ CVideoCard::~CVideoCard() {
 
 int CVideoCard::Begin() {
   if (handle_ != 0) return QUARN_OK;
+  // Another owner (a source element) running this card would fight over its settings and frames.
+  std::unique_ptr<CClaim> claim;
+  if (const int status = ClaimCard(claimOwner_, cardNumber_, claim); status != QUARN_OK) {
+    return status;
+  }
   // Through a local so a failing library cannot leave a stray handle behind.
   QUARN_HANDLE handle = 0;
   const int status = BeginQuarnCard(cardNumber_, &handle);
-  if (status == QUARN_OK) handle_ = handle;
+  if (status == QUARN_OK) {
+    handle_ = handle;
+    cardClaim_ = std::move(claim);
+  }
   return status;
 }
 
@@ -48,6 +56,9 @@ int CVideoCard::Close() {
   if (status == QUARN_OK) {
     handle_ = 0;
     snapContext_.Confirm();  // an ended card calls nothing back
+    // An ended card writes no frames; the stored frames stay claimed while they are kept.
+    ringClaim_.reset();
+    cardClaim_.reset();
   }
   return status;
 }
@@ -144,13 +155,20 @@ void CVideoCard::Release() {
   // Whatever the library still calls back with reaches nothing from here on.
   DetachSnapCallback();
   picture_.Release();
+  // The card is done with: others may have it and its memory.
+  storedClaim_.reset();
+  ringClaim_.reset();
+  cardClaim_.reset();
 }
 
 void CVideoCard::StopAcquisition() {
   if (state_ == CardState::kLive) {
     QuarnCaptureEx(handle_, nullptr, 0);
   } else if (state_ == CardState::kSnap) {
-    if (QuarnCloseSnapEx(handle_) == QUARN_OK) snapContext_.Confirm();
+    if (QuarnCloseSnapEx(handle_) == QUARN_OK) {
+      snapContext_.Confirm();
+      ringClaim_.reset();
+    }
   }
   state_ = CardState::kIdle;
 }

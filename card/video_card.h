@@ -49,9 +49,13 @@ class CVideoCard {
   // stays 0. On success detects the source, applies the parameters, sets up the display.
   virtual int Open();
   // BeginQuarnCard alone (Hexmont opens every card before its window exists and sets them up
-  // later); a failure is returned and the handle stays 0. Nothing (0) when already open.
+  // later); a failure is returned and the handle stays 0. Nothing (0) when already open. The card
+  // is claimed for the claim owner first: QUARN_ERR_BUSY, and nothing called, while another owner
+  // (a source element, here or in another process) has it. The claim is held until the card is
+  // ended (Close, Release).
   int Begin();
-  // Stops acquisition, then EndQuarnCard; the handle is cleared only when that returns 0.
+  // Stops acquisition, then EndQuarnCard; the handle is cleared only when that returns 0, and then
+  // the card and its ring are no longer claimed.
   virtual int Close();
   // Selects the first input with a signal (else "Video 1"); nothing while the handle is 0 unless
   // the policy sends calls for a card that did not open.
@@ -69,7 +73,8 @@ class CVideoCard {
   virtual void SetupDisplay();
   // EndQuarnCard when the handle is set, or always when the policy sends calls for a card that
   // did not open (status ignored, handle kept), then cuts the snap callback off
-  // (DetachSnapCallback) and frees the picture's buffer and palette.
+  // (DetachSnapCallback), frees the picture's buffer and palette and lets go of every claim (the
+  // card, its ring, its stored frames).
   virtual void Release();
   // Stops live video (state 2) or closes the snap (state 4); the state becomes idle.
   virtual void StopAcquisition();
@@ -153,8 +158,10 @@ class CVideoCard {
   int DrawStretched(CDC* dc, int x, int y, int width, int height, int sourceX, int sourceY,
                     int sourceWidth, int sourceHeight);
   // Sets `size` bytes of static memory from `offset` to `value` (QuarnStaticMemLock, fill,
-  // unlock); needs no card. Returns the lock's status.
-  static int FillStaticMem(uint64_t offset, uint64_t size, uint8_t value);
+  // unlock); needs no card. Returns the lock's status, or QUARN_ERR_BUSY, with nothing locked or
+  // written, while another owner than `owner` has any of the range claimed.
+  static int FillStaticMem(uint64_t offset, uint64_t size, uint8_t value,
+                           ClaimOwner owner = kProgramOwner);
 
   // ---- Continuous snap and frames in static memory (video_card_acquire.cpp) ----
   // "Idle only" and "snap open only" below hold when the policy guards the snap by the card's
@@ -163,16 +170,20 @@ class CVideoCard {
   // state becomes 4. The context the callback receives is the card's CSnapContext, leading to
   // `target` until the snap is confirmed closed or DetachSnapCallback runs.
   int OpenSnap(QuarnSnapCallback callback, void* target);
-  // Snap open only (else 0): QuarnCloseSnapEx; on 0 the state becomes idle. The library returns
-  // only when no callback runs any more. A failed close leaves the snap open (state 4).
+  // Snap open only (else 0): QuarnCloseSnapEx; on 0 the state becomes idle and the ring is no
+  // longer claimed. The library returns only when no callback runs any more. A failed close leaves
+  // the snap open (state 4).
   int CloseSnap();
   // Snap open only (else 0): QuarnStartSnapEx(handle, offset, interline, count) over a ring of
   // `count` frames. The display header describes the stored frames afterwards (SetFrameHeader);
   // it is written before the start, because the callback reads it as soon as frames arrive, and
   // put back as it was when the start fails. A started ring writes over what a snap shot stored,
-  // so the stored frames are forgotten then.
+  // so the stored frames are forgotten then. The ring's range (count x the stored frame's bytes)
+  // is claimed first: QUARN_ERR_BUSY, nothing called and the header untouched, while another owner
+  // has any of it. The claim is held until the ring stops (StopSnap, CloseSnap) or the card ends.
   int StartSnap(uint64_t offset, int interline, uint16_t count);
-  // Snap open only (else 0): QuarnStopSnapEx, which returns when no callback runs any more.
+  // Snap open only (else 0): QuarnStopSnapEx, which returns when no callback runs any more; on 0
+  // the ring is no longer claimed.
   int StopSnap();
   // Whether the card's snap is open and may deliver (a close that failed leaves it open).
   bool SnapOpen() const { return state_ == CardState::kSnap; }
@@ -183,7 +194,10 @@ class CVideoCard {
   // Idle only (else 0, nothing called): QuarnSnapShot(handle, offset, reserved, interline,
   // count), then on 0 SetFrameHeader(interline) and the stored frames are kept (GetStoredFrames):
   // `count` frames from `offset`, of the current format, as wide and high as the header says,
-  // R x height bytes apart (R the row padded to 4 bytes, or unpadded, by the policy).
+  // R x height bytes apart (R the row padded to 4 bytes, or unpadded, by the policy). The frames'
+  // range (the larger of the stored and the padded size) is claimed first: QUARN_ERR_BUSY and
+  // nothing called while another owner has any of it. The claim is kept with the stored frames,
+  // until they are forgotten (a ring starts, a new snap shot succeeds) or the card goes (Release).
   int SnapShot(uint64_t offset, uint32_t reserved, int interline, uint16_t count);
   // The frames the last successful snap shot stored; count 0 when there are none (no snap shot
   // yet, or a ring started since).
@@ -295,6 +309,11 @@ class CVideoCard {
   CPalette* displacedPalette_ = nullptr;
   // What the snap callback is given; its target is what OpenSnap was given.
   CSnapContextOwner snapContext_;
+  // Claims for claimOwner_ (static_claims.h): the card while its handle is set, the ring from a
+  // successful StartSnap until it stops, the stored frames while they are kept.
+  std::unique_ptr<CClaim> cardClaim_;
+  std::unique_ptr<CClaim> ringClaim_;
+  std::unique_ptr<CClaim> storedClaim_;
 };
 
 // ---- Solvane's opening and closing, for its video window ----

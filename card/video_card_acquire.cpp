@@ -1,5 +1,6 @@
 // video_card_acquire.cpp - CVideoCard's live video, frozen-frame read-back, painting of the
 // display buffer, the continuous snap, snap shots and frames in static memory (see video_card.h).
+#include <algorithm>
 #include <cstring>
 
 #include "QuarnVidEx.h"
@@ -71,7 +72,13 @@ int CVideoCard::DrawStretched(CDC* dc, int x, int y, int width, int height, int 
   return picture_.Draw(*dc, x, y, width, height, sourceX, sourceY, sourceWidth, sourceHeight);
 }
 
-int CVideoCard::FillStaticMem(uint64_t offset, uint64_t size, uint8_t value) {
+int CVideoCard::FillStaticMem(uint64_t offset, uint64_t size, uint8_t value, ClaimOwner owner) {
+  // Held while writing, so nobody else's frames are overwritten and nobody claims the range
+  // meanwhile.
+  std::unique_ptr<CClaim> claim;
+  if (const int status = ClaimStaticMem(owner, offset, size, claim); status != QUARN_OK) {
+    return status;
+  }
   StaticMemLock lock(offset, size);
   if (lock.status() != QUARN_OK) return lock.status();
   std::memset(lock.address(), value, size);
@@ -99,12 +106,22 @@ int CVideoCard::CloseSnap() {
   if (status == QUARN_OK) {
     state_ = CardState::kIdle;
     snapContext_.Confirm();
+    ringClaim_.reset();
   }
   return status;
 }
 
 int CVideoCard::StartSnap(uint64_t offset, int interline, uint16_t count) {
   if (policy_.guardsSnapByState && state_ != CardState::kSnap) return QUARN_OK;
+  // The ring's slots are frames as SetFrameHeader describes them, back to back.
+  const uint64_t frameBytes =
+      StoredFrameBytes(params_.format, params_.outputWindow.width,
+                       SnapLines(params_.outputWindow.height, params_.scanMode, interline));
+  std::unique_ptr<CClaim> claim;
+  if (const int status = ClaimStaticMem(claimOwner_, offset, frameBytes * count, claim);
+      status != QUARN_OK) {
+    return status;
+  }
   // The callback reads the header from the first frame on, so it is set while nothing runs.
   const BITMAPINFOHEADER before = picture_.Description();
   SetFrameHeader(interline);
@@ -113,13 +130,17 @@ int CVideoCard::StartSnap(uint64_t offset, int interline, uint16_t count) {
     picture_.Description() = before;
   } else {
     storedFrames_ = StoredFrames{};
+    storedClaim_.reset();
+    ringClaim_ = std::move(claim);
   }
   return status;
 }
 
 int CVideoCard::StopSnap() {
   if (policy_.guardsSnapByState && state_ != CardState::kSnap) return QUARN_OK;
-  return QuarnStopSnapEx(handle_);
+  const int status = QuarnStopSnapEx(handle_);
+  if (status == QUARN_OK) ringClaim_.reset();
+  return status;
 }
 
 int CVideoCard::ConvertSnapSlot(uint64_t ringOffset, uint32_t slot) {
@@ -131,8 +152,20 @@ int CVideoCard::ConvertSnapSlot(uint64_t ringOffset, uint32_t slot) {
 
 int CVideoCard::SnapShot(uint64_t offset, uint32_t reserved, int interline, uint16_t count) {
   if (policy_.guardsSnapByState && state_ != CardState::kIdle) return QUARN_OK;
+  // The card writes unpadded frames; the program reads them back with the policy's rows, which
+  // may be padded. Claim whichever reaches further.
+  const int width = params_.outputWindow.width;
+  const int lines = SnapLines(params_.outputWindow.height, params_.scanMode, interline);
+  const uint64_t frameBytes = std::max(StoredFrameBytes(params_.format, width, lines),
+                                       PaddedFrameBytes(params_.format, width, lines));
+  std::unique_ptr<CClaim> claim;
+  if (const int status = ClaimStaticMem(claimOwner_, offset, frameBytes * count, claim);
+      status != QUARN_OK) {
+    return status;
+  }
   const int status = QuarnSnapShot(handle_, offset, reserved, interline, count);
   if (status == QUARN_OK) {
+    storedClaim_ = std::move(claim);
     SetFrameHeader(interline);
     const BITMAPINFOHEADER& header = picture_.Description();
     storedFrames_ = StoredFrames{

@@ -215,6 +215,7 @@ TEST_F(SolvanePlaybackTest, StopEndsPlaybackAndForgetsTheFrames) {
 TEST_F(SolvanePlaybackTest, ABmpSequenceAllowsPlaybackWithoutReadingStaticMemory) {
   frame().bmpSequence = 1;
   EXPECT_TRUE(h().IsEnabled(ID_PLAYBACK_STEP));
+  quarnfake::ClearCalls();
   ASSERT_TRUE(h().Send(ID_PLAYBACK_STEP));
   Click();
   EXPECT_EQ(quarnfake::CallCount("QuarnStaticMemLock"), 0u);

@@ -4,6 +4,7 @@
 // ring on a resize (rate restarted) and a scroll (rate kept), failing open and start (and Snap
 // Shot without static memory), and closing the window while snapping.
 #include <algorithm>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "resources.h"
 #include "solvane_app.h"
 #include "solvane_test_support.h"
+#include "static_claims.h"
 
 namespace {
 
@@ -122,6 +124,48 @@ TEST_F(SolvaneSnapTest, AFailingStartShowsItsBoxAndTheSnapStaysOpen) {
   EXPECT_EQ(card().GetState(), CardState::kSnap);
   ASSERT_TRUE(h().Send(ID_VIEW_SNAP));  // and Snap closes it
   EXPECT_EQ(card().GetState(), CardState::kIdle);
+}
+
+// A GStreamer pipeline (another owner, here in the same process) holds the first byte of the
+// ring: neither Snap nor Snap Shot writes into its frames, not even the white fill; each shows the
+// busy status and leaves the program as a failing start does.
+TEST_F(SolvaneSnapTest, MemoryAnotherOwnerHoldsIsRefusedAsBusyAndLeftAlone) {
+  struct Case {
+    UINT command;
+    const char* op;
+    CardState state;  // after the command
+  };
+  const Case cases[] = {
+      {ID_VIEW_SNAP, "QuarnStartSnapEx", CardState::kSnap},
+      {ID_VIEW_SNAP_SHOT, "QuarnSnapShot", CardState::kIdle},
+  };
+  static const int pipeline = 0;
+  std::unique_ptr<CClaim> held;
+  ASSERT_EQ(ClaimStaticMem(&pipeline, 0, 1, held), QUARN_OK);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.op);
+    std::span<uint8_t> first = quarnfake::StaticMemory(0, 1);
+    first[0] = 0x12;
+    frame().imageCount = 3;
+    boxes().Clear();
+    quarnfake::ClearCalls();
+
+    ASSERT_TRUE(h().Send(c.command));
+
+    ASSERT_EQ(boxes().count(), 1u);
+    EXPECT_EQ(boxes().last().text, quarnfake::ErrorText(QUARN_ERR_BUSY));
+    EXPECT_EQ(boxes().last().caption, "Error message");
+    EXPECT_EQ(quarnfake::CallCount(c.op), 0u);
+    EXPECT_EQ(quarnfake::CallCount("QuarnStaticMemLock"), 0u);
+    EXPECT_EQ(first[0], 0x12);
+    EXPECT_EQ(card().GetState(), c.state);
+    if (c.state == CardState::kSnap) {
+      ASSERT_TRUE(h().Send(ID_VIEW_SNAP));  // Snap closes it again
+      EXPECT_EQ(card().GetState(), CardState::kIdle);
+    } else {
+      EXPECT_EQ(frame().imageCount, 3) << "the stored sequence can still be played";
+    }
+  }
 }
 
 // Snap whose open fails, and Snap Shot without static memory, used to end without a word: the

@@ -15,6 +15,7 @@
 #include "acquisition_state.h"
 #include "quarnfake.h"
 #include "recording_services.h"
+#include "static_claims.h"
 
 // Modes and states in test messages by their numbers.
 inline std::ostream& operator<<(std::ostream& out, AcquisitionMode mode) {
@@ -47,6 +48,15 @@ class CallMarkingClock : public FakeClock {
   std::vector<std::string> afterCalls_;
 };
 
+// Makes the process's first claim and empties the log after it.
+struct FirstClaimMade {
+  FirstClaimMade() {
+    std::unique_ptr<CClaim> claim;
+    ClaimCard(kProgramOwner, 0, claim);
+    quarnfake::ClearCalls();
+  }
+};
+
 class CardTest : public ::testing::Test {
  protected:
   std::vector<RecordingMessageBox::Call> Boxes() const { return services_->messageBox->calls(); }
@@ -62,6 +72,9 @@ class CardTest : public ::testing::Test {
 
   quarnfake::ScopedFake fake_;
   ScopedTestServices services_;
+  // The first claim of a process looks for the claims file (one static-memory lock and unlock):
+  // made here, so that each test's log holds what the test itself caused.
+  FirstClaimMade firstClaim_;
 };
 
 }  // namespace cardtest

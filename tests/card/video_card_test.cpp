@@ -9,8 +9,10 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "card_test_support.h"
@@ -777,6 +779,127 @@ TEST_F(VideoCardTest, StoredFramesKeepTheShapeTheyWereStoredIn) {
   ASSERT_EQ(card_.OpenSnap(&NoCallback, nullptr), QUARN_OK);
   ASSERT_EQ(card_.StartSnap(0, 1, 2), QUARN_OK);
   EXPECT_EQ(card_.GetStoredFrames().count, 0u);
+}
+
+// ---- Claims: a source element beside the program ----
+
+const int kPipeline = 0;
+const ClaimOwner kPipelineOwner = &kPipeline;
+
+// Whether another owner could claim [offset, offset + size) now.
+bool FreeForPipeline(uint64_t offset, uint64_t size) {
+  std::unique_ptr<CClaim> claim;
+  return ClaimStaticMem(kPipelineOwner, offset, size, claim) == QUARN_OK;
+}
+
+// Two handles on one card are two independent cards to the library: a pipeline's card on the
+// number the program has open is refused before the library hears of it, until the program's
+// card is ended.
+TEST_F(VideoCardTest, ACardOfAnotherOwnerIsBusyUntilTheCardEnds) {
+  {
+    StateCard pipeline(1);
+    pipeline.SetClaimOwner(kPipelineOwner);
+    OpenCard();
+    EXPECT_EQ(pipeline.Begin(), QUARN_ERR_BUSY);
+    EXPECT_EQ(pipeline.Open(), QUARN_ERR_BUSY);
+    EXPECT_EQ(pipeline.GetHandle(), 0u);
+    EXPECT_EQ(quarnfake::CallCount("BeginQuarnCard"), 0u);
+    std::unique_ptr<CClaim> program;
+    EXPECT_EQ(ClaimCard(kProgramOwner, 1, program), QUARN_OK)
+        << "the program's cards share their claims (Hexmont's grid)";
+    program.reset();
+
+    quarnfake::Script("EndQuarnCard").ReturnsNext(QUARN_ERR_GENERAL);
+    ASSERT_EQ(card_.Close(), QUARN_ERR_GENERAL);
+    EXPECT_EQ(pipeline.Begin(), QUARN_ERR_BUSY) << "a card that did not end is still open";
+    ASSERT_EQ(card_.Close(), QUARN_OK);
+    ASSERT_EQ(pipeline.Begin(), QUARN_OK);
+    EXPECT_EQ(card_.Open(), QUARN_ERR_BUSY) << "and the other way round";
+  }
+  EXPECT_EQ(card_.Open(), QUARN_OK) << "the pipeline's card went";
+}
+
+// The ring is claimed from a successful start until it stops; a start into another owner's range
+// is refused with nothing called and the header untouched.
+TEST_F(VideoCardTest, TheRingIsClaimedWhileItRuns) {
+  OpenCard();
+  ASSERT_EQ(card_.SetOutputWindow(0, 0, 320, 240), QUARN_OK);
+  const uint64_t ring = 2 * static_cast<uint64_t>(card_.FrameBytes());
+  ASSERT_EQ(card_.OpenSnap(&NoCallback, nullptr), QUARN_OK);
+  const BITMAPINFOHEADER& header = card_.GetDisplayHeader()->bmiHeader;
+  {
+    std::unique_ptr<CClaim> pipeline;
+    ASSERT_EQ(ClaimStaticMem(kPipelineOwner, 8192 + ring - 1, 1, pipeline), QUARN_OK);
+    EXPECT_EQ(card_.StartSnap(8192, 1, 2), QUARN_ERR_BUSY);
+    EXPECT_EQ(quarnfake::CallCount("QuarnStartSnapEx"), 0u);
+    EXPECT_EQ(header.biWidth, 0);
+  }
+  ASSERT_EQ(card_.StartSnap(8192, 1, 2), QUARN_OK);
+  EXPECT_FALSE(FreeForPipeline(8192 + ring - 1, 1));
+  EXPECT_TRUE(FreeForPipeline(8192 + ring, 4096)) << "nothing past the ring";
+  EXPECT_TRUE(FreeForPipeline(0, 8192)) << "nothing before it";
+  ASSERT_EQ(card_.StopSnap(), QUARN_OK);
+  EXPECT_TRUE(FreeForPipeline(8192, ring));
+
+  // Each way the ring can end lets go of it.
+  const std::pair<const char*, std::function<void()>> ends[] = {
+      {"close the snap", [&] { ASSERT_EQ(card_.CloseSnap(), QUARN_OK); }},
+      {"stop acquisition", [&] { card_.StopAcquisition(); }},
+      {"close the card", [&] { ASSERT_EQ(card_.Close(), QUARN_OK); }},
+      {"release the card", [&] { card_.Release(); }},
+  };
+  for (const auto& [what, end] : ends) {
+    SCOPED_TRACE(what);
+    ASSERT_EQ(card_.Open(), QUARN_OK);
+    if (!card_.SnapOpen()) {
+      ASSERT_EQ(card_.OpenSnap(&NoCallback, nullptr), QUARN_OK);
+    }
+    ASSERT_EQ(card_.StartSnap(8192, 1, 2), QUARN_OK);
+    ASSERT_FALSE(FreeForPipeline(8192, ring));
+    end();
+    EXPECT_TRUE(FreeForPipeline(8192, ring));
+  }
+}
+
+// Stored frames stay claimed while the card keeps them: at 24 bits, 5 x 4 pixels, 3 frames from
+// 1000 take 3 x 64 bytes with padded rows (the card writes 3 x 60).
+TEST_F(VideoCardTest, StoredFramesStayClaimedWhileTheCardKeepsThem) {
+  OpenCard();
+  ASSERT_EQ(card_.SetVideoFormat(kFormatRgb888), QUARN_OK);
+  ASSERT_EQ(card_.SetOutputWindow(0, 0, 5, 4), QUARN_OK);
+  {
+    std::unique_ptr<CClaim> pipeline;
+    ASSERT_EQ(ClaimStaticMem(kPipelineOwner, 1191, 1, pipeline), QUARN_OK);
+    EXPECT_EQ(card_.SnapShot(1000, 0, 1, 3), QUARN_ERR_BUSY);
+    EXPECT_EQ(quarnfake::CallCount("QuarnSnapShot"), 0u);
+    EXPECT_EQ(card_.GetStoredFrames().count, 0u);
+    // Nor is memory another owner has filled.
+    EXPECT_EQ(CVideoCard::FillStaticMem(1000, 192, 0xFF), QUARN_ERR_BUSY);
+    EXPECT_EQ(quarnfake::CallCount("QuarnStaticMemLock"), 0u);
+  }
+  ASSERT_EQ(card_.SnapShot(1000, 0, 1, 3), QUARN_OK);
+  EXPECT_FALSE(FreeForPipeline(1191, 1));
+  EXPECT_TRUE(FreeForPipeline(1192, 1));
+
+  ASSERT_EQ(card_.SnapShot(4096, 0, 1, 1), QUARN_OK);
+  EXPECT_TRUE(FreeForPipeline(1000, 192)) << "a new snap shot forgets the old frames";
+  EXPECT_FALSE(FreeForPipeline(4096, 64));
+  quarnfake::Script("QuarnSnapShot").ReturnsNext(QUARN_ERR_STATIC_MEM);
+  ASSERT_EQ(card_.SnapShot(1000, 0, 1, 3), QUARN_ERR_STATIC_MEM);
+  EXPECT_FALSE(FreeForPipeline(4096, 64)) << "a failed one keeps them";
+  EXPECT_TRUE(FreeForPipeline(1000, 192));
+
+  ASSERT_EQ(card_.Close(), QUARN_OK);
+  EXPECT_FALSE(FreeForPipeline(4096, 64)) << "a closed card still shows its stored frames";
+  ASSERT_EQ(card_.Open(), QUARN_OK);
+  ASSERT_EQ(card_.OpenSnap(&NoCallback, nullptr), QUARN_OK);
+  ASSERT_EQ(card_.StartSnap(8192, 1, 2), QUARN_OK);
+  EXPECT_TRUE(FreeForPipeline(4096, 64)) << "a ring forgets them";
+  ASSERT_EQ(card_.CloseSnap(), QUARN_OK);
+
+  ASSERT_EQ(card_.SnapShot(4096, 0, 1, 1), QUARN_OK);
+  card_.Release();
+  EXPECT_TRUE(FreeForPipeline(4096, 64)) << "the card went";
 }
 
 }  // namespace
