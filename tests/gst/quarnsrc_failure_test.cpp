@@ -148,6 +148,9 @@ const RefusalCase kRefusalCases[] = {
     {"QuarnSetDelay=-2", "x-delay", "5"},
     {"QuarnEnableVideoMirror=-2", "mirror", "horizontal"},
     {"QuarnLumaControl=-2", "chroma-trap", "false"},
+    {"QuarnAdjustVideo=-2", "brightness", "200"},
+    {"QuarnSetPLLFrequency=-2", "pll", "200"},
+    {"QuarnSetVideoSource=-2", "source", "video-2"},
 };
 
 void PrintTo(const RefusalCase& c, std::ostream* os) {
@@ -236,6 +239,38 @@ TEST(CardFailureTest, RingLargerThanTheReservationIsAnError) {
   const std::optional<Posted> error = PlayUntilError(pipeline, 10);
   ASSERT_TRUE(error);
   ExpectCarriesStatus(*error, QUARN_ERR_STATIC_MEM);
+}
+
+// The top-left corner names the card and input ("CARD 1 VIDEO 1").
+std::vector<uint8_t> Corner(GstBuffer* buffer) {
+  constexpr size_t kStride = 768 * 4, kRows = 12, kBytes = 160 * 4;
+  std::vector<uint8_t> corner(kRows * kBytes);
+  for (size_t y = 0; y < kRows; ++y)
+    gst_buffer_extract(buffer, y * kStride, corner.data() + y * kBytes, kBytes);
+  return corner;
+}
+
+TEST(CardFailureTest, SecondElementOnARunningCardGetsAnErrorAndTheFirstRunsOn) {
+  const ScopedEnv cards("QUARN_SIM_CARDS", "2");
+  SourceHarness first("card=1", "video/x-raw,format=BGRx");
+  first.Play();
+  const BufferPtr before = first.Pull();
+  ASSERT_TRUE(before);
+
+  Pipeline second("card=1");
+  const std::optional<Posted> error = PlayUntilError(second, 10);
+  ASSERT_TRUE(error) << "the second element ran card 1 as well";
+  ExpectCarriesStatus(*error, QUARN_ERR_BUSY);
+
+  // The first element's frames still come, still of card 1.
+  const guint64 captured = gsttest::StatsField(first.source.get(), "frames-captured");
+  for (int i = 0; i < 3; ++i) {
+    const BufferPtr after = first.Pull();
+    ASSERT_TRUE(after);
+    EXPECT_EQ(Corner(after.get()), Corner(before.get()));
+  }
+  EXPECT_GT(gsttest::StatsField(first.source.get(), "frames-captured"), captured);
+  EXPECT_TRUE(gsttest::QueuedMessages(first.bus.get(), GST_MESSAGE_ERROR).empty());
 }
 
 }  // namespace
