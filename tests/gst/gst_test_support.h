@@ -75,7 +75,7 @@ struct SourceHarness {
 
 // The next message of one of `types` within `seconds`; null when none came.
 MessagePtr WaitForMessage(GstBus* bus, GstMessageType types, double seconds);
-// Every message already queued on the bus of one of `types`.
+// Every message already queued on the bus of one of `types`; the others queued are discarded.
 std::vector<MessagePtr> QueuedMessages(GstBus* bus, GstMessageType types);
 
 // A structure-valued property (stats) read as one uint64 field.
