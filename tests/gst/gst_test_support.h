@@ -8,6 +8,8 @@
 
 #include <condition_variable>
 #include <cstdlib>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -59,18 +61,41 @@ class ScopedEnv {
 
 // A GstHarness around "quarnsrc name=src PROPS ! capsfilter caps=CAPS" whose bin posts on `bus`.
 // The harness's own GstTestClock stands still unless `systemClock` is set.
-struct SourceHarness {
-  SourceHarness(const std::string& properties, const std::string& caps, bool systemClock = false);
+//
+// The buffers are taken over on the streaming thread as the source pushes them: a deep copy goes
+// into a queue of `capacity` buffers guarded by a std::mutex, and the streaming thread waits while
+// it is full, as behind a slow sink. The harness's own queue hands buffers over through GLib's
+// futex-based locks, which ThreadSanitizer cannot see, and would return the element's pool buffers
+// to it from the test's thread; this way every byte the test reads was handed over visibly.
+class SourceHarness {
+ public:
+  SourceHarness(const std::string& properties, const std::string& caps, bool systemClock = false,
+                size_t capacity = 2);
+  ~SourceHarness();
+  SourceHarness(const SourceHarness&) = delete;
+  SourceHarness& operator=(const SourceHarness&) = delete;
 
   HarnessPtr harness;
   ElementPtr source;  // the quarnsrc inside the harness's bin
   BusPtr bus;
 
+  // Called on the streaming thread with each buffer before it is queued (set before Play).
+  std::function<void(GstBuffer*)> onBuffer;
+
   void Play();
-  // The next buffer downstream; null when none came within the harness's wait (the test fails).
+  // The next buffer the source pushed; null when none came within 30 s (the test fails).
   BufferPtr Pull();
-  // The caps the capsfilter passed on.
+  // The caps the source negotiated.
   CapsPtr NegotiatedCaps();
+
+ private:
+  static GstPadProbeReturn OnBuffer(GstPad*, GstPadProbeInfo* info, gpointer self);
+
+  std::mutex mutex_;  // guards queue_ and closing_
+  std::condition_variable changed_;
+  std::deque<GstBuffer*> queue_;  // owned
+  bool closing_ = false;
+  const size_t capacity_;
 };
 
 // The next message of one of `types` within `seconds`; null when none came.
@@ -81,7 +106,9 @@ std::vector<MessagePtr> QueuedMessages(GstBus* bus, GstMessageType types);
 // A structure-valued property (stats) read as one uint64 field.
 guint64 StatsField(GstElement* source, const char* field);
 
-// Counts a property's notify:: signals and lets a test wait for one with a condition.
+// Counts a property's notify:: signals (from any thread) and lets a test wait for one. The count
+// lives as long as GLib holds the handler, which may run on the streaming thread while the test
+// disconnects it.
 class NotifyCounter {
  public:
   NotifyCounter(GstElement* element, const char* property);
@@ -90,17 +117,16 @@ class NotifyCounter {
   NotifyCounter& operator=(const NotifyCounter&) = delete;
 
   int count() const;
-  // Waits until at least `count` notifications came, or `seconds` passed; returns whether.
-  bool WaitFor(int count, double seconds) const;
 
  private:
-  static void OnNotify(GObject*, GParamSpec*, gpointer self);
+  struct Count {
+    std::mutex mutex;  // guards value
+    int value = 0;
+  };
+  static void OnNotify(GObject*, GParamSpec*, gpointer count);
   GstElement* element_;
   gulong handler_ = 0;
-  // std:: rather than GLib's primitives: ThreadSanitizer sees pthread's, not GLib's futexes.
-  mutable std::mutex mutex_;  // guards count_
-  mutable std::condition_variable changed_;
-  int count_ = 0;
+  std::shared_ptr<Count> count_ = std::make_shared<Count>();
 };
 
 // The library's status text for `status`, as the element puts it into its messages.

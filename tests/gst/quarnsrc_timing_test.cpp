@@ -35,33 +35,29 @@ struct Recorder {
   GstElement* source = nullptr;
   std::mutex mutex;  // guards seen
   std::vector<Seen> seen;
-};
 
-// Records every buffer; downstream then holds the streaming thread for half a second once, as a
-// slow consumer would: the ring of 4 fills and the card goes on storing over the oldest frames.
-GstPadProbeReturn RecordAndStall(GstPad*, GstPadProbeInfo* info, gpointer data) {
-  auto* recorder = static_cast<Recorder*>(data);
-  GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
-  const guint64 dropped = gsttest::StatsField(recorder->source, "frames-dropped");
-  size_t count = 0;
-  {
-    std::lock_guard lock(recorder->mutex);
-    recorder->seen.push_back(
-        {GST_BUFFER_PTS(buffer), GST_BUFFER_DURATION(buffer), GST_BUFFER_OFFSET(buffer), dropped});
-    count = recorder->seen.size();
+  // Records every buffer; downstream then holds the streaming thread for half a second once, as
+  // a slow consumer would: the ring of 4 fills and the card goes on storing over the oldest
+  // frames.
+  void RecordAndStall(GstBuffer* buffer) {
+    const guint64 dropped = gsttest::StatsField(source, "frames-dropped");
+    size_t count = 0;
+    {
+      std::lock_guard lock(mutex);
+      seen.push_back({GST_BUFFER_PTS(buffer), GST_BUFFER_DURATION(buffer),
+                      GST_BUFFER_OFFSET(buffer), dropped});
+      count = seen.size();
+    }
+    if (count == kStallAt) g_usleep(500 * G_TIME_SPAN_MILLISECOND);
   }
-  if (count == kStallAt) g_usleep(500 * G_TIME_SPAN_MILLISECOND);
-  return GST_PAD_PROBE_OK;
-}
+};
 
 TEST(TimestampTest, GapsMatchTheDroppedFramesAndDropsArePostedAsQos) {
   const ScopedEnv pacing("QUARN_SIM_PACING", "1");
   SourceHarness h("", "video/x-raw,format=BGRx", /*systemClock=*/true);
   Recorder recorder;
   recorder.source = h.source.get();
-  GstPad* pad = gst_element_get_static_pad(h.source.get(), "src");
-  gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, RecordAndStall, &recorder, nullptr);
-  gst_object_unref(pad);
+  h.onBuffer = [&recorder](GstBuffer* buffer) { recorder.RecordAndStall(buffer); };
   h.Play();
   for (int i = 0; i < kBuffers; ++i) ASSERT_TRUE(h.Pull()) << "buffer " << i;
 
