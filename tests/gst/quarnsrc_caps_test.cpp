@@ -134,15 +134,28 @@ struct ByteOrderCase {
   const char* format;
   int quarnFormat;
   int bitsPerPixel;
-  int tolerance;  // per channel
+  int tolerance;      // per channel, GStreamer's reading against the library's
+  int barsTolerance;  // per channel, the bars against those of a BGR frame (quantisation)
 };
 
 // The RGB formats must match exactly; YUY2 goes through a colour matrix whose rounding differs.
 const ByteOrderCase kByteOrderCases[] = {
-    {"BGRx", QUARN_FORMAT_RGB8888, 32, 0}, {"BGR", QUARN_FORMAT_RGB888, 24, 0},
-    {"RGB16", QUARN_FORMAT_RGB565, 16, 0}, {"RGB15", QUARN_FORMAT_RGB555, 15, 0},
-    {"YUY2", QUARN_FORMAT_YUV422, 16, 4},
+    {"BGRx", QUARN_FORMAT_RGB8888, 32, 0, 0}, {"BGR", QUARN_FORMAT_RGB888, 24, 0, 0},
+    {"RGB16", QUARN_FORMAT_RGB565, 16, 0, 8}, {"RGB15", QUARN_FORMAT_RGB555, 15, 0, 8},
+    {"YUY2", QUARN_FORMAT_YUV422, 16, 4, 6},
 };
+
+constexpr int kWidth = 768, kHeight = 576;
+// The rows that show only the colour bars (below the moving box, above the card's label).
+constexpr int kBarsFirst = kHeight * 32 / 100, kBarsEnd = kHeight * 50 / 100;
+
+// Whether the pixels around x in a row of packed BGR are all alike (a flat area).
+bool FlatAround(const uint8_t* row, int x) {
+  for (int n = std::max(0, x - 2); n <= std::min(kWidth - 1, x + 2); ++n) {
+    if (!std::equal(row + n * 3, row + n * 3 + 3, row + x * 3)) return false;
+  }
+  return true;
+}
 
 void PrintTo(const ByteOrderCase& c, std::ostream* os) {
   *os << c.format;
@@ -150,51 +163,65 @@ void PrintTo(const ByteOrderCase& c, std::ostream* os) {
 
 class ByteOrderTest : public testing::TestWithParam<ByteOrderCase> {};
 
+// Both ways of reading a buffer must agree (GStreamer's layout of the format is the library's),
+// and what they read must be the picture (the card was asked for the format the caps name): the
+// bars of every format are those of a BGR frame, within the format's quantisation.
 TEST_P(ByteOrderTest, GStreamerReadsTheBytesAsTheLibraryDoes) {
   const ByteOrderCase& c = GetParam();
+  std::vector<uint8_t> bars;
+  {
+    SourceHarness reference("", "video/x-raw,format=BGR");
+    reference.Play();
+    const BufferPtr buffer = reference.Pull();
+    ASSERT_TRUE(buffer);
+    bars.resize(static_cast<size_t>(kBarsEnd - kBarsFirst) * kWidth * 3);
+    gst_buffer_extract(buffer.get(), static_cast<size_t>(kBarsFirst) * kWidth * 3, bars.data(),
+                       bars.size());
+  }
   SourceHarness h("", std::string("video/x-raw,format=") + c.format);
   h.Play();
   const BufferPtr buffer = h.Pull();
   ASSERT_TRUE(buffer);
   const CapsPtr caps = h.NegotiatedCaps();
   ASSERT_TRUE(caps);
-  const int width = 768, height = 576;
   const std::vector<uint8_t> converted = ConvertToBgr(caps.get(), buffer.get());
 
   GstMapInfo map;
   ASSERT_TRUE(gst_buffer_map(buffer.get(), &map, GST_MAP_READ));
-  const size_t stride = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
-  std::vector<uint8_t> transformed(stride * height);
-  const int status = QuarnDataTransform(transformed.data(), map.data, width, height, c.bitsPerPixel,
-                                        QUARN_TRANSFORM_FORMAT(c.quarnFormat));
+  const size_t stride = (static_cast<size_t>(kWidth) * 3 + 3) / 4 * 4;
+  std::vector<uint8_t> transformed(stride * kHeight);
+  const int status = QuarnDataTransform(transformed.data(), map.data, kWidth, kHeight,
+                                        c.bitsPerPixel, QUARN_TRANSFORM_FORMAT(c.quarnFormat));
   gst_buffer_unmap(buffer.get(), &map);
   ASSERT_EQ(status, QUARN_OK);
 
   // The transform writes bottom-up rows. With a tolerance (YUY2), pixels next to a change of
   // colour are skipped: GStreamer's converter blends the chroma of neighbouring pixel pairs there.
-  const auto flatAround = [&](const uint8_t* row, int x) {
-    for (int n = std::max(0, x - 2); n <= std::min(width - 1, x + 2); ++n) {
-      if (!std::equal(row + n * 3, row + n * 3 + 3, row + x * 3)) return false;
-    }
-    return true;
-  };
-  int worst = 0, mismatches = 0, compared = 0;
-  for (int y = 0; y < height; ++y) {
-    const uint8_t* mine = converted.data() + static_cast<size_t>(y) * width * 3;
-    const uint8_t* theirs = transformed.data() + static_cast<size_t>(height - 1 - y) * stride;
-    for (int x = 0; x < width; ++x) {
-      if (c.tolerance > 0 && !flatAround(theirs, x)) continue;
+  int worst = 0, mismatches = 0, compared = 0, worstBars = 0, barMismatches = 0;
+  for (int y = 0; y < kHeight; ++y) {
+    const uint8_t* mine = converted.data() + static_cast<size_t>(y) * kWidth * 3;
+    const uint8_t* theirs = transformed.data() + static_cast<size_t>(kHeight - 1 - y) * stride;
+    const bool inBars = y >= kBarsFirst && y < kBarsEnd;
+    const uint8_t* bar =
+        inBars ? bars.data() + static_cast<size_t>(y - kBarsFirst) * kWidth * 3 : nullptr;
+    for (int x = 0; x < kWidth; ++x) {
+      if (c.tolerance > 0 && !FlatAround(theirs, x)) continue;
       ++compared;
       for (int i = x * 3; i < x * 3 + 3; ++i) {
         const int difference = std::abs(int{mine[i]} - int{theirs[i]});
         worst = std::max(worst, difference);
         if (difference > c.tolerance) ++mismatches;
+        if (bar == nullptr) continue;
+        const int fromBgr = std::abs(int{mine[i]} - int{bar[i]});
+        worstBars = std::max(worstBars, fromBgr);
+        if (fromBgr > c.barsTolerance) ++barMismatches;
       }
     }
   }
   // Most of the picture is flat: the bars, the bands, the staircase.
-  EXPECT_GT(compared, width * height / 2);
+  EXPECT_GT(compared, kWidth * kHeight / 2);
   EXPECT_EQ(mismatches, 0) << "worst difference " << worst;
+  EXPECT_EQ(barMismatches, 0) << "worst difference from the BGR bars " << worstBars;
 }
 
 INSTANTIATE_TEST_SUITE_P(Quarnsrc, ByteOrderTest, testing::ValuesIn(kByteOrderCases),
