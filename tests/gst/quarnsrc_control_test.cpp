@@ -128,6 +128,11 @@ TEST(ColorBalanceTest, RefusedValueIsPostedAsWarningAndTheOldValueStays) {
   GError* error = nullptr;
   gst_message_parse_warning(warning.get(), &error, nullptr);
   ASSERT_NE(error, nullptr);
+  const GstStructure* details = nullptr;
+  gst_message_parse_warning_details(warning.get(), &details);
+  int status = 0;
+  EXPECT_TRUE(details != nullptr && gst_structure_get_int(details, "quarn-status", &status));
+  EXPECT_EQ(status, QUARN_ERR_BAD_PARAMETER);
   EXPECT_NE(std::string(error->message).find(gsttest::LibraryStatusText(QUARN_ERR_BAD_PARAMETER)),
             std::string::npos)
       << error->message;
