@@ -254,13 +254,14 @@ guint MirrorFlagsOf(const VideoParameterSet& params) {
          (params.mirrorVertical != 0 ? kMirrorVerticalFlag : 0u);
 }
 
-// Posts the refusals as warnings: the library's status text, and what was refused.
+// Posts the refusals as warnings: the library's status text, and what was refused; the status in
+// the details ("quarn-status"), as the errors carry it.
 void PostRefusals(GstQuarnSrc* self, const std::vector<Refusal>& refusals) {
   for (const Refusal& refusal : refusals) {
     const std::string text = StatusText(refusal.status);
-    GST_ELEMENT_WARNING(self, RESOURCE, SETTINGS,
-                        ("The card refused %s: %s", refusal.what.c_str(), text.c_str()),
-                        ("status %d", refusal.status));
+    GST_ELEMENT_WARNING_WITH_DETAILS(
+        self, RESOURCE, SETTINGS, ("The card refused %s: %s", refusal.what.c_str(), text.c_str()),
+        ("status %d", refusal.status), ("quarn-status", G_TYPE_INT, refusal.status, nullptr));
   }
 }
 
@@ -752,13 +753,14 @@ bool StartRing(GstQuarnSrc* self, QuarnSrcState& state, int format, const QuarnF
   }
   if (status != QUARN_OK) {
     const std::string text = StatusText(status);
-    GST_ELEMENT_ERROR(self, RESOURCE, NO_SPACE_LEFT,
-                      ("Static memory is too small for a ring of %u frames of %" G_GUINT64_FORMAT
-                       " bytes (%" G_GUINT64_FORMAT " bytes) beside what is already claimed in "
-                       "the reservation of %d pages: %s",
-                       ring.slotCount, static_cast<guint64>(ring.frameBytes),
-                       static_cast<guint64>(ringBytes), pages, text.c_str()),
-                      ("status %d", status));
+    GST_ELEMENT_ERROR_WITH_DETAILS(
+        self, RESOURCE, NO_SPACE_LEFT,
+        ("Static memory is too small for a ring of %u frames of %" G_GUINT64_FORMAT
+         " bytes (%" G_GUINT64_FORMAT " bytes) beside what is already claimed in "
+         "the reservation of %d pages: %s",
+         ring.slotCount, static_cast<guint64>(ring.frameBytes), static_cast<guint64>(ringBytes),
+         pages, text.c_str()),
+        ("status %d", status), ("quarn-status", G_TYPE_INT, status, nullptr));
     return false;
   }
   ring.offset = ring.claim->Offset();
