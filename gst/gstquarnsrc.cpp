@@ -32,6 +32,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "frame_handover.h"
@@ -249,6 +250,14 @@ int SnapCallback(QuarnSnapInfo* info) {
   return 1;
 }
 
+// The programs' label of a value, or the number when the value has none.
+template <size_t N>
+std::string LabelOf(const std::array<std::string_view, N>& labels, int value) {
+  return value >= 0 && static_cast<size_t>(value) < N
+             ? std::string(labels[static_cast<size_t>(value)])
+             : std::to_string(value);
+}
+
 guint MirrorFlagsOf(const VideoParameterSet& params) {
   return (params.mirrorHorizontal != 0 ? kMirrorHorizontalFlag : 0u) |
          (params.mirrorVertical != 0 ? kMirrorVerticalFlag : 0u);
@@ -357,7 +366,7 @@ std::optional<Refusal> WriteProperty(QuarnSrcState& state, guint id, const GValu
         return std::nullopt;
       }
       status = card->SetSourceFromIndex(index);
-      what = "source " + std::string(kSourceLabels[static_cast<size_t>(index)]);
+      what = "source " + LabelOf(kSourceLabels, index);
       break;
     }
     case PROP_STANDARD: {
@@ -367,7 +376,7 @@ std::optional<Refusal> WriteProperty(QuarnSrcState& state, guint id, const GValu
         return std::nullopt;
       }
       status = card->SetVideoStandard(standard);
-      what = "standard " + std::string(kStandardLabels[static_cast<size_t>(standard)]);
+      what = "standard " + LabelOf(kStandardLabels, standard);
       break;
     }
     case PROP_SCAN_MODE: {
@@ -377,7 +386,7 @@ std::optional<Refusal> WriteProperty(QuarnSrcState& state, guint id, const GValu
         return std::nullopt;
       }
       status = card->SetScanMode(scanMode);
-      what = "scan mode " + std::string(kScanModeLabels[static_cast<size_t>(scanMode)]);
+      what = "scan mode " + LabelOf(kScanModeLabels, scanMode);
       break;
     }
     case PROP_CRYSTAL: {
@@ -387,7 +396,7 @@ std::optional<Refusal> WriteProperty(QuarnSrcState& state, guint id, const GValu
         return std::nullopt;
       }
       status = card->SetCrystal(crystal);
-      what = "crystal " + std::string(kCrystalLabels[static_cast<size_t>(crystal)]);
+      what = "crystal " + LabelOf(kCrystalLabels, crystal);
       break;
     }
     case PROP_MIRROR: {
@@ -588,21 +597,38 @@ void PostCardError(GstQuarnSrc* self, GstResourceError code, const std::string& 
       gst_structure_new("details", "quarn-status", G_TYPE_INT, status, nullptr));
 }
 
-// Every value the settings asked for that the card's record does not hold after the set was sent:
-// a value the card turned down went back to its initial value.
-std::vector<Refusal> RefusedAtStart(const VideoParameterSet& asked, const VideoParameterSet& kept) {
+// Sends the values the properties asked for to the card that has just opened, each through its
+// setter, and returns what the card refused: its record keeps the initial value of each (the card
+// object starts from them), so a refused value is reported and never shown as in force. The
+// input is chosen, or searched for a signal; the format and windows follow at negotiation.
+std::vector<Refusal> SendSettings(CVideoCard& card, const Settings& settings) {
+  const VideoParameterSet& asked = settings.params;
   std::vector<Refusal> refused;
-  const auto check = [&](bool same, const std::string& what) {
-    if (!same) refused.push_back({what, QUARN_ERR_BAD_PARAMETER});
+  const auto send = [&refused](int status, std::string what) {
+    if (status != QUARN_OK && status != QUARN_ERR_NOT_APPLIED)
+      refused.push_back({std::move(what), status});
   };
-  check(asked.standard == kept.standard, "standard " + std::to_string(asked.standard));
-  check(asked.scanMode == kept.scanMode, "scan mode " + std::to_string(asked.scanMode));
-  check(asked.crystal == kept.crystal, "crystal " + std::to_string(asked.crystal));
-  check(asked.xDelay == kept.xDelay && asked.yDelay == kept.yDelay, "delay");
-  check(asked.mirrorHorizontal == kept.mirrorHorizontal &&
-            asked.mirrorVertical == kept.mirrorVertical,
-        "mirror");
-  check(asked.chromaTrap == kept.chromaTrap, "chroma trap");
+  send(card.SetVideoStandard(asked.standard),
+       "standard " + LabelOf(kStandardLabels, asked.standard));
+  if (settings.sourceChosen) {
+    const int index = SourceToIndex(asked.sourceType, asked.sourceNumber);
+    send(card.SetSourceFromIndex(index), "source " + LabelOf(kSourceLabels, index));
+  } else {
+    card.DetectSource();
+  }
+  send(card.SetScanMode(asked.scanMode), "scan mode " + LabelOf(kScanModeLabels, asked.scanMode));
+  send(card.SetCrystal(asked.crystal), "crystal " + LabelOf(kCrystalLabels, asked.crystal));
+  send(card.SetBrightness(asked.brightness), "brightness " + std::to_string(asked.brightness));
+  send(card.SetContrast(asked.contrast), "contrast " + std::to_string(asked.contrast));
+  send(card.SetHue(asked.hue), "hue " + std::to_string(asked.hue));
+  send(card.SetSaturation(asked.saturation), "saturation " + std::to_string(asked.saturation));
+  send(card.SetPllFrequency(asked.pll), "pll " + std::to_string(asked.pll));
+  send(card.EnableMask(0), "mask off");
+  send(card.SetDelay(asked.xDelay, asked.yDelay),
+       "delay " + std::to_string(asked.xDelay) + ", " + std::to_string(asked.yDelay));
+  send(card.SetMirror(kMirrorHorizontal, asked.mirrorHorizontal), "horizontal mirror");
+  send(card.SetMirror(kMirrorVertical, asked.mirrorVertical), "vertical mirror");
+  send(card.SetChromaTrap(kLumaChromaTrap, asked.chromaTrap), "chroma trap");
   return refused;
 }
 
@@ -622,7 +648,6 @@ gboolean Start(GstBaseSrc* base) {
 
     auto card = std::make_unique<CVideoCard>(cardNumber, kSingleCardPolicy);
     card->SetClaimOwner(self);
-    card->SetRecord(settings.params);
     if (const int status = card->Begin(); status != QUARN_OK) {
       // Another user of the card, no such card, or a card that would not open.
       const GstResourceError code = status == QUARN_ERR_BUSY ? GST_RESOURCE_ERROR_BUSY
@@ -633,10 +658,7 @@ gboolean Start(GstBaseSrc* base) {
                     status);
       return FALSE;
     }
-    if (!settings.sourceChosen) card->DetectSource();
-    const VideoParameterSet asked = card->Params();
-    card->ApplyParameters();
-    refused = RefusedAtStart(asked, card->Params());
+    refused = SendSettings(*card, settings);
     settings.params = card->Params();
 
     int pages = 0;
