@@ -5,37 +5,25 @@
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "quarn_plugin.h"
+#include "gst_test_support.h"
 
 namespace {
 
-struct UnrefObject {
-  void operator()(gpointer object) const { gst_object_unref(object); }
-};
-template <typename T>
-using GstPtr = std::unique_ptr<T, UnrefObject>;
-
-struct UnrefCaps {
-  void operator()(GstCaps* caps) const { gst_caps_unref(caps); }
-};
-using CapsPtr = std::unique_ptr<GstCaps, UnrefCaps>;
-
-struct FreeStructure {
-  void operator()(GstStructure* structure) const { gst_structure_free(structure); }
-};
-using StructurePtr = std::unique_ptr<GstStructure, FreeStructure>;
+using gsttest::CapsPtr;
+using gsttest::ElementPtr;
+using gsttest::ScopedEnv;
+using gsttest::StructurePtr;
 
 struct FreeDeviceList {
   void operator()(GList* list) const { g_list_free_full(list, gst_object_unref); }
 };
 using DeviceList = std::unique_ptr<GList, FreeDeviceList>;
+using ProviderPtr = std::unique_ptr<GstDeviceProvider, gsttest::ObjectUnref>;
 
 struct ExpectedCard {
   int number;
@@ -77,23 +65,13 @@ const ProbeCase kCases[] = {
     {"CardTotalFails", "3", "QuarnGetCardTotal=-1", {}},
 };
 
-class DeviceProviderTest : public testing::TestWithParam<ProbeCase> {
- protected:
-  void SetUp() override {
-    setenv("QUARN_SIM_CARDS", GetParam().cards, 1);
-    setenv("QUARN_SIM_CARD_TYPES", "0,2", 1);
-    setenv("QUARN_SIM_FAIL", GetParam().fail, 1);
-  }
-  void TearDown() override {
-    unsetenv("QUARN_SIM_CARDS");
-    unsetenv("QUARN_SIM_CARD_TYPES");
-    unsetenv("QUARN_SIM_FAIL");
-  }
-};
+class DeviceProviderTest : public testing::TestWithParam<ProbeCase> {};
 
 TEST_P(DeviceProviderTest, ListsEveryCard) {
-  GstPtr<GstDeviceProvider> provider(
-      gst_device_provider_factory_get_by_name("quarndeviceprovider"));
+  const ScopedEnv cards("QUARN_SIM_CARDS", GetParam().cards);
+  const ScopedEnv types("QUARN_SIM_CARD_TYPES", "0,2");
+  const ScopedEnv fail("QUARN_SIM_FAIL", GetParam().fail);
+  ProviderPtr provider(gst_device_provider_factory_get_by_name("quarndeviceprovider"));
   ASSERT_NE(provider, nullptr);
   DeviceList devices(gst_device_provider_get_devices(provider.get()));
   const std::vector<ExpectedCard>& expected = GetParam().expected;
@@ -130,7 +108,7 @@ TEST_P(DeviceProviderTest, ListsEveryCard) {
 
     GstElement* element = gst_device_create_element(device, nullptr);
     ASSERT_NE(element, nullptr);
-    GstPtr<GstElement> ownedElement(GST_ELEMENT(gst_object_ref_sink(element)));
+    const ElementPtr ownedElement(GST_ELEMENT(gst_object_ref_sink(element)));
     GstElementFactory* factory = gst_element_get_factory(element);
     EXPECT_STREQ(GST_OBJECT_NAME(factory), "quarnsrc");
     guint elementCard = 0;
@@ -145,30 +123,3 @@ INSTANTIATE_TEST_SUITE_P(Probe, DeviceProviderTest, testing::ValuesIn(kCases),
                          });
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  testing::InitGoogleTest(&argc, argv);
-  // A private simulator state, registry and (empty) system plugin folder: only the features
-  // registered below are found.
-  std::string dir = (std::filesystem::temp_directory_path() / "quarn-devprov-test-XXXXXX").string();
-  if (mkdtemp(dir.data()) == nullptr) return 2;
-  setenv("QUARN_SIM_STATE_DIR", dir.c_str(), 1);
-  const std::string registry = dir + "/registry.bin";
-  setenv("GST_REGISTRY_1_0", registry.c_str(), 1);
-  setenv("GST_PLUGIN_SYSTEM_PATH_1_0", dir.c_str(), 1);
-  unsetenv("GST_PLUGIN_PATH_1_0");
-  unsetenv("GST_PLUGIN_PATH");
-  gst_init(nullptr, nullptr);
-  // A critical (a GObject misused, by the provider or by a test) ends the run.
-  g_log_set_always_fatal(static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_ERROR));
-  if (!gst_plugin_register_static(GST_VERSION_MAJOR, GST_VERSION_MINOR, "quarn",
-                                  "Quarn analog video capture cards", quarn_plugin_register, "0",
-                                  "Proprietary", "quarn", "quarn", "https://quarn.example/")) {
-    return 2;
-  }
-  const int result = RUN_ALL_TESTS();
-  gst_deinit();
-  std::error_code ignored;
-  std::filesystem::remove_all(dir, ignored);
-  return result;
-}
