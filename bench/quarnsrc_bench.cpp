@@ -346,6 +346,12 @@ int LoadBench(int cards, double seconds) {
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "frame";
+  // As the Google Benchmark programs beside it do, it lists what it measures (the test command
+  // runs every benchmark program so, to show that it starts).
+  if (mode == "--benchmark_list_tests") {
+    std::printf("frame\nload\n");
+    return 0;
+  }
   SimState state;
   gst_init(nullptr, nullptr);
   gst_plugin_register_static(GST_VERSION_MAJOR, GST_VERSION_MINOR, "quarn", "Quarn capture cards",
