@@ -17,6 +17,7 @@ void CFrameHandOver::Deliver(const Frame& frame) {
     std::lock_guard lock(mutex_);
     ++delivered_;
     latest_ = frame.frameNumber;
+    if (paused_) return;
     // Frame numbers count up by one per stored frame (wrapping at 2^32, as unsigned differences
     // do): once this callback returns, the library writes over the frame ringSlots_ - 1 older.
     while (!queue_.empty() && frame.frameNumber - queue_.front().frameNumber >= ringSlots_ - 1) {
@@ -53,6 +54,12 @@ void CFrameHandOver::SetFlushing(bool flushing) {
     if (!flushing) queue_.clear();
   }
   ready_.notify_all();
+}
+
+void CFrameHandOver::SetPaused(bool paused) {
+  std::lock_guard lock(mutex_);
+  paused_ = paused;
+  if (paused) queue_.clear();
 }
 
 uint64_t CFrameHandOver::Delivered() const {

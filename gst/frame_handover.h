@@ -47,6 +47,11 @@ class CFrameHandOver {
   // it off also forgets the queued frames (they are stale after a flush).
   void SetFlushing(bool flushing);
 
+  // While paused (the pipeline is not playing) a delivered frame is counted as handed over and
+  // then forgotten: nobody wants it, so it is neither queued nor counted as dropped. Pausing also
+  // forgets the queued frames, which would be stale by the time playing resumes.
+  void SetPaused(bool paused);
+
   // Frames handed over in total (Deliver calls) and frames dropped (never taken, or written over
   // while being copied).
   uint64_t Delivered() const;
@@ -58,6 +63,7 @@ class CFrameHandOver {
   std::condition_variable ready_;
   std::deque<Frame> queue_;  // oldest first, at most ringSlots_ - 1
   bool flushing_ = false;
+  bool paused_ = false;
   uint32_t latest_ = 0;  // the number of the newest frame delivered
   uint64_t delivered_ = 0;
   uint64_t dropped_ = 0;

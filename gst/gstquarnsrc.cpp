@@ -1008,6 +1008,15 @@ GstFlowReturn Fill(GstPushSrc* push, GstBuffer* buffer) {
 
 // ---- Object ---------------------------------------------------------------------------------
 
+// A live source's card goes on storing frames while the pipeline is paused; those are not wanted,
+// so they are neither pushed on resuming (they would be late) nor counted as dropped.
+GstStateChangeReturn ChangeState(GstElement* element, GstStateChange transition) {
+  QuarnSrcState& state = StateOf(Self(element));
+  if (transition == GST_STATE_CHANGE_PLAYING_TO_PAUSED) state.handOver.SetPaused(true);
+  if (transition == GST_STATE_CHANGE_PAUSED_TO_PLAYING) state.handOver.SetPaused(false);
+  return GST_ELEMENT_CLASS(gst_quarn_src_parent_class)->change_state(element, transition);
+}
+
 void Finalize(GObject* object) {
   GstQuarnSrc* self = Self(object);
   g_list_free_full(self->channels, g_object_unref);
@@ -1109,6 +1118,7 @@ static void gst_quarn_src_class_init(GstQuarnSrcClass* klass) {
       "Captures live video from a Quarn analog capture card (or the simulated cards)",
       "Quarn workbench developers");
 
+  elementClass->change_state = ChangeState;
   baseClass->start = Start;
   baseClass->stop = Stop;
   baseClass->get_caps = GetCaps;

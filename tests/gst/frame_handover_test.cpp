@@ -137,6 +137,22 @@ TEST(CFrameHandOverTest, FlushingWakesAWaitingTakeAndForgetsTheQueue) {
   EXPECT_EQ(frame.frameNumber, 1u);
 }
 
+// The card stores frames while the pipeline is paused: none of them is pushed late on resuming, or
+// counted as dropped.
+TEST(CFrameHandOverTest, FramesWhilePausedAreNeitherQueuedNorDropped) {
+  CFrameHandOver handOver(4);
+  handOver.Deliver(FrameNumbered(0, 4));
+  handOver.SetPaused(true);
+  for (uint32_t i = 1; i < 20; ++i) handOver.Deliver(FrameNumbered(i, 4));
+  handOver.SetPaused(false);
+  handOver.Deliver(FrameNumbered(20, 4));
+  Frame frame;
+  ASSERT_TRUE(handOver.Take(frame));
+  EXPECT_EQ(frame.frameNumber, 20u) << "the frame from before the pause is stale too";
+  EXPECT_EQ(handOver.Dropped(), 0u);
+  EXPECT_EQ(handOver.Delivered(), 21u);
+}
+
 // A new snap numbers its frames from 0 again: the old ring's frames are gone, and the new frame 0
 // is not mistaken for one far behind the old newest frame.
 TEST(CFrameHandOverTest, RestartForgetsTheQueueAndKeepsTheCounts) {
