@@ -640,12 +640,6 @@ gboolean Start(GstBaseSrc* base) {
     std::lock_guard lock(state.mutex);
     Settings& settings = state.settings;
     const int cardNumber = static_cast<int>(settings.card);
-    // The output window is the whole picture: the stored frames are the standard's image, as the
-    // caps say; the input window is the whole image too.
-    const ImageSize image = ImageSizeOf(settings.params.standard);
-    settings.params.inputWindow = {0, 0, image.width, image.height};
-    settings.params.outputWindow = {0, 0, image.width, image.height};
-
     auto card = std::make_unique<CVideoCard>(cardNumber, kSingleCardPolicy);
     card->SetClaimOwner(self);
     if (const int status = card->Begin(); status != QUARN_OK) {
