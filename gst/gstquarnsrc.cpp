@@ -127,8 +127,8 @@ struct QuarnSrcState {
 
   // Streaming thread (and stop, after it has ended).
   Ring ring;
-  GstVideoInfo info{};
   bool negotiated = false;
+  GstClockTime period = 0;  // one frame at the negotiated rate
   // What the latency query answers (any thread); 0 until negotiated.
   std::atomic<GstClockTime> minLatency{0};
   std::atomic<GstClockTime> maxLatency{0};
@@ -833,12 +833,12 @@ gboolean SetCaps(GstBaseSrc* base, GstCaps* caps) {
     StopRing(state);
     return FALSE;
   }
-  state.info = info;
   state.negotiated = true;
   // A frame is whole, and handed over, one frame period after its capture began; it may wait in
   // the ring until the library is about to write over it.
   const GstClockTime period = gst_util_uint64_scale_int(GST_SECOND, GST_VIDEO_INFO_FPS_D(&info),
                                                         GST_VIDEO_INFO_FPS_N(&info));
+  state.period = period;
   state.minLatency = period;
   state.maxLatency = period * std::max<uint32_t>(state.ring.slotCount - 1, 1);
   return TRUE;
@@ -961,8 +961,7 @@ GstFlowReturn Fill(GstPushSrc* push, GstBuffer* buffer) {
     if (!state.handOver.Overwritten(frame)) break;
   }
 
-  const GstClockTime period = gst_util_uint64_scale_int(
-      GST_SECOND, GST_VIDEO_INFO_FPS_D(&state.info), GST_VIDEO_INFO_FPS_N(&state.info));
+  const GstClockTime period = state.period;
   GstClockTime pts = frame.captureTime;
   if (!GST_CLOCK_TIME_IS_VALID(pts)) pts = RunningTimeNow(GST_ELEMENT(self));
   if (!GST_CLOCK_TIME_IS_VALID(pts)) pts = 0;
